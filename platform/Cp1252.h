@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+// Windows code page 1252, the 8-bit code page of the settings files and of the
+// text fields of the server records. The five bytes the code page leaves
+// undefined map to the C1 controls at the same code, as Windows maps them.
+namespace Cp1252 {
+
+QString toUnicode(QByteArrayView bytes);
+
+// A character the code page lacks becomes '?'.
+QByteArray fromUnicode(QStringView text);
+
+} // namespace Cp1252

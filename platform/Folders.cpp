@@ -1,0 +1,91 @@
+#include "Folders.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+QString& programFolderOverride()
+{
+    static QString folder;
+    return folder;
+}
+
+QString withTrailingSeparator(const QString& folder)
+{
+    if (folder.isEmpty() || folder.endsWith(QDir::separator()) || folder.endsWith(u'/'))
+        return folder;
+    return folder + QDir::separator();
+}
+
+} // namespace
+
+namespace Folders {
+
+QString programFolder()
+{
+    if (!programFolderOverride().isEmpty())
+        return programFolderOverride();
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+}
+
+void setProgramFolder(const QString& folder)
+{
+    QString native = QDir::toNativeSeparators(folder);
+    while (native.size() > 1 && native.endsWith(QDir::separator()))
+        native.chop(1);
+    programFolderOverride() = native;
+}
+
+QString executableBaseName()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+QString appDataFolder()
+{
+#ifdef Q_OS_WIN
+    return QString(); // the registry read of the settings module serves Windows
+#else
+    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!xdg.isEmpty())
+        return withTrailingSeparator(xdg);
+    const QString home = qEnvironmentVariable("HOME");
+    if (!home.isEmpty())
+        return withTrailingSeparator(home + QStringLiteral("/.config"));
+    return QString();
+#endif
+}
+
+QString join(const QString& folder, const QString& name)
+{
+    if (folder.isEmpty())
+        return name;
+    return withTrailingSeparator(folder) + name;
+}
+
+bool isUncPath(const QString& path)
+{
+    return path.startsWith(QStringLiteral("\\\\"));
+}
+
+QString localPath(const QString& path)
+{
+#ifdef Q_OS_WIN
+    return path;
+#else
+    if (!isUncPath(path))
+        return path;
+    QString root = qEnvironmentVariable("ZOR_UNC_ROOT");
+    if (root.isEmpty())
+        root = QStringLiteral("/mnt");
+    QString rest = path.mid(2);
+    rest.replace(u'\\', u'/');
+    while (root.size() > 1 && root.endsWith(u'/'))
+        root.chop(1);
+    return root + u'/' + rest;
+#endif
+}
+
+} // namespace Folders

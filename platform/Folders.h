@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+// Where the program and its settings live on this machine.
+//
+// Paths whose form is data (the shared folder "\\SERVER\ZOR", a ConfigDir
+// ending with "\") keep that form everywhere and become local paths only when
+// a file is opened, through localPath().
+namespace Folders {
+
+// The folder of the running executable, without a trailing separator.
+QString programFolder();
+
+// Replaces the program folder (tests and tools lay out their own).
+// An empty text goes back to the executable's folder.
+void setProgramFolder(const QString& folder);
+
+// The executable's file name without folder and extension ("ZorCFG").
+QString executableBaseName();
+
+// The per-user application-data folder, always with a trailing separator:
+// $XDG_CONFIG_HOME, else $HOME/.config. Empty when neither can be found.
+QString appDataFolder();
+
+// Joins a folder and a name with the native separator.
+QString join(const QString& folder, const QString& name);
+
+// The local file for a path: "\\server\share\rest" becomes
+// <root>/server/share/rest, <root> being $ZOR_UNC_ROOT or /mnt. Any other path
+// is returned as it is.
+QString localPath(const QString& path);
+
+bool isUncPath(const QString& path);
+
+} // namespace Folders

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running need.
+# Quiet when they are all there already.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build
+    qt6-base-dev libqt6sql6-sqlite
+    clang-14 libclang-rt-14-dev
+    libchm-dev fp-utils
+    sqlite3 xvfb
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    SUDO=""
+    if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
