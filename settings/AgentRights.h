@@ -1,0 +1,20 @@
+#pragma once
+
+#include "AgentsList.h"
+
+// The model rights file and the agents' rights files (shared-folder mode).
+namespace AgentRights {
+
+// Fills Parametres.ModelRights from the model file in the program folder.
+void GetModel_Ini();
+
+// Fills columns 2 to 10 of every row from the agents' files.
+void GetAgentxx_Ini(AgentsList::Rows& rows);
+
+// Writes the rows marked changed; true when the rights of a row were written.
+bool SetAgentxx_Ini(AgentsList::Rows& rows);
+
+// "agent" + the number in at least three digits + ".ini".
+QString AgentFileName(int agent);
+
+} // namespace AgentRights

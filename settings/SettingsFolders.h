@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// Where the settings files are, and the one way every settings key is read.
+namespace SettingsFolders {
+
+// The path with "\" appended unless it already ends with one.
+QString AddBackslash(const QString& path);
+
+// The value in an INI read buffer: cut before its first NUL, without
+// surrounding spaces. The buffer itself is left trimmed of spaces.
+QByteArray TrimIniValue(QByteArray& buffer);
+
+// The per-user application-data folder with a trailing separator, or empty.
+QString GetAppDataFolder();
+
+#ifdef Q_OS_WIN
+QString ReadRegString(void* rootKey, const QString& keyPath, const QString& valueName);
+#endif
+
+// The settings file to use: folder base + sub, created and filled from the
+// source folder's copy when missing; source + file when anything fails.
+QString ResolveIniFile(const QString& file, const QString& sub, const QString& source,
+                       const QString& base, bool createIfMissing);
+
+// The INI read convention: IniBuffer set to 255 spaces, the private-profile
+// read into it, and TrimIniValue of the buffer.
+QByteArray ReadIniValue(QByteArrayView section, QByteArrayView key, QByteArrayView defaultValue,
+                        const QString& path);
+
+// The INI write convention (the result is not checked by callers).
+bool WriteIniValue(QByteArrayView section, QByteArrayView key, QByteArrayView value,
+                   const QString& path);
+
+// Program folder + "Zor_Lg" + the number in at least two digits + ".txt".
+QString LanguageFileFor(int langue);
+bool LanguageFileExists(int langue);
+
+// Sets HelpFile to the help file of Parametres.Langue, or of language 00 when
+// that one does not exist.
+void ChooseHelpFile();
+
+} // namespace SettingsFolders
