@@ -1,0 +1,356 @@
+#include "Server.h"
+
+#include "Framing.h"
+#include "Layout.h"
+#include "Records.h"
+
+#include <QRandomGenerator>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <array>
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+// Above this many unsent answer bytes a connection's requests wait: a client
+// that does not read its answers cannot make the server buffer without end.
+constexpr qint64 MaxUnsentBytes = 64 * 1024;
+constexpr qint64 ReadBufferSize = 64 * 1024;
+constexpr int ShutdownGraceMs = 5000;
+
+QByteArray freshNonce()
+{
+    std::array<quint32, Layout::Header::NonceSize / 4> words{};
+    QRandomGenerator::system()->fillRange(words.data(), qsizetype(words.size()));
+    return QByteArray(reinterpret_cast<const char*>(words.data()), Layout::Header::NonceSize);
+}
+
+QString peerOf(const QTcpSocket* socket)
+{
+    return socket->peerAddress().toString() + QLatin1Char(':') +
+           QString::number(socket->peerPort());
+}
+
+} // namespace
+
+struct Server::Connection
+{
+    Connection(quint64 connectionId, QTcpSocket* s, QTimer* timer, int agents)
+        : id(connectionId), socket(s), stallTimer(timer), peer(peerOf(s)),
+          session(freshNonce(), agents)
+    {}
+
+    quint64 id;
+    QTcpSocket* socket;
+    QTimer* stallTimer;
+    QString peer;
+    Session session;
+    QByteArray in;             // received bytes not yet consumed
+    bool afterMessage = false; // the consumed bytes ended with a message
+    bool waiting = false;      // a write of this connection awaits its commit
+    bool closing = false;
+};
+
+Server::Server(Options options, QObject* parent) : QObject(parent), m_options(std::move(options))
+{
+    m_storageContext = new QObject;
+    m_storageContext->moveToThread(&m_storageThread);
+    m_storageThread.setObjectName(QStringLiteral("zorsrv storage"));
+    m_storageThread.start();
+    m_listener.setMaxPendingConnections(1024);
+    m_listener.setListenBacklogSize(1024);
+    connect(&m_listener, &QTcpServer::pendingConnectionAvailable, this, &Server::accept);
+}
+
+Server::~Server()
+{
+    for (Connection* c : std::as_const(m_connections)) {
+        c->socket->abort();
+        delete c->socket;
+        delete c;
+    }
+    m_connections.clear();
+    QMetaObject::invokeMethod(
+        m_storageContext, [this] { m_storage.reset(); }, Qt::BlockingQueuedConnection);
+    m_storageThread.quit();
+    m_storageThread.wait();
+    delete m_storageContext;
+}
+
+template <typename F> void Server::onStorageThread(F&& work)
+{
+    QMetaObject::invokeMethod(m_storageContext, std::forward<F>(work), Qt::QueuedConnection);
+}
+
+Server::Started Server::start()
+{
+    Storage::Opened opened;
+    QHash<qint32, QByteArray> records;
+    QMetaObject::invokeMethod(
+        m_storageContext,
+        [&] {
+            m_storage = std::make_unique<Storage>(QStringLiteral("zorsrv"));
+            opened = m_storage->open(m_options.database, Storage::Mode::Serve);
+            if (opened.failure != Storage::Failure::None) {
+                m_storage.reset();
+                return;
+            }
+            const QMap<qint32, QByteArray> stored = m_storage->records();
+            for (auto it = stored.begin(); it != stored.end(); ++it)
+                records.insert(it.key(), it.value());
+        },
+        Qt::BlockingQueuedConnection);
+    switch (opened.failure) {
+    case Storage::Failure::None:
+        break;
+    case Storage::Failure::CannotOpen:
+        return {Failure::CannotOpen, opened.message};
+    case Storage::Failure::Corrupt:
+        return {Failure::Corrupt, opened.message};
+    case Storage::Failure::Incompatible:
+        return {Failure::Incompatible, opened.message};
+    }
+    m_records = std::move(records);
+    if (!m_listener.listen(m_options.address, m_options.port)) {
+        const QString reason = m_listener.serverError() == QAbstractSocket::AddressInUseError
+                                   ? QStringLiteral("the address is already in use")
+                                   : m_listener.errorString();
+        return {Failure::CannotListen, QStringLiteral("cannot listen on %1:%2: %3")
+                                           .arg(m_options.address.toString())
+                                           .arg(m_options.port)
+                                           .arg(reason)};
+    }
+    return {};
+}
+
+void Server::accept()
+{
+    while (QTcpSocket* socket = m_listener.nextPendingConnection()) {
+        if (m_stopping) {
+            socket->write(Framing::refusal(Framing::Refusal::ServerStop));
+            refuseBeyondLimit(socket);
+            continue;
+        }
+        if (m_connections.size() >= m_options.maxConnections) {
+            socket->write(Framing::greeting(freshNonce()));
+            socket->write(Framing::refusal(Framing::Refusal::TooManyConnections));
+            refuseBeyondLimit(socket);
+            continue;
+        }
+        socket->setReadBufferSize(ReadBufferSize);
+        auto* timer = new QTimer(socket);
+        timer->setSingleShot(true);
+        timer->setInterval(m_options.stallTimeoutMs);
+        auto* c = new Connection(m_nextId++, socket, timer, m_options.agents);
+        m_connections.insert(c->id, c);
+        const quint64 id = c->id;
+        connect(timer, &QTimer::timeout, this, [this, id] { stalled(id); });
+        connect(socket, &QTcpSocket::readyRead, this, [this, id] {
+            if (Connection* found = m_connections.value(id))
+                process(*found);
+        });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, id] {
+            Connection* found = m_connections.value(id);
+            if (found && found->socket->bytesToWrite() <= MaxUnsentBytes)
+                process(*found);
+        });
+        // Queued: a socket may report its end in the middle of our own call.
+        connect(
+            socket, &QTcpSocket::disconnected, this, [this, id] { drop(id); },
+            Qt::QueuedConnection);
+        socket->write(c->session.greeting());
+    }
+}
+
+// A connection that gets its refusal and nothing else; it is not counted.
+void Server::refuseBeyondLimit(QTcpSocket* socket)
+{
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    socket->disconnectFromHost();
+}
+
+void Server::process(Connection& c)
+{
+    while (!c.waiting && !c.closing && !m_stopping) {
+        if (c.socket->bytesToWrite() > MaxUnsentBytes)
+            break;
+        const Framing::Scan scan = Framing::scan(c.in, c.afterMessage);
+        if (scan.skip > 0 || !c.in.isEmpty())
+            c.afterMessage = false;
+        c.in.remove(0, scan.skip);
+        if (scan.status == Framing::Status::Invalid) {
+            refuseAndClose(c, Framing::Refusal::BadMessage);
+            return;
+        }
+        if (scan.status == Framing::Status::Incomplete) {
+            if (c.socket->bytesAvailable() == 0)
+                break;
+            c.in.append(c.socket->read(ReadBufferSize));
+            continue;
+        }
+        const QByteArray message = c.in.left(scan.size);
+        c.in.remove(0, scan.size);
+        c.afterMessage = true;
+        handleMessage(c, message);
+    }
+    armStallTimer(c);
+}
+
+void Server::handleMessage(Connection& c, QByteArrayView message)
+{
+    const Session::Step step = c.session.handle(message);
+    switch (step.action) {
+    case Session::Action::Reply:
+        c.socket->write(step.answer);
+        break;
+    case Session::Action::Read:
+        c.socket->write(Framing::answer(step.request, step.record,
+                                        m_records.value(step.record, Records::unset(step.record))));
+        break;
+    case Session::Action::Write:
+        queueWrite(c, step);
+        break;
+    case Session::Action::RefuseAndClose:
+        c.closing = true;
+        c.socket->write(step.answer);
+        c.socket->disconnectFromHost();
+        break;
+    }
+}
+
+void Server::armStallTimer(Connection& c)
+{
+    if (!c.in.isEmpty() && !c.waiting && !c.closing && !m_stopping)
+        c.stallTimer->start();
+    else
+        c.stallTimer->stop();
+}
+
+void Server::stalled(quint64 id)
+{
+    Connection* c = m_connections.value(id);
+    if (c && !c->waiting && !c->in.isEmpty())
+        refuseAndClose(*c, Framing::Refusal::Stalled);
+}
+
+void Server::refuseAndClose(Connection& c, qint32 code)
+{
+    c.closing = true;
+    c.stallTimer->stop();
+    c.socket->write(Framing::refusal(code));
+    c.socket->disconnectFromHost();
+}
+
+void Server::drop(quint64 id)
+{
+    Connection* c = m_connections.take(id);
+    if (!c)
+        return;
+    c->socket->deleteLater();
+    delete c;
+    if (m_refused && m_connections.isEmpty())
+        QMetaObject::invokeMethod(this, &Server::stopped, Qt::QueuedConnection);
+}
+
+void Server::queueWrite(Connection& c, const Session::Step& step)
+{
+    c.waiting = true;
+    m_queued.append({c.id, step.record, step.data, c.peer});
+    // Writes that arrive in this turn of the event loop, or while a commit is
+    // in progress, go into the next commit together.
+    if (!m_flushScheduled && !m_committing) {
+        m_flushScheduled = true;
+        QMetaObject::invokeMethod(this, &Server::flushWrites, Qt::QueuedConnection);
+    }
+}
+
+void Server::flushWrites()
+{
+    m_flushScheduled = false;
+    if (m_committing || m_queued.isEmpty())
+        return;
+    m_committing = true;
+    QList<PendingWrite> batch = std::exchange(m_queued, {});
+    QList<Storage::Write> writes;
+    writes.reserve(batch.size());
+    for (const PendingWrite& w : std::as_const(batch))
+        writes.append({w.record, w.data, w.peer});
+    onStorageThread([this, batch = std::move(batch), writes = std::move(writes)] {
+        QString error;
+        const bool ok = m_storage->commit(writes, &error);
+        QMetaObject::invokeMethod(
+            this, [this, batch, ok, error] { committed(batch, ok, error); }, Qt::QueuedConnection);
+    });
+}
+
+void Server::committed(const QList<PendingWrite>& batch, bool ok, const QString& error)
+{
+    m_committing = false;
+    if (ok) {
+        for (const PendingWrite& w : batch)
+            m_records.insert(w.record, w.data);
+    } else {
+        std::fprintf(stderr, "zorsrv: a commit of %lld writes failed: %s\n",
+                     static_cast<long long>(batch.size()), qPrintable(error));
+    }
+    QList<quint64> answered;
+    for (const PendingWrite& w : batch) {
+        Connection* c = m_connections.value(w.connection);
+        if (!c)
+            continue;
+        c->waiting = false;
+        c->socket->write(ok ? Framing::answer(Layout::RequestWrite, w.record)
+                            : Framing::refusal(Framing::Refusal::StorageFailure,
+                                               Layout::RequestWrite, w.record));
+        answered.append(w.connection);
+    }
+    for (quint64 id : std::as_const(answered)) {
+        if (Connection* c = m_connections.value(id))
+            process(*c);
+    }
+    if (!m_queued.isEmpty())
+        flushWrites();
+    else if (m_stopping)
+        finishShutdown();
+}
+
+void Server::shutdown()
+{
+    if (m_stopping)
+        return;
+    m_stopping = true;
+    m_listener.close();
+    if (m_committing)
+        return; // committed() carries on
+    if (!m_queued.isEmpty()) {
+        flushWrites();
+        return;
+    }
+    finishShutdown();
+}
+
+void Server::finishShutdown()
+{
+    if (m_refused)
+        return;
+    m_refused = true;
+    if (m_connections.isEmpty()) {
+        QMetaObject::invokeMethod(this, &Server::stopped, Qt::QueuedConnection);
+        return;
+    }
+    const QList<Connection*> open = m_connections.values();
+    for (Connection* c : open) {
+        c->closing = true;
+        c->stallTimer->stop();
+        c->socket->write(Framing::refusal(Framing::Refusal::ServerStop));
+        c->socket->disconnectFromHost();
+    }
+    // A client that reads nothing cannot hold the shutdown up for ever.
+    QTimer::singleShot(ShutdownGraceMs, this, [this] {
+        const QList<Connection*> left = m_connections.values();
+        for (Connection* c : left)
+            c->socket->abort();
+    });
+}

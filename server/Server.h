@@ -1,0 +1,106 @@
+#pragma once
+
+#include "Session.h"
+#include "Storage.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+#include <QThread>
+
+#include <memory>
+
+class QTcpSocket;
+class QTimer;
+
+// zorsrv's network side: greets, frames, answers, and hands the writes to a
+// storage thread that commits them in groups. Everything here runs on one
+// event loop; a write is answered only once the commit that holds it is done.
+class Server : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Options
+    {
+        QString database;
+        QHostAddress address = QHostAddress::LocalHost;
+        quint16 port = 32000;
+        int agents = 9999;
+        int stallTimeoutMs = 10000;
+        int maxConnections = 1000;
+    };
+
+    enum class Failure
+    {
+        None,
+        CannotOpen,
+        Corrupt,
+        Incompatible,
+        CannotListen
+    };
+    struct Started
+    {
+        Failure failure = Failure::None;
+        QString message;
+    };
+
+    explicit Server(Options options, QObject* parent = nullptr);
+    ~Server() override;
+
+    // Opens the database, loads the records and starts listening.
+    Started start();
+    QHostAddress address() const { return m_listener.serverAddress(); }
+    quint16 port() const { return m_listener.serverPort(); }
+    int connectionCount() const { return int(m_connections.size()); }
+
+    // Stops listening, commits and answers the writes already received, then
+    // refuses every client with -3, closes them and emits stopped().
+    void shutdown();
+
+Q_SIGNALS:
+    void stopped();
+
+private:
+    struct Connection;
+    struct PendingWrite
+    {
+        quint64 connection = 0;
+        qint32 record = 0;
+        QByteArray data;
+        QString peer;
+    };
+
+    void accept();
+    void refuseBeyondLimit(QTcpSocket* socket);
+    void process(Connection& c);
+    void handleMessage(Connection& c, QByteArrayView message);
+    void armStallTimer(Connection& c);
+    void stalled(quint64 id);
+    void refuseAndClose(Connection& c, qint32 code);
+    void drop(quint64 id);
+    void queueWrite(Connection& c, const Session::Step& step);
+    void flushWrites();
+    void committed(const QList<PendingWrite>& batch, bool ok, const QString& error);
+    void finishShutdown();
+
+    template <typename F> void onStorageThread(F&& work);
+
+    Options m_options;
+    QTcpServer m_listener;
+    QThread m_storageThread;
+    QObject* m_storageContext = nullptr;
+    std::unique_ptr<Storage> m_storage;  // used on the storage thread only
+    QHash<qint32, QByteArray> m_records; // the acknowledged contents
+    QHash<quint64, Connection*> m_connections;
+    quint64 m_nextId = 1;
+    QList<PendingWrite> m_queued;
+    bool m_flushScheduled = false;
+    bool m_committing = false;
+    bool m_stopping = false;
+    bool m_refused = false;
+};

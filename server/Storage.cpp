@@ -1,0 +1,251 @@
+#include "Storage.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QVariant>
+
+#include <utility>
+
+namespace {
+
+// SQLite's result codes for a file that is not a database, or a damaged one.
+bool isCorruption(const QSqlError& error)
+{
+    const QString code = error.nativeErrorCode();
+    return code == QLatin1String("26") || code == QLatin1String("11");
+}
+
+QString describe(const QSqlError& error)
+{
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    return text.trimmed();
+}
+
+} // namespace
+
+Storage::Storage(QString connectionName) : m_name(std::move(connectionName)) {}
+
+Storage::~Storage()
+{
+    m_select.reset();
+    m_upsert.reset();
+    m_audit.reset();
+    if (QSqlDatabase::contains(m_name)) {
+        QSqlDatabase::database(m_name, false).close();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+}
+
+bool Storage::exec(const QString& statement, QString* error)
+{
+    QSqlQuery query(QSqlDatabase::database(m_name, false));
+    if (query.exec(statement))
+        return true;
+    if (error)
+        *error = describe(query.lastError());
+    return false;
+}
+
+Storage::Opened Storage::open(const QString& path, Mode mode)
+{
+    m_path = path;
+    const QFileInfo info(path);
+    if (mode == Mode::ReadOnly && !info.exists())
+        return {Failure::CannotOpen,
+                QStringLiteral("cannot open the database %1: no such file").arg(path)};
+    if (info.isDir())
+        return {Failure::CannotOpen,
+                QStringLiteral("cannot open the database %1: it is a folder").arg(path)};
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    db.setDatabaseName(path);
+    if (mode == Mode::ReadOnly)
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
+    else
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open())
+        return {
+            Failure::CannotOpen,
+            QStringLiteral("cannot open the database %1: %2").arg(path, describe(db.lastError()))};
+    return mode == Mode::Serve ? createSchema() : checkSchema();
+}
+
+Storage::Opened Storage::createSchema()
+{
+    QSqlQuery probe(QSqlDatabase::database(m_name, false));
+    if (!probe.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+        const QSqlError error = probe.lastError();
+        if (isCorruption(error))
+            return {Failure::Corrupt,
+                    QStringLiteral("the database %1 is corrupt: %2").arg(m_path, describe(error))};
+        return {Failure::CannotOpen,
+                QStringLiteral("cannot open the database %1: %2").arg(m_path, describe(error))};
+    }
+    probe.finish();
+    const QString integrityResult = integrity();
+    if (integrityResult != QLatin1String("ok"))
+        return {Failure::Corrupt,
+                QStringLiteral("the database %1 is corrupt: %2").arg(m_path, integrityResult)};
+    QString error;
+    const bool created =
+        exec(QStringLiteral("PRAGMA synchronous=FULL"), &error) &&
+        exec(QStringLiteral("CREATE TABLE IF NOT EXISTS meta (key TEXT PRIMARY KEY, value TEXT "
+                            "NOT NULL)"),
+             &error) &&
+        exec(QStringLiteral("INSERT OR IGNORE INTO meta (key, value) VALUES ('schema_version', "
+                            "'%1')")
+                 .arg(SchemaVersion),
+             &error) &&
+        exec(QStringLiteral("CREATE TABLE IF NOT EXISTS records (number INTEGER PRIMARY KEY, "
+                            "data BLOB NOT NULL, updated TEXT NOT NULL)"),
+             &error) &&
+        exec(QStringLiteral("CREATE TABLE IF NOT EXISTS audit (id INTEGER PRIMARY KEY "
+                            "AUTOINCREMENT, time TEXT NOT NULL, peer TEXT NOT NULL, record "
+                            "INTEGER NOT NULL, before BLOB, after BLOB NOT NULL)"),
+             &error);
+    if (!created)
+        return {Failure::CannotOpen,
+                QStringLiteral("cannot set up the database %1: %2").arg(m_path, error)};
+    const Opened schema = checkSchema();
+    if (schema.failure != Failure::None)
+        return schema;
+    if (!prepare())
+        return {Failure::CannotOpen,
+                QStringLiteral("cannot prepare the statements on %1").arg(m_path)};
+    return {};
+}
+
+Storage::Opened Storage::checkSchema()
+{
+    QSqlQuery query(QSqlDatabase::database(m_name, false));
+    if (!query.exec(QStringLiteral("SELECT value FROM meta WHERE key = 'schema_version'"))) {
+        const QSqlError error = query.lastError();
+        if (isCorruption(error))
+            return {Failure::Corrupt,
+                    QStringLiteral("the database %1 is corrupt: %2").arg(m_path, describe(error))};
+        return {Failure::Incompatible,
+                QStringLiteral("%1 is not a zorsrv database: %2").arg(m_path, describe(error))};
+    }
+    if (!query.next())
+        return {Failure::Incompatible,
+                QStringLiteral("%1 is not a zorsrv database: no schema version").arg(m_path)};
+    const int version = query.value(0).toInt();
+    if (version != SchemaVersion)
+        return {Failure::Incompatible,
+                QStringLiteral("the database %1 has schema version %2; this zorsrv knows %3")
+                    .arg(m_path)
+                    .arg(version)
+                    .arg(SchemaVersion)};
+    return {};
+}
+
+bool Storage::prepare()
+{
+    const QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    m_select.emplace(db);
+    m_upsert.emplace(db);
+    m_audit.emplace(db);
+    return m_select->prepare(QStringLiteral("SELECT data FROM records WHERE number = ?")) &&
+           m_upsert->prepare(QStringLiteral("INSERT INTO records (number, data, updated) VALUES "
+                                            "(?, ?, ?) ON CONFLICT(number) DO UPDATE SET data = "
+                                            "excluded.data, updated = excluded.updated")) &&
+           m_audit->prepare(QStringLiteral("INSERT INTO audit (time, peer, record, before, after) "
+                                           "VALUES (?, ?, ?, ?, ?)"));
+}
+
+QString Storage::integrity()
+{
+    QSqlQuery query(QSqlDatabase::database(m_name, false));
+    if (!query.exec(QStringLiteral("PRAGMA integrity_check")))
+        return describe(query.lastError());
+    QStringList lines;
+    while (query.next())
+        lines << query.value(0).toString();
+    return lines.isEmpty() ? QStringLiteral("no answer") : lines.join(QStringLiteral("; "));
+}
+
+QMap<qint32, QByteArray> Storage::records()
+{
+    QMap<qint32, QByteArray> result;
+    QSqlQuery query(QSqlDatabase::database(m_name, false));
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT number, data FROM records ORDER BY number")))
+        return result;
+    while (query.next())
+        result.insert(query.value(0).toInt(), query.value(1).toByteArray());
+    return result;
+}
+
+std::optional<QByteArray> Storage::record(qint32 number)
+{
+    QSqlQuery query(QSqlDatabase::database(m_name, false));
+    query.prepare(QStringLiteral("SELECT data FROM records WHERE number = ?"));
+    query.addBindValue(number);
+    if (query.exec() && query.next())
+        return query.value(0).toByteArray();
+    return std::nullopt;
+}
+
+QList<Storage::AuditRow> Storage::audit()
+{
+    QList<AuditRow> rows;
+    QSqlQuery query(QSqlDatabase::database(m_name, false));
+    query.setForwardOnly(true);
+    if (!query.exec(
+            QStringLiteral("SELECT id, time, peer, record, before, after FROM audit ORDER BY id")))
+        return rows;
+    while (query.next()) {
+        AuditRow row;
+        row.id = query.value(0).toLongLong();
+        row.time = query.value(1).toString();
+        row.peer = query.value(2).toString();
+        row.record = query.value(3).toInt();
+        if (!query.value(4).isNull())
+            row.before = query.value(4).toByteArray();
+        row.after = query.value(5).toByteArray();
+        rows.append(row);
+    }
+    return rows;
+}
+
+bool Storage::commit(const QList<Write>& batch, QString* error)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    if (!db.transaction()) {
+        *error = describe(db.lastError());
+        return false;
+    }
+    const QString now = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    for (const Write& write : batch) {
+        m_select->addBindValue(write.record);
+        if (!m_select->exec()) {
+            *error = describe(m_select->lastError());
+            db.rollback();
+            return false;
+        }
+        const QVariant before =
+            m_select->next() ? m_select->value(0) : QVariant(QMetaType::fromType<QByteArray>());
+        m_select->finish();
+        m_upsert->addBindValue(write.record);
+        m_upsert->addBindValue(write.data);
+        m_upsert->addBindValue(now);
+        m_audit->addBindValue(now);
+        m_audit->addBindValue(write.peer);
+        m_audit->addBindValue(write.record);
+        m_audit->addBindValue(before);
+        m_audit->addBindValue(write.data);
+        if (!m_upsert->exec() || !m_audit->exec()) {
+            *error = describe(m_upsert->lastError().isValid() ? m_upsert->lastError()
+                                                              : m_audit->lastError());
+            db.rollback();
+            return false;
+        }
+    }
+    if (!db.commit()) {
+        *error = describe(db.lastError());
+        db.rollback();
+        return false;
+    }
+    return true;
+}

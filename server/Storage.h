@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QSqlQuery>
+#include <QString>
+
+#include <optional>
+
+// The SQLite file behind zorsrv (Qt SQL, QSQLITE): the records, a schema
+// version and the audit trail of every write. One Storage is one connection
+// and must be used from the thread that opened it.
+class Storage
+{
+public:
+    static constexpr int SchemaVersion = 1;
+
+    enum class Mode
+    {
+        Serve,   // create when missing, WAL with synchronous=FULL, integrity check
+        ReadOnly // an existing file, for the admin commands
+    };
+    enum class Failure
+    {
+        None,
+        CannotOpen,
+        Corrupt,
+        Incompatible
+    };
+    struct Opened
+    {
+        Failure failure = Failure::None;
+        QString message; // a sentence for the user, when failure is set
+    };
+
+    struct Write
+    {
+        qint32 record = 0;
+        QByteArray data;
+        QString peer;
+    };
+
+    struct AuditRow
+    {
+        qint64 id = 0;
+        QString time;
+        QString peer;
+        qint32 record = 0;
+        std::optional<QByteArray> before; // none when the record had never been written
+        QByteArray after;
+    };
+
+    explicit Storage(QString connectionName);
+    ~Storage();
+    Storage(const Storage&) = delete;
+    Storage& operator=(const Storage&) = delete;
+
+    Opened open(const QString& path, Mode mode);
+
+    // Every record ever written, by record number.
+    QMap<qint32, QByteArray> records();
+    std::optional<QByteArray> record(qint32 number);
+    QList<AuditRow> audit();
+
+    // Stores every write of the batch, in order, in one transaction, each with
+    // its audit row. Returns once the commit is durable; false and error on
+    // failure (then nothing of the batch is stored).
+    bool commit(const QList<Write>& batch, QString* error);
+
+    // "ok", or what PRAGMA integrity_check found.
+    QString integrity();
+
+private:
+    bool exec(const QString& statement, QString* error);
+    Opened createSchema();
+    Opened checkSchema();
+    bool prepare();
+
+    QString m_name;
+    QString m_path;
+    std::optional<QSqlQuery> m_select;
+    std::optional<QSqlQuery> m_upsert;
+    std::optional<QSqlQuery> m_audit;
+};
