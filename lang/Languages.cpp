@@ -1,0 +1,134 @@
+#include "Languages.h"
+
+#include "Folders.h"
+#include "LangLookup.h"
+#include "Variables.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+
+#include <optional>
+
+namespace {
+
+constexpr qint16 MessageRange = 2000;
+constexpr qint32 NameBytes = 400; // the language list reads only this much of a file
+constexpr int HighestListed = 99;
+
+// The number with at least two digits, the sign before them.
+QString twoDigits(qint64 number)
+{
+    const QString digits = QStringLiteral("%1").arg(qAbs(number), 2, 10, QLatin1Char('0'));
+    return number < 0 ? u'-' + digits : digits;
+}
+
+QString languageFileName(qint64 langue)
+{
+    return QStringLiteral("Zor_Lg") + twoDigits(langue) + QStringLiteral(".txt");
+}
+
+// The file of that name in the folder, its name compared without regard to
+// case; the exact path when no such file exists.
+QString existingFileIgnoringCase(const QString& folder, const QString& name)
+{
+    const QString exact = Folders::join(folder, name);
+    if (QFileInfo::exists(Folders::localPath(exact)))
+        return exact;
+    const QStringList entries = QDir(Folders::localPath(folder)).entryList(QDir::Files);
+    for (const QString& entry : entries) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            return Folders::join(folder, entry);
+    }
+    return exact;
+}
+
+// The index of the loaded language text.
+std::optional<LangLookup::Index>& loadedIndex()
+{
+    static std::optional<LangLookup::Index> index;
+    return index;
+}
+
+const LangLookup::Index& indexOfLoadedText()
+{
+    std::optional<LangLookup::Index>& index = loadedIndex();
+    if (!index || !index->isFor(LanguageText, LanguageTextUpper))
+        index.emplace(LanguageText, LanguageTextUpper);
+    return *index;
+}
+
+} // namespace
+
+namespace Languages {
+
+QString ReadFileText(const QString& path, qint32 maxBytes)
+{
+    QFile file(Folders::localPath(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    const qint64 length = file.size();
+    const qint64 wanted = maxBytes > 0 && maxBytes <= length ? maxBytes : length;
+    const QByteArray bytes = file.read(wanted);
+    const qsizetype units = bytes.size() / 2;
+    QString text(units, Qt::Uninitialized);
+    qFromLittleEndian<char16_t>(bytes.constData(), units, text.data());
+    return text;
+}
+
+QString LanguageFileFor(int langue)
+{
+    return Folders::join(Folders::programFolder(), languageFileName(langue));
+}
+
+void LoadLanguageFile()
+{
+    LanguageFilePath = LanguageFileFor(Parametres.Langue);
+    LanguageText = ReadFileText(LanguageFilePath, 0);
+    LanguageTextUpper = LangLookup::upperSameLength(LanguageText);
+}
+
+QString GetLangString(const QString& section, const QString& key, const QString& defaultValue,
+                      const QString& text, const QString& upper)
+{
+    const std::optional<LangLookup::Index>& index = loadedIndex();
+    if (index && index->isFor(text, upper))
+        return index->lookup(section, key, defaultValue);
+    return LangLookup::scan(section, key, defaultValue, text, upper);
+}
+
+QString GetMessageText(qint16 n)
+{
+    const QString key = QString::number(n % MessageRange);
+    return indexOfLoadedText().lookup(QStringLiteral("ZORCFG"), key, QStringLiteral("*"));
+}
+
+QString GetLanguageName(qint16 n)
+{
+    const QString name =
+        QStringLiteral("zor_lg") + twoDigits(n / MessageRange) + QStringLiteral(".txt");
+    const QString text =
+        ReadFileText(existingFileIgnoringCase(Folders::programFolder(), name), NameBytes);
+    return LangLookup::scan(QStringLiteral("LANG"), QString::number(n % MessageRange), QString(),
+                            text, LangLookup::upperSameLength(text));
+}
+
+QList<LanguageEntry> AvailableLanguages()
+{
+    QList<LanguageEntry> languages;
+    for (int number = 0; number <= HighestListed; ++number) {
+        if (number * MessageRange + 1 > 32767)
+            continue; // the language's base does not fit 16 bits
+        const QString file =
+            existingFileIgnoringCase(Folders::programFolder(), languageFileName(number));
+        if (!QFileInfo::exists(Folders::localPath(file)))
+            continue;
+        const QString name = GetLanguageName(static_cast<qint16>(number * MessageRange + 1));
+        if (!name.isEmpty())
+            languages.append({name, number});
+    }
+    return languages;
+}
+
+} // namespace Languages

@@ -1,0 +1,286 @@
+#include "FormTranslator.h"
+
+#include "Languages.h"
+#include "Variables.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+const char* const TagProperty = "Tag";
+const char* const ToolTipProperty = "ToolTipText";
+
+// Rounds to the nearest whole number, halves to the even neighbour; nothing
+// when the result does not fit 16 bits.
+std::optional<qint16> roundToInt16(double value)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    const double rounded = std::nearbyint(value);
+    if (rounded < -32768.0 || rounded > 32767.0)
+        return std::nullopt;
+    return static_cast<qint16>(rounded);
+}
+
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+// The length of the number at the start of `text`: an optional sign, digits
+// with an optional decimal part, and, when `exponent`, an optional exponent.
+qsizetype numberLength(QStringView text, bool exponent)
+{
+    qsizetype at = 0;
+    if (at < text.size() && (text[at] == u'+' || text[at] == u'-'))
+        ++at;
+    qsizetype digits = 0;
+    for (; at < text.size() && isDigit(text[at]); ++at)
+        ++digits;
+    if (at < text.size() && text[at] == u'.') {
+        ++at;
+        for (; at < text.size() && isDigit(text[at]); ++at)
+            ++digits;
+    }
+    if (digits == 0)
+        return 0;
+    if (exponent && at < text.size() && QStringView(u"eEdD").contains(text[at])) {
+        qsizetype mark = at + 1;
+        if (mark < text.size() && (text[mark] == u'+' || text[mark] == u'-'))
+            ++mark;
+        if (mark < text.size() && isDigit(text[mark])) {
+            at = mark;
+            while (at < text.size() && isDigit(text[at]))
+                ++at;
+        }
+    }
+    return at;
+}
+
+double toDouble(QStringView number)
+{
+    QString plain = number.toString();
+    plain.replace(u'd', u'e').replace(u'D', u'e');
+    return plain.toDouble();
+}
+
+// Strict conversion: the whole text, blanks and tabs around it aside, is a
+// number (an empty text is not).
+std::optional<qint16> strict(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty() || numberLength(trimmed, false) != trimmed.size())
+        return std::nullopt;
+    return roundToInt16(toDouble(trimmed));
+}
+
+// Val: the number at the start of the text, blanks, tabs and line feeds
+// anywhere skipped; 0 when there is none.
+std::optional<qint16> val(const QString& text)
+{
+    QString packed = text;
+    packed.remove(u' ').remove(u'\t').remove(u'\n');
+    const qsizetype length = numberLength(packed, true);
+    return roundToInt16(length == 0 ? 0.0 : toDouble(QStringView(packed).left(length)));
+}
+
+// The text of number n in the current language; nothing when LanguageBase + n
+// does not fit 16 bits.
+std::optional<QString> textOf(qint16 n)
+{
+    const int sum = LanguageBase + n;
+    if (sum < -32768 || sum > 32767)
+        return std::nullopt;
+    return Languages::GetMessageText(static_cast<qint16>(sum));
+}
+
+std::optional<QString> strictText(const QString& number)
+{
+    const std::optional<qint16> n = strict(number);
+    return n ? textOf(*n) : std::nullopt;
+}
+
+QString property(const QObject* object, const char* name)
+{
+    return object->property(name).toString();
+}
+
+void setToolTipText(QWidget* widget, const QString& text)
+{
+    widget->setProperty(ToolTipProperty, text);
+    widget->setToolTip(text);
+}
+
+void translateWindow(QWidget* window)
+{
+    if (const std::optional<QString> text = strictText(property(window, TagProperty)))
+        window->setWindowTitle(*text);
+}
+
+void translateLabel(QLabel* label)
+{
+    if (const std::optional<QString> text = strictText(property(label, TagProperty)))
+        label->setText(*text);
+    if (const std::optional<QString> text = strictText(property(label, ToolTipProperty)))
+        setToolTipText(label, *text);
+}
+
+void translateActionTexts(const QList<QAction*>& actions)
+{
+    for (QAction* action : actions) {
+        if (action->isSeparator())
+            continue;
+        if (const std::optional<QString> text = strictText(action->text()))
+            action->setText(*text);
+    }
+}
+
+void translateMenuBar(QMenuBar* bar)
+{
+    translateActionTexts(bar->actions());
+}
+
+void translateMenu(QMenu* menu)
+{
+    if (const std::optional<QString> text = strictText(menu->title()))
+        menu->setTitle(*text);
+    translateActionTexts(menu->actions());
+}
+
+void translateTabWidget(QTabWidget* tabs)
+{
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (const std::optional<QString> text = strictText(property(tabs->widget(i), TagProperty)))
+            tabs->setTabText(i, *text);
+        if (const std::optional<QString> text = strictText(tabs->tabToolTip(i)))
+            tabs->setTabToolTip(i, *text);
+    }
+}
+
+void translateTabBar(QTabBar* bar)
+{
+    for (int i = 0; i < bar->count(); ++i) {
+        if (const std::optional<QString> text = strictText(bar->tabData(i).toString()))
+            bar->setTabText(i, *text);
+        if (const std::optional<QString> text = strictText(bar->tabToolTip(i)))
+            bar->setTabToolTip(i, *text);
+    }
+}
+
+void translateToolBar(QToolBar* bar)
+{
+    const QList<QAction*> actions = bar->actions();
+    for (QAction* action : actions) {
+        if (action->isSeparator())
+            continue;
+        if (const std::optional<QString> text = strictText(action->toolTip()))
+            action->setToolTip(*text);
+    }
+}
+
+void translateHeader(QTreeWidget* tree)
+{
+    QTreeWidgetItem* header = tree->headerItem();
+    for (int column = 0; column < tree->columnCount(); ++column) {
+        if (const std::optional<QString> text =
+                strictText(header->data(column, Qt::UserRole).toString()))
+            header->setText(column, *text);
+    }
+}
+
+// Buttons, check boxes and option buttons have a text, group boxes a title;
+// every other widget has no caption and keeps what it shows.
+void setCaption(QWidget* widget, const QString& text)
+{
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        button->setText(text);
+    else if (auto* box = qobject_cast<QGroupBox*>(widget))
+        box->setTitle(text);
+}
+
+void translateOther(QWidget* widget)
+{
+    const std::optional<qint16> caption = val(property(widget, TagProperty));
+    if (caption && *caption > 0) {
+        if (const std::optional<QString> text = textOf(*caption))
+            setCaption(widget, *text);
+    }
+    const std::optional<qint16> tip = val(property(widget, ToolTipProperty));
+    if (tip && *tip >= 1) {
+        if (const std::optional<QString> text = textOf(*tip))
+            setToolTipText(widget, *text);
+    }
+}
+
+// A page of a tab widget lends its "Tag" to its tab; a tab widget's own tab
+// bar is translated with the tab widget.
+bool belongsToTabWidget(const QWidget* widget)
+{
+    const QWidget* parent = widget->parentWidget();
+    if (qobject_cast<const QTabWidget*>(parent))
+        return qobject_cast<const QTabBar*>(widget) != nullptr;
+    return qobject_cast<const QStackedWidget*>(parent) &&
+           qobject_cast<const QTabWidget*>(parent->parentWidget());
+}
+
+void translateControl(QWidget* widget)
+{
+    if (belongsToTabWidget(widget))
+        return;
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        translateLabel(label);
+    else if (auto* bar = qobject_cast<QMenuBar*>(widget))
+        translateMenuBar(bar);
+    else if (auto* menu = qobject_cast<QMenu*>(widget))
+        translateMenu(menu);
+    else if (auto* tabs = qobject_cast<QTabWidget*>(widget))
+        translateTabWidget(tabs);
+    else if (auto* tabBar = qobject_cast<QTabBar*>(widget))
+        translateTabBar(tabBar);
+    else if (auto* toolBar = qobject_cast<QToolBar*>(widget))
+        translateToolBar(toolBar);
+    else if (auto* tree = qobject_cast<QTreeWidget*>(widget))
+        translateHeader(tree);
+    else
+        translateOther(widget);
+}
+
+// The window's controls in their order: each child, then its own children.
+void translateChildren(QWidget* parent)
+{
+    const QObjectList children = parent->children();
+    for (QObject* child : children) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (!widget || (widget->isWindow() && !qobject_cast<QMenu*>(widget)))
+            continue;
+        translateControl(widget);
+        translateChildren(widget);
+    }
+}
+
+} // namespace
+
+namespace FormTranslator {
+
+void TranslateForm(QWidget* window)
+{
+    if (!window)
+        return;
+    translateWindow(window);
+    translateChildren(window);
+}
+
+} // namespace FormTranslator
