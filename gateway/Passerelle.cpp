@@ -1,0 +1,298 @@
+// The gateway session.
+//
+// Waits run on the user-interface thread. A wait sleeps in a local event loop
+// that any pending event may run in, and that ends when the socket has news
+// (data, a change of state) or when the deadline comes; it never spins.
+//
+// Answers that break the protocol are handled so that no read goes past the
+// block and an incomplete answer never counts as complete:
+// - A data length of 0 or less announces no data: only the header is read and
+//   the data area keeps its earlier contents.
+// - A data length larger than the data area (8192 bytes, or less when the
+//   caller passes a smaller capacity) cannot be followed: the connection is
+//   dropped and ReceiveBlock returns BadAnswer (3). The report names it
+//   " (Bad Answer)" and ends the program, as for a lost connection.
+// - A connection that closes after the header but before all the data: the
+//   data area keeps its earlier contents and ReceiveBlock returns
+//   LocalTimeout (2) at once, as when it closes while the header is awaited.
+// - Bytes that follow a complete answer stay in the socket and are read as
+//   the start of the next answer, the way the surplus of a greeting longer
+//   than 512 bytes is read as the start of the login answer.
+// - A refusal code that does not fit 16 bits is reported as -32768, a refusal
+//   outside the table.
+// Every wait that ends in LocalTimeout drops the connection, so that a late
+// answer can never be taken for the answer to a later request: the next send
+// then fails with NotConnected unless a new session is opened.
+
+#include "Passerelle.h"
+
+#include "BlockLibrary.h"
+#include "Languages.h"
+#include "Ui.h"
+#include "Variables.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <limits>
+
+GatewayBlockBytes Passerelle::GatewayBlock;
+AgentRecordBytes Passerelle::AgentRecord;
+SupervisorRecordBytes Passerelle::SupervisorRecord;
+
+namespace {
+
+constexpr qint64 NsPerSecond = 1'000'000'000;
+
+QPointer<QTcpSocket> g_socket;
+
+enum class WaitEnd
+{
+    Ready,
+    TimedOut,
+    Lost
+};
+
+qint64 nowNs()
+{
+    using namespace std::chrono;
+    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+qint64 takeDeadline()
+{
+    return Passerelle::DeadlineSeconds(nowNs(), RecvTimeout);
+}
+
+bool timedOut(qint64 deadline)
+{
+    return nowNs() >= deadline * NsPerSecond;
+}
+
+bool connected(const QTcpSocket& socket)
+{
+    return socket.state() == QAbstractSocket::ConnectedState;
+}
+
+// Lets pending events run and sleeps until the socket has news or the
+// deadline comes, whichever is first.
+void sleepUntilNews(QTcpSocket& socket, qint64 deadline)
+{
+    const qint64 remainingNs = deadline * NsPerSecond - nowNs();
+    const qint64 remainingMs = std::max<qint64>(0, (remainingNs + 999'999) / 1'000'000);
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&socket, &QIODevice::readyRead, &loop, &QEventLoop::quit);
+    QObject::connect(&socket, &QAbstractSocket::stateChanged, &loop, &QEventLoop::quit);
+    timer.start(std::chrono::milliseconds(remainingMs));
+    loop.exec();
+}
+
+// Waits until at least needed bytes are waiting. With watchConnection, a
+// socket that is no longer connected ends the wait at once.
+WaitEnd waitForBytes(QTcpSocket& socket, qint64 needed, qint64 deadline, bool watchConnection)
+{
+    for (;;) {
+        QCoreApplication::processEvents();
+        if (socket.bytesAvailable() >= needed)
+            return WaitEnd::Ready;
+        if (timedOut(deadline))
+            return WaitEnd::TimedOut;
+        if (watchConnection && !connected(socket))
+            return WaitEnd::Lost;
+        sleepUntilNews(socket, deadline);
+    }
+}
+
+// Takes exactly count waiting bytes into destination; false when fewer came.
+bool take(QTcpSocket& socket, quint8* destination, qint64 count)
+{
+    const QByteArray bytes = socket.read(count);
+    if (bytes.size() != count)
+        return false;
+    std::memcpy(destination, bytes.constData(), static_cast<std::size_t>(count));
+    return true;
+}
+
+qint16 failWithTimeout(QTcpSocket& socket)
+{
+    socket.abort();
+    return Passerelle::LocalTimeout;
+}
+
+qint16 refusalCode(qint32 error)
+{
+    if (error < std::numeric_limits<qint16>::min() || error > std::numeric_limits<qint16>::max())
+        return std::numeric_limits<qint16>::min();
+    return static_cast<qint16>(error);
+}
+
+QString message(int n)
+{
+    return Languages::GetMessageText(static_cast<qint16>(LanguageBase + n));
+}
+
+} // namespace
+
+namespace Passerelle {
+
+QTcpSocket& Socket()
+{
+    if (!g_socket) {
+        g_socket = new QTcpSocket(QCoreApplication::instance());
+        QTcpSocket* socket = g_socket;
+        // Requests are small and lock-step: send each at once.
+        QObject::connect(socket, &QAbstractSocket::connected, socket,
+                         [socket] { socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
+    }
+    return *g_socket;
+}
+
+qint64 DeadlineSeconds(qint64 nowNs, int timeoutSeconds)
+{
+    const qint64 total = nowNs + qint64(timeoutSeconds) * NsPerSecond;
+    qint64 whole = total / NsPerSecond;
+    qint64 rest = total % NsPerSecond;
+    if (rest < 0) { // floor division for times before the clock's epoch
+        whole -= 1;
+        rest += NsPerSecond;
+    }
+    const qint64 half = NsPerSecond / 2;
+    if (rest > half || (rest == half && whole % 2 != 0))
+        whole += 1;
+    return whole;
+}
+
+qint16 OpenSession(QByteArrayView key, qint32 application)
+{
+    QTcpSocket& socket = Socket();
+    socket.abort();
+    socket.connectToHost(Parametres.VS_addr, static_cast<quint16>(Parametres.TcpPort));
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    const qint64 deadline = takeDeadline();
+
+    // The state is not watched here: a refused connection waits the whole
+    // time-out as well.
+    if (waitForBytes(socket, Layout::HeaderSize, deadline, false) != WaitEnd::Ready)
+        return failWithTimeout(socket);
+    QCoreApplication::processEvents();
+
+    // The greeting is the template of the login header; it is not cleared.
+    quint8* header = GatewayBlock.data();
+    if (!take(socket, header, Layout::HeaderSize))
+        return failWithTimeout(socket);
+    Klt::klt_cript(key, header + Layout::Header::Key);
+    Layout::writeInt(header, Layout::Header::Request, Layout::RequestOpenSession);
+    Layout::writeInt(header, Layout::Header::Application, application);
+
+    SendBlock(GatewayBlock, Layout::HeaderSize); // a failed send shows up as 1 below
+    return ReceiveBlock(GatewayBlock, Layout::BlockSize);
+}
+
+qint16 SendBlock(GatewayBlockBytes& block, int length)
+{
+    QTcpSocket& socket = Socket();
+    if (!connected(socket))
+        return NotConnected;
+    const int size = std::clamp(length, 0, Layout::BlockSize);
+    Layout::writeInt(block.data(), Layout::Header::Magic, static_cast<qint32>(Layout::Magic));
+    Layout::writeInt(block.data(), Layout::Header::Length, length);
+    socket.write(reinterpret_cast<const char*>(block.data()), size);
+    socket.flush();
+    return Success;
+}
+
+qint16 ReceiveBlock(GatewayBlockBytes& block, int capacity)
+{
+    QTcpSocket& socket = Socket();
+    if (!connected(socket))
+        return NotConnected;
+    const qint64 deadline = takeDeadline();
+
+    if (waitForBytes(socket, Layout::HeaderSize, deadline, true) != WaitEnd::Ready)
+        return failWithTimeout(socket);
+    if (!take(socket, block.data(), Layout::HeaderSize))
+        return failWithTimeout(socket);
+
+    const qint32 dataLength = Layout::readInt(block.data(), Layout::Header::DataLength);
+    if (dataLength > 0) {
+        const int room =
+            std::clamp(capacity, Layout::HeaderSize, Layout::BlockSize) - Layout::HeaderSize;
+        if (dataLength > room) {
+            socket.abort();
+            return BadAnswer;
+        }
+        if (waitForBytes(socket, dataLength, deadline, true) != WaitEnd::Ready)
+            return failWithTimeout(socket);
+        if (!take(socket, block.data() + Layout::HeaderSize, dataLength))
+            return failWithTimeout(socket);
+    }
+
+    if (timedOut(deadline))
+        return failWithTimeout(socket);
+    if (Layout::readInt(block.data(), Layout::Header::Status) == Layout::StatusRefused)
+        return refusalCode(Layout::readInt(block.data(), Layout::Header::Error));
+    return Success;
+}
+
+void CloseSession()
+{
+    Socket().abort();
+}
+
+QString ReasonText(qint16 code)
+{
+    switch (code) {
+    case NotConnected:
+        return QStringLiteral(" (No Connect)");
+    case LocalTimeout:
+        return QStringLiteral(" (Local Time-out)");
+    case BadAnswer:
+        return QStringLiteral(" (Bad Answer)");
+    case TableFull:
+        return QStringLiteral(" (Table full)");
+    case ServerTimeout:
+        return QStringLiteral(" (Server Time_out)");
+    case ServerStop:
+        return QStringLiteral(" (Server Stop)");
+    case TooConnection:
+        return QStringLiteral(" (Too Connection)");
+    case BadPassword:
+        return QStringLiteral(" (Bad Password)");
+    case UnknownApplication:
+        return QStringLiteral(" (Unknown Application)");
+    default:
+        return {};
+    }
+}
+
+bool ReportGatewayError(qint16 code)
+{
+    if (code == Success)
+        return true;
+    const QString reason = ReasonText(code);
+    const QString prompt = reason.isEmpty() ? QString() : message(MessageGatewayFailure) + reason;
+    Ui::beep();
+    const QString title = message(MessageApplicationTitle) + QStringLiteral("  (Server:") +
+                          Parametres.VS_addr + QStringLiteral("  Socket:") +
+                          QString::number(static_cast<quint16>(Parametres.TcpPort)) +
+                          QStringLiteral(")");
+    Ui::messageBox(prompt, title, Ui::Icon::Exclamation, Ui::Buttons::Ok);
+    if (code != LocalTimeout) {
+        CloseSession();
+        Ui::endProgram(1);
+    }
+    return Ui::showDialog(Ui::Dialog::Connection);
+}
+
+} // namespace Passerelle

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "Layout.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <QtGlobal>
+
+class QTcpSocket;
+
+// The gateway session: one TCP connection to the configuration server at a
+// time, lock-step requests and answers in the 8704-byte exchange block, and
+// the one report of every failure.
+namespace Passerelle {
+
+// Result codes of OpenSession, SendBlock and ReceiveBlock. Negative codes are
+// refusals sent by the server; any other negative value is a refusal too.
+inline constexpr qint16 Success = 0;
+inline constexpr qint16 NotConnected = 1;
+inline constexpr qint16 LocalTimeout = 2;
+// Our own: the answer cannot be followed (it announces more data than the
+// block holds). The connection has been dropped; the report ends the program.
+inline constexpr qint16 BadAnswer = 3;
+inline constexpr qint16 TableFull = -1;
+inline constexpr qint16 ServerTimeout = -2;
+inline constexpr qint16 ServerStop = -3;
+inline constexpr qint16 TooConnection = -4;
+inline constexpr qint16 BadPassword = -5;
+inline constexpr qint16 UnknownApplication = -6;
+
+// Message numbers of the report.
+inline constexpr int MessageGatewayFailure = 1285;
+inline constexpr int MessageApplicationTitle = 121;
+
+// The exchange block and the two records. Single instances for the whole run:
+// they keep their contents between exchanges, and the transfers rely on it.
+extern GatewayBlockBytes GatewayBlock;
+extern AgentRecordBytes AgentRecord;
+extern SupervisorRecordBytes SupervisorRecord;
+
+// The gateway's socket, created on first use and owned by the application
+// object.
+QTcpSocket& Socket();
+
+// Closes the socket, connects it to Parametres.VS_addr and TcpPort, takes the
+// server's 512-byte greeting into the block header and logs in with the
+// enciphered key.
+qint16 OpenSession(QByteArrayView key, qint32 application);
+
+// Sends the first length bytes (512 or 8704) of the block after writing the
+// magic and the length into its header. 0, or 1 when not connected.
+qint16 SendBlock(GatewayBlockBytes& block, int length);
+
+// Waits for one answer: its header into the block header, its data into the
+// data area. 0, the server's refusal code, 1, 2 or BadAnswer.
+qint16 ReceiveBlock(GatewayBlockBytes& block, int capacity);
+
+void CloseSession();
+
+// Shows the failure message of a nonzero code. Every code but LocalTimeout
+// ends the program. For LocalTimeout it shows the connection dialog and
+// returns its Valide (true: try again with the new address).
+bool ReportGatewayError(qint16 code);
+
+// The reason text the report appends to message 1285; empty for a code
+// outside the table.
+QString ReasonText(qint16 code);
+
+// The deadline of a wait that starts at nowNs nanoseconds on a monotonic
+// clock: now plus timeout seconds, rounded to the nearest whole second,
+// halves to even. The wait has timed out once the clock reads the deadline.
+qint64 DeadlineSeconds(qint64 nowNs, int timeoutSeconds);
+
+} // namespace Passerelle

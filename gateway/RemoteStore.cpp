@@ -1,0 +1,135 @@
+#include "RemoteStore.h"
+
+#include "AgentRights.h"
+#include "BlockLibrary.h"
+#include "Cp1252.h"
+#include "Layout.h"
+#include "Passerelle.h"
+#include "PasswordScrambler.h"
+#include "RemoteExchange.h"
+#include "SupervisorSettings.h"
+#include "Variables.h"
+
+#include <array>
+
+namespace {
+
+using AgentsList::Row;
+
+struct YesNoRight
+{
+    int offset;
+    int column;
+};
+
+constexpr std::array<YesNoRight, 6> YesNoRights = {{
+    {Layout::Agent::DroitModifGroup, AgentsList::ColModifGroup},
+    {Layout::Agent::DroitPreference, AgentsList::ColPreference},
+    {Layout::Agent::DroitModifMotDePasse, AgentsList::ColModifMotDePasse},
+    {Layout::Agent::DroitQualif, AgentsList::ColQualif},
+    {Layout::Agent::DroitStat, AgentsList::ColStat},
+    {Layout::Agent::DroitListeAppel, AgentsList::ColListeAppel},
+}};
+
+bool granted(const Row& row, int column)
+{
+    return row.cells[column] == QLatin1String(AgentsList::Granted);
+}
+
+// The rights of the row into the agent record: 1 for exactly "X", else 0;
+// customer records 1 for "X" in column 9, then 2 for "X" in column 8.
+void writeRights(const Row& row)
+{
+    quint8* data = Passerelle::AgentRecord.data() + Layout::HeaderSize;
+    for (const YesNoRight& right : YesNoRights)
+        Layout::writeInt(data, right.offset, granted(row, right.column) ? 1 : 0);
+    qint32 fiche = granted(row, AgentsList::ColFicheComment) ? 1 : 0;
+    if (granted(row, AgentsList::ColFicheTous))
+        fiche = 2;
+    Layout::writeInt(data, Layout::Agent::DroitModifFiche, fiche);
+}
+
+// Reads the agent's record, changes it as the row asks and writes it back.
+// True when the rights of the row were written into the record.
+bool storeRow(const Row& row)
+{
+    const QString change = row.cells[AgentsList::ColChange];
+    const bool rights = change == QLatin1String(AgentsList::ChangeRights) ||
+                        change == QLatin1String(AgentsList::ChangeBoth);
+    const bool password = change == QLatin1String(AgentsList::ChangePassword) ||
+                          change == QLatin1String(AgentsList::ChangeBoth);
+    // Copy the row first: pending events run during the exchanges.
+    const Row copy = row;
+    if (!RemoteExchange::ReadAgentRecord(copy))
+        return false; // without the server's record there is nothing to write back
+    if (rights)
+        writeRights(copy);
+    if (password)
+        Passerelle::AgentRecord.data()[Layout::HeaderSize + Layout::Agent::Password] = 0;
+    // The header stays as the read answer left it, with the write request code.
+    Layout::writeInt(Passerelle::AgentRecord.data(), Layout::Header::Request, Layout::RequestWrite);
+    Klt::copy_mem(Passerelle::AgentRecord.data(), Layout::AgentRecordSize,
+                  Passerelle::GatewayBlock.data());
+    RemoteExchange::Exchange(Layout::BlockSize);
+    return rights;
+}
+
+// The settings of Parametres into the data part of the supervisor record.
+void fillSupervisorRecord()
+{
+    using namespace Layout::Supervisor;
+    quint8* data = Passerelle::SupervisorRecord.data() + Layout::HeaderSize;
+    Klt::copy_vb_t6200(
+        PasswordScrambler::Crypter(Cp1252::fromUnicode(Parametres.NouveauMotDePasse)),
+        PasswordWidth, data + Password);
+    Layout::writeInt(data, NbJourStockJournal, Parametres.NbJourStockJournal);
+    Layout::writeInt(data, TauxActiviteT1, Parametres.TauxActiviteT1);
+    Layout::writeInt(data, TauxActiviteT2, Parametres.TauxActiviteT2);
+    Layout::writeInt(data, Langue, Parametres.Langue);
+    Layout::writeInt(data, ModeLie, Parametres.ModeLie);
+    Klt::copy_vb_t6200(Cp1252::fromUnicode(Parametres.ModeLieApp), ModeLieAppWidth,
+                       data + ModeLieApp);
+    Layout::writeInt(data, Etatinterdit, Parametres.Etatinterdit);
+    Layout::writeInt(data, CmtAuto, Parametres.CmtAuto);
+    for (std::size_t i = 0; i < Couleurs.size(); ++i)
+        Layout::writeInt(data, Colours + int(i) * 4, Parametres.*(Couleurs[i].field));
+}
+
+} // namespace
+
+namespace RemoteStore {
+
+bool StoreAgentRights(AgentsList::Rows& rows)
+{
+    if (Parametres.TcpPort == 0)
+        return AgentRights::SetAgentxx_Ini(rows);
+    bool written = false;
+    RemoteExchange::OpenOrReport();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].cells[AgentsList::ColChange].isEmpty())
+            continue;
+        if (storeRow(rows[i]))
+            written = true;
+    }
+    Passerelle::CloseSession();
+    return written;
+}
+
+void StoreSupervisorSettings()
+{
+    if (Parametres.TcpPort == 0) {
+        SupervisorSettings::SetIniCouleurs();
+        return;
+    }
+    fillSupervisorRecord();
+    RemoteExchange::OpenOrReport();
+    quint8* record = Passerelle::SupervisorRecord.data();
+    Klt::Clear_Bloc_Entete(record);
+    Layout::writeInt(record, Layout::Header::Request, Layout::RequestWrite);
+    Layout::writeInt(record, Layout::Header::Record, Layout::SupervisorRecordNumber);
+    Klt::copy_mem(record, Layout::SupervisorRecordSize, Passerelle::GatewayBlock.data());
+    RemoteExchange::Exchange(Layout::BlockSize);
+    Passerelle::CloseSession();
+}
+
+} // namespace RemoteStore

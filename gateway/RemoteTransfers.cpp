@@ -1,0 +1,258 @@
+#include "RemoteTransfers.h"
+
+#include "AgentRights.h"
+#include "BlockLibrary.h"
+#include "Cp1252.h"
+#include "Languages.h"
+#include "Layout.h"
+#include "Passerelle.h"
+#include "PasswordScrambler.h"
+#include "RemoteExchange.h"
+#include "SettingsFolders.h"
+#include "SupervisorSettings.h"
+#include "Ui.h"
+#include "Variables.h"
+
+#include <QCoreApplication>
+
+#include <array>
+#include <functional>
+#include <limits>
+
+namespace {
+
+using AgentsList::Row;
+
+// The seven rights of an agent record, in the order of ModelRights.
+struct RightDef
+{
+    int offset;
+    quint8 DroitsModele::*model;
+};
+
+constexpr std::array<RightDef, 7> Rights = {{
+    {Layout::Agent::DroitModifGroup, &DroitsModele::Droit_Modif_Group},
+    {Layout::Agent::DroitModifFiche, &DroitsModele::Droit_Modif_Fiche},
+    {Layout::Agent::DroitPreference, &DroitsModele::Droit_Preference},
+    {Layout::Agent::DroitModifMotDePasse, &DroitsModele::Droit_Modif_MotDePasse},
+    {Layout::Agent::DroitQualif, &DroitsModele::Droit_Qualif},
+    {Layout::Agent::DroitStat, &DroitsModele::Droit_Stat},
+    {Layout::Agent::DroitListeAppel, &DroitsModele::Droit_ListeAppel},
+}};
+
+// The yes/no rights and the column that shows each.
+struct YesNoRight
+{
+    int offset;
+    int column;
+};
+
+constexpr std::array<YesNoRight, 6> YesNoRights = {{
+    {Layout::Agent::DroitModifGroup, AgentsList::ColModifGroup},
+    {Layout::Agent::DroitPreference, AgentsList::ColPreference},
+    {Layout::Agent::DroitModifMotDePasse, AgentsList::ColModifMotDePasse},
+    {Layout::Agent::DroitQualif, AgentsList::ColQualif},
+    {Layout::Agent::DroitStat, AgentsList::ColStat},
+    {Layout::Agent::DroitListeAppel, AgentsList::ColListeAppel},
+}};
+
+constexpr const char* DefaultModeLieApp = "Wscript.exe Post_it.vbs";
+
+quint8* agentData()
+{
+    return Passerelle::AgentRecord.data() + Layout::HeaderSize;
+}
+
+quint8* supervisorData()
+{
+    return Passerelle::SupervisorRecord.data() + Layout::HeaderSize;
+}
+
+// A right the record leaves unset (-1) takes the model's value, in the
+// record as well.
+void fillUnsetRights()
+{
+    quint8* data = agentData();
+    for (const RightDef& right : Rights) {
+        if (Layout::readInt(data, right.offset) == -1)
+            Layout::writeInt(data, right.offset, Parametres.ModelRights.*(right.model));
+    }
+}
+
+// Granted rights get their "X"; cells of rights not granted are not written.
+void showRights(Row& row)
+{
+    const quint8* data = agentData();
+    const QString granted = QString::fromLatin1(AgentsList::Granted);
+    for (const YesNoRight& right : YesNoRights) {
+        if (Layout::readInt(data, right.offset) == 1)
+            row.cells[right.column] = granted;
+    }
+    const qint32 fiche = Layout::readInt(data, Layout::Agent::DroitModifFiche);
+    if (fiche == 2)
+        row.cells[AgentsList::ColFicheTous] = granted;
+    if (fiche == 1 || fiche == 2)
+        row.cells[AgentsList::ColFicheComment] = granted;
+}
+
+QByteArray trimmedRight(QByteArray text)
+{
+    while (text.endsWith(' '))
+        text.chop(1);
+    return text;
+}
+
+QString trimmedSpaces(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// Reads a 32-bit field; a value that fails the rule is replaced by what the
+// rule gives, in the record as well.
+qint32 validated(int offset, const std::function<qint32(qint32)>& rule)
+{
+    quint8* data = supervisorData();
+    const qint32 value = rule(Layout::readInt(data, offset));
+    Layout::writeInt(data, offset, value);
+    return value;
+}
+
+std::function<qint32(qint32)> withinOr(qint32 low, qint32 high, qint32 replacement)
+{
+    return [=](qint32 v) { return v < low || v > high ? replacement : v; };
+}
+
+std::function<qint32(qint32)> setOr(qint32 replacement)
+{
+    return [=](qint32 v) { return v == -1 ? replacement : v; };
+}
+
+// A text field of the record: an empty one gets the default, written into
+// the record. Returns the field's text.
+QByteArray textField(int offset, int width, QByteArrayView defaultText)
+{
+    quint8* field = supervisorData() + offset;
+    if (field[0] == 0) {
+        Klt::conv_string_t6200(defaultText, width, field);
+        return defaultText.toByteArray();
+    }
+    return Klt::conv_t6200_string(field, width);
+}
+
+// A language number the record gives. A number of 17 or more whose file
+// exists cannot be used (its message numbers do not fit 16 bits): it is
+// refused like a negative one, and the current language stays.
+void applyLanguage(qint32 langue)
+{
+    if (langue < 0)
+        return;
+    const bool exists = SettingsFolders::LanguageFileExists(langue);
+    if (langue >= LanguageCount && exists)
+        return;
+    Parametres.Langue = exists ? langue : 0;
+    LanguageBase = static_cast<qint16>(Parametres.Langue * 2000);
+    Languages::LoadLanguageFile();
+    SettingsFolders::ChooseHelpFile();
+}
+
+void applyPassword()
+{
+    const QByteArray stored =
+        textField(Layout::Supervisor::Password, Layout::Supervisor::PasswordWidth,
+                  PasswordScrambler::DefaultSupervisorPassword());
+    const QByteArray plain =
+        PasswordScrambler::Decrypter(trimmedRight(stored.left(Layout::Supervisor::PasswordWidth)));
+    const QString password = trimmedSpaces(Cp1252::toUnicode(plain).toUpper());
+    Parametres.MotDePasse = password;
+    Parametres.NouveauMotDePasse = password;
+}
+
+void applySupervisorRecord()
+{
+    using namespace Layout::Supervisor;
+    applyLanguage(Layout::readInt(supervisorData(), Langue));
+    applyPassword();
+    Parametres.NbJourStockJournal = validated(NbJourStockJournal, withinOr(0, 40, 0));
+    Parametres.ModeLie = validated(ModeLie, withinOr(0, std::numeric_limits<qint32>::max(), 0));
+    Parametres.ModeLieApp =
+        trimmedSpaces(Cp1252::toUnicode(textField(ModeLieApp, ModeLieAppWidth, DefaultModeLieApp)));
+    validated(Reserved228, withinOr(0, std::numeric_limits<qint32>::max(), 0));
+    Parametres.Etatinterdit = validated(Etatinterdit, [](qint32 v) { return v == 1 ? 1 : 0; });
+    Parametres.CmtAuto = validated(CmtAuto, [](qint32 v) { return v == 1 ? 1 : 0; });
+    Parametres.TauxActiviteT1 = validated(TauxActiviteT1, withinOr(0, 99, 30));
+    Parametres.TauxActiviteT2 = validated(TauxActiviteT2, withinOr(0, 99, 70));
+    for (std::size_t i = 0; i < Couleurs.size(); ++i) {
+        const int offset = Colours + int(i) * 4;
+        Parametres.*(Couleurs[i].field) = validated(offset, setOr(Couleurs[i].defaultValue));
+    }
+}
+
+// Opens a session and reads the supervisor record. After a local time-out,
+// at either step, the connection dialog has been shown: Cancel ends the
+// program, OK tries the whole read again with the new address. An answer
+// that did not come is never used.
+void readSupervisorRecord()
+{
+    for (;;) {
+        bool valide = false;
+        if (RemoteExchange::OpenOrReport(&valide)) {
+            quint8* header = Passerelle::GatewayBlock.data();
+            Klt::Clear_Bloc_Entete(header);
+            Layout::writeInt(header, Layout::Header::Request, Layout::RequestRead);
+            Layout::writeInt(header, Layout::Header::Record, Layout::SupervisorRecordNumber);
+            if (RemoteExchange::Exchange(Layout::HeaderSize, &valide)) {
+                Klt::copy_mem(header, Layout::SupervisorRecordSize,
+                              Passerelle::SupervisorRecord.data());
+                return;
+            }
+        }
+        if (!valide) {
+            Passerelle::CloseSession();
+            Ui::endProgram(1);
+        }
+    }
+}
+
+} // namespace
+
+namespace RemoteTransfers {
+
+void FetchAgentRights(AgentsList::Rows& rows)
+{
+    if (Parametres.TcpPort == 0) {
+        AgentRights::GetAgentxx_Ini(rows);
+        return;
+    }
+    RemoteExchange::OpenOrReport();
+    // By index: pending events run during each exchange.
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!RemoteExchange::ReadAgentRecord(rows[i]))
+            continue; // no answer: the row keeps its cells
+        if (i >= rows.size())
+            break;
+        fillUnsetRights();
+        showRights(rows[i]);
+        rows[i].cells[AgentsList::ColChange].clear();
+    }
+    QCoreApplication::processEvents();
+    Passerelle::CloseSession();
+}
+
+void FetchSupervisorSettings()
+{
+    if (Parametres.TcpPort == 0) {
+        SupervisorSettings::GetIniCouleurs();
+        return;
+    }
+    readSupervisorRecord();
+    applySupervisorRecord();
+    Passerelle::CloseSession();
+}
+
+} // namespace RemoteTransfers
