@@ -11,6 +11,11 @@
 
 #include <memory>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 using DocumentPtr = std::shared_ptr<const IniParser::Document>;
@@ -87,6 +92,21 @@ std::optional<QByteArray> currentBytes(const QFileInfo& info)
     return bytes;
 }
 
+// Makes the rename that replaced a file in folder last through a power cut.
+void syncFolder(const QString& folder)
+{
+#ifdef Q_OS_UNIX
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#else
+    Q_UNUSED(folder);
+#endif
+}
+
 // Writes a temporary file beside the target, flushes it to disk and renames
 // it over the target with the target's permissions, so that a reader sees
 // either the old or the new file, never a part of one.
@@ -99,7 +119,10 @@ bool replaceFile(const QString& localPath, const QByteArray& bytes)
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    if (!file.commit())
+        return false;
+    syncFolder(QFileInfo(localPath).absolutePath());
+    return true;
 }
 
 } // namespace
