@@ -1,0 +1,144 @@
+#include "StationSettings.h"
+
+#include "AgentRights.h"
+#include "Conversions.h"
+#include "Cp1252.h"
+#include "Folders.h"
+#include "SettingsFolders.h"
+#include "SettingsMessages.h"
+#include "Ui.h"
+#include "Variables.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+using SettingsFolders::ReadIniValue;
+using SettingsMessages::text;
+
+namespace {
+
+constexpr int kAgentFileCount = 32;
+
+// Runs one statement of the station read; a failing conversion leaves the
+// setting as it was and the read goes on.
+template <typename Statement> void skipOnFailure(Statement statement)
+{
+    try {
+        statement();
+    } catch (const Conversions::Failure&) {
+    }
+}
+
+QString modelFile()
+{
+    return Folders::join(Folders::programFolder(), QStringLiteral("model.ini"));
+}
+
+bool exists(const QString& path)
+{
+    return QFileInfo::exists(Folders::localPath(path));
+}
+
+void readLanguage()
+{
+    skipOnFailure([] {
+        Parametres.Langue = Conversions::toInt32(
+            Conversions::Val(ReadIniValue("AGENT", "Langue", "0", StationIniPath)));
+    });
+    if (!SettingsFolders::LanguageFileExists(Parametres.Langue))
+        Parametres.Langue = 0;
+    skipOnFailure([] { LanguageBase = Conversions::toInt16(Parametres.Langue * 2000.0); });
+    SettingsFolders::ChooseHelpFile();
+}
+
+void readServerAddress()
+{
+    Parametres.VS_addr =
+        Cp1252::toUnicode(ReadIniValue("VOICE_SERVER", "VS_addr", "", StationIniPath));
+    if (!Parametres.VS_addr.isEmpty())
+        return;
+    Ui::messageBox(text(1107), text(121), Ui::Icon::None);
+    if (Parametres.VS_addr.isEmpty() && !Ui::showDialog(Ui::Dialog::Connection))
+        Ui::endProgram();
+}
+
+void readPortAndTimeout()
+{
+    const QByteArray port = ReadIniValue("VOICE_SERVER", "VS_port", "20772", StationIniPath);
+    Parametres.VS_port = Cp1252::toUnicode(port);
+    if (!Conversions::isNumeric(port))
+        Ui::messageBox(text(1106), text(121), Ui::Icon::None);
+    skipOnFailure([] {
+        RecvTimeout = Conversions::toInt16(Conversions::strict(
+            ReadIniValue("VOICE_SERVER", "Recv_timeout", "10", StationIniPath)));
+    });
+}
+
+// Every agent of the shared folder gets a rights file, copied from the model
+// when it has none. Existing files are never overwritten.
+void prepareAgentFiles()
+{
+    const QString model = modelFile();
+    QString name;
+    try {
+        for (int agent = 1; agent <= kAgentFileCount; ++agent) {
+            name = AgentRights::AgentFileName(agent);
+            IniBuffer = Cp1252::fromUnicode(name);
+            const QString target = Parametres.ConfigDir + name;
+            if (exists(target) || !exists(model))
+                continue;
+            if (!QFileInfo(Folders::localPath(Parametres.ConfigDir)).isDir())
+                throw Conversions::Failure{76, QStringLiteral("Path not found")};
+            if (!QFile::copy(Folders::localPath(model), Folders::localPath(target)))
+                throw Conversions::Failure{75, QStringLiteral("Path/File access error")};
+        }
+    } catch (const Conversions::Failure& failure) {
+        const QString message = text(117) + u' ' + name + u' ' + QString::number(failure.number) +
+                                u' ' + failure.description + u']';
+        Ui::messageBox(message, text(224), Ui::Icon::Critical);
+        Ui::endProgram();
+    }
+}
+
+void readSharedFolder()
+{
+    const QByteArray server = ReadIniValue("CONFIG", "PATH_config",
+                                           Cp1252::fromUnicode(Parametres.VS_addr), StationIniPath);
+    const QString name = server.isEmpty() ? Parametres.VS_addr : Cp1252::toUnicode(server);
+    Parametres.ConfigPath = QStringLiteral("\\\\") + name + QStringLiteral("\\ZOR");
+    Parametres.TcpPort = 0;
+    Parametres.ConfigDir = Parametres.ConfigPath + u'\\';
+    prepareAgentFiles();
+}
+
+void readServerPort()
+{
+    skipOnFailure([] {
+        Parametres.TcpPort = Conversions::toInt16(
+            Conversions::Val(ReadIniValue("CONFIG", "TCP_port", "32000", StationIniPath)));
+    });
+}
+
+} // namespace
+
+namespace StationSettings {
+
+void LoadStationSettings()
+{
+    readLanguage();
+    readServerAddress();
+    readPortAndTimeout();
+    Parametres.Poste = QStringLiteral("0000");
+    if (ReadIniValue("CONFIG", "Server_Tcp", "1", StationIniPath) == "1")
+        readServerPort();
+    else
+        readSharedFolder();
+}
+
+void SaveServerAddress()
+{
+    SettingsFolders::WriteIniValue("VOICE_SERVER", "VS_addr",
+                                   Cp1252::fromUnicode(Parametres.VS_addr), StationIniPath);
+}
+
+} // namespace StationSettings

@@ -1,0 +1,136 @@
+#include "SupervisorSettings.h"
+
+#include "Conversions.h"
+#include "Cp1252.h"
+#include "IniFile.h"
+#include "PasswordScrambler.h"
+#include "SettingsFolders.h"
+#include "SettingsMessages.h"
+#include "Variables.h"
+
+using SettingsFolders::ReadIniValue;
+using SettingsFolders::WriteIniValue;
+
+namespace {
+
+QString supervisorFile()
+{
+    return Parametres.ConfigPath + QStringLiteral("\\supervis.ini");
+}
+
+QByteArray readConfig(const char* key, QByteArrayView defaultValue)
+{
+    return ReadIniValue("CONFIG", key, defaultValue, supervisorFile());
+}
+
+// Val, rounded to 32 bits; outside [low, high] the setting becomes 0.
+qint32 readRanged(const char* key, QByteArrayView defaultValue, qint32 low, qint32 high)
+{
+    const qint32 value = Conversions::toInt32(Conversions::Val(readConfig(key, defaultValue)));
+    return value < low || value > high ? 0 : value;
+}
+
+// Upper case within the code page: a letter whose capital the code page lacks
+// stays as it is.
+QString upperCp1252(const QString& text)
+{
+    QString upper = text;
+    for (QChar& ch : upper) {
+        const QChar capital = ch.toUpper();
+        if (Cp1252::fromUnicode(QStringView(&capital, 1)) != "?")
+            ch = capital;
+    }
+    return upper;
+}
+
+void readPassword()
+{
+    const QByteArray stored =
+        readConfig("mot_de_passe", PasswordScrambler::DefaultSupervisorPassword());
+    const QString plain = Cp1252::toUnicode(PasswordScrambler::Decrypter(stored)).trimmed();
+    Parametres.MotDePasse = upperCp1252(plain);
+    Parametres.NouveauMotDePasse = Parametres.MotDePasse;
+}
+
+void readLanguage()
+{
+    const qint16 langue = Conversions::toInt16(Conversions::Val(readConfig("langue", "0")));
+    if (langue < 0)
+        return;
+    Parametres.Langue = langue;
+    if (!SettingsFolders::LanguageFileExists(Parametres.Langue))
+        Parametres.Langue = 0;
+    LanguageBase = Conversions::toInt16(Parametres.Langue * 2000.0);
+    SettingsFolders::ChooseHelpFile();
+}
+
+void readOptions()
+{
+    Parametres.NbJourStockJournal = readRanged("NbJourStockJournal", "0", 0, 40);
+    Parametres.TauxActiviteT1 = readRanged("TauxActiviteT1", "30", 0, 99);
+    Parametres.TauxActiviteT2 = readRanged("TauxActiviteT2", "70", 0, 99);
+    const QByteArray mode = readConfig("ModeLie", "0");
+    Parametres.ModeLie = (mode == "1") ? 1 : (mode == "2") ? 2 : 0;
+    Parametres.ModeLieApp = Cp1252::toUnicode(readConfig("ModeLieApp", "Wscript.exe Post_it.vbs"));
+    Parametres.Etatinterdit =
+        Conversions::toInt32(Conversions::strict(readConfig("Etatinterdit", "0")));
+    Parametres.CmtAuto = Conversions::toInt32(Conversions::strict(readConfig("CmtAuto", "0")));
+}
+
+void readColours()
+{
+    for (const CouleurDef& colour : Couleurs) {
+        const QByteArray defaultValue = QByteArray::number(colour.defaultValue);
+        Parametres.*colour.field = Conversions::toInt32(
+            Conversions::Val(ReadIniValue("FRAME", colour.key, defaultValue, supervisorFile())));
+    }
+}
+
+// A number as the file keeps it: a space before it unless it is negative.
+QByteArray numberText(qint32 value)
+{
+    const QByteArray digits = QByteArray::number(value);
+    return value < 0 ? digits : ' ' + digits;
+}
+
+void writeNumber(const char* section, const char* key, qint32 value)
+{
+    WriteIniValue(section, key, numberText(value), supervisorFile());
+}
+
+} // namespace
+
+namespace SupervisorSettings {
+
+void GetIniCouleurs()
+{
+    IniFile::ReadScope scope;
+    try {
+        readPassword();
+        readLanguage();
+        readOptions();
+        readColours();
+    } catch (const Conversions::Failure& failure) {
+        SettingsMessages::reportFailure(116, "GetIniCouleurs", failure);
+    }
+}
+
+void SetIniCouleurs()
+{
+    const QString path = supervisorFile();
+    WriteIniValue("CONFIG", "mot_de_passe",
+                  PasswordScrambler::Crypter(Cp1252::fromUnicode(Parametres.NouveauMotDePasse)),
+                  path);
+    writeNumber("CONFIG", "NbJourStockJournal", Parametres.NbJourStockJournal);
+    writeNumber("CONFIG", "TauxActiviteT1", Parametres.TauxActiviteT1);
+    writeNumber("CONFIG", "TauxActiviteT2", Parametres.TauxActiviteT2);
+    writeNumber("CONFIG", "langue", Parametres.Langue);
+    writeNumber("CONFIG", "ModeLie", Parametres.ModeLie);
+    WriteIniValue("CONFIG", "ModeLieApp", Cp1252::fromUnicode(Parametres.ModeLieApp), path);
+    writeNumber("CONFIG", "Etatinterdit", Parametres.Etatinterdit);
+    writeNumber("CONFIG", "CmtAuto", Parametres.CmtAuto);
+    for (const CouleurDef& colour : Couleurs)
+        writeNumber("FRAME", colour.key, Parametres.*colour.field);
+}
+
+} // namespace SupervisorSettings
