@@ -54,7 +54,8 @@ void conv_string_t6200(QByteArrayView text, int width, quint8* field)
 {
     const qsizetype n = std::min<qsizetype>(text.size(), width);
     std::memset(field, 0, static_cast<std::size_t>(width));
-    std::memcpy(field, text.data(), static_cast<std::size_t>(n));
+    if (n > 0) // an empty text may have no storage at all
+        std::memcpy(field, text.data(), static_cast<std::size_t>(n));
 }
 
 void copy_vb_t6200(QByteArrayView text, int width, quint8* field)
