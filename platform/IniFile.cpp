@@ -6,10 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QSaveFile>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -21,11 +22,19 @@ namespace {
 using DocumentPtr = std::shared_ptr<const IniParser::Document>;
 
 // The parsed files of the open read scopes, by local path. A null document
-// records a file that could not be read.
+// records a file that could not be read. Reads come in runs on one file, so
+// the last file used is tried first.
 struct ReadCache
 {
     int depth = 0;
-    QHash<QString, DocumentPtr> documents;
+    std::vector<std::pair<QString, DocumentPtr>> documents;
+    std::size_t last = 0;
+
+    void clear()
+    {
+        documents.clear();
+        last = 0;
+    }
 };
 
 ReadCache& readCache()
@@ -45,17 +54,33 @@ DocumentPtr readDocument(const QString& localPath)
     return std::make_shared<const IniParser::Document>(IniParser::parse(bytes));
 }
 
-DocumentPtr document(const QString& localPath)
+// The scope's copy of the file, read now if the scope has none yet.
+const IniParser::Document* cachedDocument(ReadCache& cache, const QString& localPath)
+{
+    auto& docs = cache.documents;
+    if (cache.last < docs.size() && docs[cache.last].first == localPath)
+        return docs[cache.last].second.get();
+    for (std::size_t i = 0; i < docs.size(); ++i) {
+        if (docs[i].first == localPath) {
+            cache.last = i;
+            return docs[i].second.get();
+        }
+    }
+    cache.last = docs.size();
+    docs.emplace_back(localPath, readDocument(localPath));
+    return docs.back().second.get();
+}
+
+std::optional<QByteArray> lookUp(const QString& localPath, QByteArrayView section,
+                                 QByteArrayView key)
 {
     ReadCache& cache = readCache();
-    if (cache.depth == 0)
-        return readDocument(localPath);
-    const auto it = cache.documents.constFind(localPath);
-    if (it != cache.documents.constEnd())
-        return it.value();
-    DocumentPtr doc = readDocument(localPath);
-    cache.documents.insert(localPath, doc);
-    return doc;
+    if (cache.depth > 0) {
+        const IniParser::Document* doc = cachedDocument(cache, localPath);
+        return doc ? IniParser::value(*doc, section, key) : std::nullopt;
+    }
+    const DocumentPtr doc = readDocument(localPath);
+    return doc ? IniParser::value(*doc, section, key) : std::nullopt;
 }
 
 QByteArrayView defaultText(QByteArrayView text)
@@ -134,19 +159,17 @@ QByteArray GetPrivateProfileString(QByteArrayView section, QByteArrayView key,
 {
     if (bufferSize < 1)
         return {};
-    const DocumentPtr doc = document(Folders::localPath(path));
-    if (doc) {
-        if (const auto found = IniParser::value(*doc, section, key))
-            return IniParser::toBuffer(*found, bufferSize);
-    }
-    return IniParser::toBuffer(defaultText(defaultValue), bufferSize);
+    std::optional<QByteArray> found = lookUp(Folders::localPath(path), section, key);
+    if (found)
+        return IniParser::toBuffer(std::move(*found), bufferSize);
+    return IniParser::toBuffer(defaultText(defaultValue).toByteArray(), bufferSize);
 }
 
 bool WritePrivateProfileString(QByteArrayView section, QByteArrayView key, QByteArrayView value,
                                const QString& path)
 {
     // Another spelling of the same path may be cached too: forget them all.
-    readCache().documents.clear();
+    readCache().clear();
     const QFileInfo info(Folders::localPath(path));
     if (!info.absoluteDir().exists())
         return false;
@@ -166,7 +189,7 @@ ReadScope::~ReadScope()
 {
     ReadCache& cache = readCache();
     if (--cache.depth == 0)
-        cache.documents.clear();
+        cache.clear();
 }
 
 } // namespace IniFile

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <cstring>
 
 using IniParser::Document;
 using IniParser::Entry;
@@ -111,6 +112,11 @@ QByteArray utf16Bytes(QByteArrayView cp1252)
     return bytes;
 }
 
+quint32 hashOf(const char* d, Range name)
+{
+    return IniParser::nameHash(QByteArrayView(d + name.begin, name.size()));
+}
+
 void addLine(Document& doc, Range line, qsizetype next)
 {
     const char* d = doc.image.constData();
@@ -124,7 +130,8 @@ void addLine(Document& doc, Range line, qsizetype next)
         const qsizetype close = rest.indexOf(']');
         const qsizetype nameEnd = close < 0 ? line.end : first + close;
         const auto count = static_cast<qsizetype>(doc.entries.size());
-        doc.sections.push_back({trimmed(d, first + 1, nameEnd), line, next, count, 0});
+        const Range name = trimmed(d, first + 1, nameEnd);
+        doc.sections.push_back({name, hashOf(d, name), line, next, count, 0});
         return;
     }
     if (doc.sections.empty())
@@ -132,20 +139,26 @@ void addLine(Document& doc, Range line, qsizetype next)
     const qsizetype eq = rest.indexOf('=');
     if (eq < 0)
         return; // a line without '=' is no key
-    doc.entries.push_back(
-        {trimmed(d, first, first + eq), trimmed(d, first + eq + 1, line.end), line, next});
+    const Range key = trimmed(d, first, first + eq);
+    doc.entries.push_back({key, hashOf(d, key), trimmed(d, first + eq + 1, line.end), line, next});
     ++doc.sections.back().entryCount;
 }
 
+// Splits the image into lines at CRLF, LF or a lone CR. The next LF is
+// remembered while a run of CR-only lines is split, so that every byte is
+// searched once.
 void scan(Document& doc)
 {
     const char* d = doc.image.constData();
     const qsizetype n = doc.image.size();
-    qsizetype pos = 0;
-    while (pos < n) {
-        qsizetype end = pos;
-        while (end < n && d[end] != '\r' && d[end] != '\n')
-            ++end;
+    qsizetype lf = -1;
+    for (qsizetype pos = 0; pos < n;) {
+        if (lf < pos) {
+            const void* found = std::memchr(d + pos, '\n', static_cast<std::size_t>(n - pos));
+            lf = found ? static_cast<const char*>(found) - d : n;
+        }
+        const void* cr = std::memchr(d + pos, '\r', static_cast<std::size_t>(lf - pos));
+        const qsizetype end = cr ? static_cast<const char*>(cr) - d : lf;
         qsizetype next = end;
         if (next < n)
             next += (d[next] == '\r' && next + 1 < n && d[next + 1] == '\n') ? 2 : 1;
@@ -180,6 +193,8 @@ Document parse(const QByteArray& fileBytes)
     doc.raw = fileBytes;
     doc.utf16 = fileBytes.startsWith("\xFF\xFE");
     doc.image = doc.utf16 ? utf16Image(fileBytes) : fileBytes;
+    doc.sections.reserve(4);
+    doc.entries.reserve(32);
     scan(doc);
     return doc;
 }
@@ -194,11 +209,22 @@ QByteArrayView callerName(QByteArrayView name)
     return name;
 }
 
+quint32 nameHash(QByteArrayView name)
+{
+    const auto& upper = upperTable();
+    quint32 hash = 2166136261u;
+    for (const char c : name)
+        hash = (hash ^ upper[static_cast<unsigned char>(c)]) * 16777619u;
+    return hash;
+}
+
 const Section* findSection(const Document& doc, QByteArrayView section)
 {
     const char* d = doc.image.constData();
+    const quint32 hash = nameHash(section);
     for (const Section& s : doc.sections) {
-        if (sameName(QByteArrayView(d + s.name.begin, s.name.size()), section))
+        if (s.nameHash == hash &&
+            sameName(QByteArrayView(d + s.name.begin, s.name.size()), section))
             return &s;
     }
     return nullptr;
@@ -207,9 +233,10 @@ const Section* findSection(const Document& doc, QByteArrayView section)
 const Entry* findEntry(const Document& doc, const Section& section, QByteArrayView key)
 {
     const char* d = doc.image.constData();
+    const quint32 hash = nameHash(key);
     for (qsizetype i = 0; i < section.entryCount; ++i) {
         const Entry& e = doc.entries[static_cast<std::size_t>(section.firstEntry + i)];
-        if (sameName(QByteArrayView(d + e.key.begin, e.key.size()), key))
+        if (e.keyHash == hash && sameName(QByteArrayView(d + e.key.begin, e.key.size()), key))
             return &e;
     }
     return nullptr;
@@ -232,12 +259,13 @@ std::optional<QByteArray> value(const Document& doc, QByteArrayView section, QBy
     return doc.image.mid(v.begin, v.size());
 }
 
-QByteArray toBuffer(QByteArrayView text, int bufferSize)
+QByteArray toBuffer(QByteArray text, int bufferSize)
 {
     if (bufferSize < 1)
         return {};
-    text = cutAtNul(text);
-    return text.first(std::min<qsizetype>(text.size(), bufferSize - 1)).toByteArray();
+    const qsizetype size = cutAtNul(text).size();
+    text.truncate(std::min<qsizetype>(size, bufferSize - 1));
+    return text;
 }
 
 QByteArray withValue(const Document& doc, QByteArrayView section, QByteArrayView key,

@@ -26,15 +26,17 @@ struct Range
 // A line of the form key=value inside a section.
 struct Entry
 {
-    Range key;      // trimmed of space, tab and vertical tab
-    Range value;    // trimmed the same way, quotes still on
-    Range line;     // the whole line without its line break
-    qsizetype next; // where the next line starts
+    Range key;       // trimmed of space, tab and vertical tab
+    quint32 keyHash; // nameHash() of the key
+    Range value;     // trimmed the same way, quotes still on
+    Range line;      // the whole line without its line break
+    qsizetype next;  // where the next line starts
 };
 
 struct Section
 {
     Range name;
+    quint32 nameHash;
     Range line;
     qsizetype next;
     qsizetype firstEntry; // index into Document::entries
@@ -56,6 +58,9 @@ Document parse(const QByteArray& fileBytes);
 // its first NUL) without leading and trailing ASCII spaces.
 QByteArrayView callerName(QByteArrayView name);
 
+// A hash of a name that ignores case as the name comparison does.
+quint32 nameHash(QByteArrayView name);
+
 // The first section named section, or nullptr. Names compare without case.
 const Section* findSection(const Document& doc, QByteArrayView section);
 // The first key line of that section with that key, or nullptr.
@@ -68,7 +73,7 @@ std::optional<QByteArray> value(const Document& doc, QByteArrayView section, QBy
 
 // The value as a buffer of bufferSize bytes holds it: cut at the first NUL
 // and to bufferSize - 1 bytes; nothing for bufferSize < 1.
-QByteArray toBuffer(QByteArrayView text, int bufferSize);
+QByteArray toBuffer(QByteArray text, int bufferSize);
 
 // The file's bytes with key set to value in section (created as needed).
 // Value is written as given up to its first NUL; every other line keeps its
