@@ -87,6 +87,9 @@ Storage::Opened Storage::createSchema()
     if (integrityResult != QLatin1String("ok"))
         return {Failure::Corrupt,
                 QStringLiteral("the database %1 is corrupt: %2").arg(m_path, integrityResult)};
+    if (isForeign())
+        return {Failure::Incompatible,
+                QStringLiteral("%1 is not a zorsrv database: it holds other tables").arg(m_path)};
     QString error;
     const bool created =
         exec(QStringLiteral("PRAGMA synchronous=FULL"), &error) &&
@@ -114,6 +117,22 @@ Storage::Opened Storage::createSchema()
         return {Failure::CannotOpen,
                 QStringLiteral("cannot prepare the statements on %1").arg(m_path)};
     return {};
+}
+
+// A file with tables but without zorsrv's meta table belongs to something else.
+bool Storage::isForeign()
+{
+    QSqlQuery query(QSqlDatabase::database(m_name, false));
+    if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND "
+                                   "name NOT LIKE 'sqlite_%'")))
+        return false;
+    bool tables = false;
+    while (query.next()) {
+        if (query.value(0).toString() == QLatin1String("meta"))
+            return false;
+        tables = true;
+    }
+    return tables;
 }
 
 Storage::Opened Storage::checkSchema()

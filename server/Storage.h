@@ -75,6 +75,7 @@ private:
     bool exec(const QString& statement, QString* error);
     Opened createSchema();
     Opened checkSchema();
+    bool isForeign();
     bool prepare();
 
     QString m_name;
