@@ -1,0 +1,774 @@
+// The four transfers, step by step, against a scripted server in the test
+// process that keeps records in memory; the shared-folder branches against
+// INI files in a temporary folder.
+
+#include "BlockLibrary.h"
+#include "Cp1252.h"
+#include "FakeServer.h"
+#include "Folders.h"
+#include "IniFile.h"
+#include "Languages.h"
+#include "Passerelle.h"
+#include "PasswordScrambler.h"
+#include "RemoteStore.h"
+#include "RemoteTransfers.h"
+#include "TestLanguage.h"
+#include "UiRecorder.h"
+#include "Variables.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using Reply = FakeServer::Reply;
+using UiRecorder::Kind;
+namespace L = Layout;
+
+namespace {
+
+const QString X = QStringLiteral("X");
+
+qint32 intAt(const QByteArray& bytes, int offset)
+{
+    return L::readInt(reinterpret_cast<const quint8*>(bytes.constData()), offset);
+}
+
+void setInt(QByteArray& bytes, int offset, qint32 value)
+{
+    L::writeInt(reinterpret_cast<quint8*>(bytes.data()), offset, value);
+}
+
+// Records by number, as a configuration server keeps them: reads answer with
+// the whole record and echo its number, writes replace its data part.
+class RecordServer
+{
+public:
+    RecordServer()
+    {
+        m_server.setGreetings({FakeServer::greeting()});
+        m_server.setHandler([this](int connection, int index, const QByteArray& request) {
+            return handle(connection, index, request);
+        });
+    }
+
+    bool listen() { return m_server.listen(); }
+    FakeServer& server() { return m_server; }
+
+    static int sizeOf(qint32 record)
+    {
+        return record == L::SupervisorRecordNumber ? L::SupervisorDataSize : L::AgentDataSize;
+    }
+
+    // A record never written: its "not set" fields hold -1.
+    static QByteArray fresh(qint32 record)
+    {
+        QByteArray data(sizeOf(record), '\0');
+        if (record == L::SupervisorRecordNumber) {
+            for (int offset : L::SupervisorUnsetFields)
+                setInt(data, offset, -1);
+        } else {
+            for (int offset : L::AgentUnsetFields)
+                setInt(data, offset, -1);
+        }
+        return data;
+    }
+
+    QByteArray& record(qint32 number)
+    {
+        if (!m_records.contains(number))
+            m_records.insert(number, fresh(number));
+        return m_records[number];
+    }
+    bool has(qint32 number) const { return m_records.contains(number); }
+
+    // Requests of this many (counting the login) go unanswered.
+    void silentFrom(int connection, int request)
+    {
+        m_silentConnection = connection;
+        m_silentRequest = request;
+    }
+
+    // Reads and writes of all connections, without the logins.
+    QList<QByteArray> exchanges() const
+    {
+        QList<QByteArray> found;
+        for (const QByteArray& request : m_server.requests()) {
+            if (intAt(request, L::Header::Request) != L::RequestOpenSession)
+                found.append(request);
+        }
+        return found;
+    }
+
+private:
+    Reply handle(int connection, int index, const QByteArray& request)
+    {
+        if (connection == m_silentConnection && index >= m_silentRequest)
+            return {};
+        const qint32 code = intAt(request, L::Header::Request);
+        const qint32 number = intAt(request, L::Header::Record);
+        if (code == L::RequestRead) {
+            const QByteArray data = record(number);
+            return {FakeServer::answer(0, qint32(data.size()), 0, data, number)};
+        }
+        if (code == L::RequestWrite) {
+            record(number) = request.mid(L::HeaderSize, sizeOf(number));
+            return {FakeServer::answer(0, 0, 0, {}, number)};
+        }
+        return {FakeServer::answer(0, 0, 0)};
+    }
+
+    FakeServer m_server;
+    QMap<qint32, QByteArray> m_records;
+    int m_silentConnection = -1;
+    int m_silentRequest = 0;
+};
+
+AgentsList::Rows rowsOf(const QStringList& numbers)
+{
+    AgentsList::Rows rows;
+    for (const QString& number : numbers)
+        rows.push_back(AgentsList::makeRow(number, QStringLiteral("Agent ") + number));
+    return rows;
+}
+
+// Columns 2 to 10 of a row joined by "|".
+QString cellsOf(const AgentsList::Row& row)
+{
+    QStringList cells;
+    for (int c = AgentsList::ColModifGroup; c <= AgentsList::ColChange; ++c)
+        cells.append(row.cells[std::size_t(c)]);
+    return cells.join(QLatin1Char('|'));
+}
+
+QList<qint32> rightsOf(const QByteArray& data)
+{
+    QList<qint32> rights;
+    for (int i = 0; i < L::Agent::RightsCount; ++i)
+        rights.append(intAt(data, L::Agent::DroitModifGroup + 4 * i));
+    return rights;
+}
+
+void setRights(QByteArray& data, const QList<qint32>& rights)
+{
+    for (int i = 0; i < L::Agent::RightsCount; ++i)
+        setInt(data, L::Agent::DroitModifGroup + 4 * i, rights.at(i));
+}
+
+void setTextField(QByteArray& data, int offset, int width, QByteArrayView text)
+{
+    Klt::conv_string_t6200(text, width, reinterpret_cast<quint8*>(data.data()) + offset);
+}
+
+QByteArray textField(const QByteArray& data, int offset, int width)
+{
+    return Klt::conv_t6200_string(reinterpret_cast<const quint8*>(data.constData()) + offset,
+                                  width);
+}
+
+QByteArray supervisorData()
+{
+    return QByteArray(
+        reinterpret_cast<const char*>(Passerelle::SupervisorRecord.data() + L::HeaderSize),
+        L::SupervisorDataSize);
+}
+
+QByteArray agentData()
+{
+    return QByteArray(reinterpret_cast<const char*>(Passerelle::AgentRecord.data() + L::HeaderSize),
+                      L::AgentDataSize);
+}
+
+} // namespace
+
+class TstTransfers : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void fetchAgentRights_data();
+    void fetchAgentRights();
+    void fetchAgentRightsRequests();
+    void fetchEmptyList();
+    void fetchAfterLocalTimeout();
+    void fetchSupervisorValidation_data();
+    void fetchSupervisorValidation();
+    void fetchSupervisorTexts_data();
+    void fetchSupervisorTexts();
+    void fetchSupervisorLanguage_data();
+    void fetchSupervisorLanguage();
+    void fetchSupervisorRetry_data();
+    void fetchSupervisorRetry();
+    void storeAgentRights_data();
+    void storeAgentRights();
+    void storeNothingChanged();
+    void storeWriteHeader();
+    void storeSupervisorSettings();
+    void sharedFolderAgents();
+    void sharedFolderSupervisor();
+
+private:
+    bool start(RecordServer& server);
+
+    QTemporaryDir m_programDir;
+};
+
+void TstTransfers::initTestCase()
+{
+    QVERIFY(m_programDir.isValid());
+    Folders::setProgramFolder(m_programDir.path());
+    QVERIFY(TestLanguage::writeGatewayTexts(m_programDir.path(), 0));
+}
+
+void TstTransfers::init()
+{
+    ResetGlobals();
+    UiRecorder::install();
+    RecvTimeout = 1;
+    Parametres.VS_addr = QStringLiteral("127.0.0.1");
+    Languages::LoadLanguageFile();
+    Passerelle::GatewayBlock = GatewayBlockBytes{};
+    Passerelle::AgentRecord = AgentRecordBytes{};
+    Passerelle::SupervisorRecord = SupervisorRecordBytes{};
+}
+
+void TstTransfers::cleanup()
+{
+    Passerelle::CloseSession();
+}
+
+bool TstTransfers::start(RecordServer& server)
+{
+    if (!server.listen())
+        return false;
+    Parametres.TcpPort = static_cast<qint16>(server.server().port());
+    return true;
+}
+
+void TstTransfers::fetchAgentRights_data()
+{
+    // The seven rights in record order: group, fiche, preference, password,
+    // qualif, stat, call list.
+    QTest::addColumn<QList<qint32>>("record");
+    QTest::addColumn<QList<int>>("model");
+    QTest::addColumn<QString>("cells");
+    QTest::addColumn<QList<qint32>>("recordAfter");
+    using R = QList<qint32>;
+    using M = QList<int>;
+    QTest::newRow("all granted, comment only") << R{1, 1, 1, 1, 1, 1, 1} << M{0, 0, 0, 0, 0, 0, 0}
+                                               << "X|X|X|X|X|X||X|" << R{1, 1, 1, 1, 1, 1, 1};
+    QTest::newRow("all refused") << R{0, 0, 0, 0, 0, 0, 0} << M{1, 2, 1, 1, 1, 1, 1} << "||||||||"
+                                 << R{0, 0, 0, 0, 0, 0, 0};
+    QTest::newRow("all fields of customer records")
+        << R{0, 2, 0, 0, 0, 0, 0} << M{0, 0, 0, 0, 0, 0, 0} << "||||||X|X|"
+        << R{0, 2, 0, 0, 0, 0, 0};
+    QTest::newRow("unset stat, model grants it")
+        << R{0, 0, 0, 0, 0, -1, 0} << M{0, 0, 0, 0, 0, 1, 0} << "||||X||||"
+        << R{0, 0, 0, 0, 0, 1, 0};
+    QTest::newRow("all unset take the model")
+        << R{-1, -1, -1, -1, -1, -1, -1} << M{1, 2, 0, 1, 0, 1, 0} << "X||X||X||X|X|"
+        << R{1, 2, 0, 1, 0, 1, 0};
+    QTest::newRow("only the value 1 grants") << R{2, 3, -2, 7, 1, 0, 2} << M{1, 1, 1, 1, 1, 1, 1}
+                                             << "|||X|||||" << R{2, 3, -2, 7, 1, 0, 2};
+}
+
+void TstTransfers::fetchAgentRights()
+{
+    QFETCH(QList<qint32>, record);
+    QFETCH(QList<int>, model);
+    QFETCH(QString, cells);
+    QFETCH(QList<qint32>, recordAfter);
+    RecordServer server;
+    QVERIFY(start(server));
+    setRights(server.record(6), record);
+    DroitsModele& m = Parametres.ModelRights;
+    m.Droit_Modif_Group = quint8(model[0]);
+    m.Droit_Modif_Fiche = quint8(model[1]);
+    m.Droit_Preference = quint8(model[2]);
+    m.Droit_Modif_MotDePasse = quint8(model[3]);
+    m.Droit_Qualif = quint8(model[4]);
+    m.Droit_Stat = quint8(model[5]);
+    m.Droit_ListeAppel = quint8(model[6]);
+    AgentsList::Rows rows = rowsOf({QStringLiteral("7")});
+    rows[0].cells[AgentsList::ColChange] = QStringLiteral("3");
+
+    RemoteTransfers::FetchAgentRights(rows);
+    QCOMPARE(cellsOf(rows[0]), cells);
+    QCOMPARE(rightsOf(agentData()), recordAfter);
+    QCOMPARE(UiRecorder::calls().size(), 0);
+}
+
+void TstTransfers::fetchAgentRightsRequests()
+{
+    RecordServer server;
+    QVERIFY(start(server));
+    setRights(server.record(11), {1, 0, 0, 0, 0, 0, 0});
+    setRights(server.record(2), {0, 0, 0, 0, 0, 0, 1});
+    AgentsList::Rows rows = rowsOf({QStringLiteral("12"), QStringLiteral("3")});
+    // A cell of a right not granted is not written.
+    rows[1].cells[AgentsList::ColStat] = X;
+
+    RemoteTransfers::FetchAgentRights(rows);
+    QCOMPARE(server.server().connectionCount(), 1);
+    const QList<QByteArray> reads = server.exchanges();
+    QCOMPARE(reads.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        QCOMPARE(reads[i].size(), L::HeaderSize);
+        QCOMPARE(intAt(reads[i], L::Header::Request), L::RequestRead);
+        // The rest of the header is cleared.
+        QCOMPARE(reads[i].mid(20), QByteArray(L::HeaderSize - 20, '\0'));
+        QCOMPARE(intAt(reads[i], L::Header::Application), 0);
+    }
+    QCOMPARE(intAt(reads[0], L::Header::Record), 11);
+    QCOMPARE(intAt(reads[1], L::Header::Record), 2);
+    QCOMPARE(cellsOf(rows[0]), QStringLiteral("X||||||||"));
+    QCOMPARE(cellsOf(rows[1]), QStringLiteral("||||X|X|||"));
+    QTRY_VERIFY(server.server().closedByClient(0));
+}
+
+void TstTransfers::fetchEmptyList()
+{
+    RecordServer server;
+    QVERIFY(start(server));
+    AgentsList::Rows rows;
+    RemoteTransfers::FetchAgentRights(rows);
+    QCOMPARE(server.server().connectionCount(), 1);
+    QCOMPARE(server.server().requests().size(), 1); // the login only
+    QTRY_VERIFY(server.server().closedByClient(0));
+    QVERIFY(RemoteStore::StoreAgentRights(rows) == false);
+    QCOMPARE(server.server().requests().size(), 2);
+}
+
+void TstTransfers::fetchAfterLocalTimeout()
+{
+    // A time-out at the login offers the dialog; the fetch goes on and its
+    // first send finds no connection, which ends the program.
+    RecordServer server;
+    QVERIFY(start(server));
+    server.server().setGreetings({QByteArray()});
+    UiRecorder::setDialogHandler([](Ui::Dialog) { return true; });
+    AgentsList::Rows rows = rowsOf({QStringLiteral("1"), QStringLiteral("2")});
+    QVERIFY(UiRecorder::endsProgram([&] { RemoteTransfers::FetchAgentRights(rows); }));
+    const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[0].text, TestLanguage::GatewayFailure + " (Local Time-out)");
+    QCOMPARE(boxes[1].text, TestLanguage::GatewayFailure + " (No Connect)");
+    QCOMPARE(UiRecorder::count(Kind::Dialog), 1);
+    QCOMPARE(cellsOf(rows[0]), QStringLiteral("||||||||"));
+}
+
+void TstTransfers::fetchSupervisorValidation_data()
+{
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<qint32>("stored");
+    QTest::addColumn<qint32>("expected");
+    // A field of Parametres, or nothing for the byte at 228.
+    QTest::addColumn<QString>("field");
+    using namespace L::Supervisor;
+    QTest::newRow("T1 120") << TauxActiviteT1 << 120 << 30 << "T1";
+    QTest::newRow("T1 -1") << TauxActiviteT1 << -1 << 30 << "T1";
+    QTest::newRow("T1 99") << TauxActiviteT1 << 99 << 99 << "T1";
+    QTest::newRow("T1 0") << TauxActiviteT1 << 0 << 0 << "T1";
+    QTest::newRow("T2 -5") << TauxActiviteT2 << -5 << 70 << "T2";
+    QTest::newRow("T2 100") << TauxActiviteT2 << 100 << 70 << "T2";
+    QTest::newRow("T2 45") << TauxActiviteT2 << 45 << 45 << "T2";
+    QTest::newRow("journal 40") << NbJourStockJournal << 40 << 40 << "journal";
+    QTest::newRow("journal 41") << NbJourStockJournal << 41 << 0 << "journal";
+    QTest::newRow("journal -1") << NbJourStockJournal << -1 << 0 << "journal";
+    QTest::newRow("mode -3") << ModeLie << -3 << 0 << "mode";
+    QTest::newRow("mode 2") << ModeLie << 2 << 2 << "mode";
+    QTest::newRow("mode 7 kept") << ModeLie << 7 << 7 << "mode";
+    QTest::newRow("228 negative") << Reserved228 << -1 << 0 << "";
+    QTest::newRow("228 kept") << Reserved228 << 5 << 5 << "";
+    QTest::newRow("forbidden states 1") << Etatinterdit << 1 << 1 << "etat";
+    QTest::newRow("forbidden states 2") << Etatinterdit << 2 << 0 << "etat";
+    QTest::newRow("forbidden states -1") << Etatinterdit << -1 << 0 << "etat";
+    QTest::newRow("comment 1") << CmtAuto << 1 << 1 << "cmt";
+    QTest::newRow("comment -1") << CmtAuto << -1 << 0 << "cmt";
+    QTest::newRow("colour unset, first") << Colours << -1 << 255 << "colour0";
+    QTest::newRow("colour unset, satu") << Colours + 36 << -1 << 33023 << "colour9";
+    QTest::newRow("colour unset, last") << Colours + 60 << -1 << 65535 << "colour15";
+    QTest::newRow("colour -2 kept") << Colours + 28 << -2 << -2 << "colour7";
+    QTest::newRow("colour kept") << Colours + 44 << 123456 << 123456 << "colour11";
+}
+
+void TstTransfers::fetchSupervisorValidation()
+{
+    QFETCH(int, offset);
+    QFETCH(qint32, stored);
+    QFETCH(qint32, expected);
+    QFETCH(QString, field);
+    RecordServer server;
+    QVERIFY(start(server));
+    setInt(server.record(-1), offset, stored);
+
+    RemoteTransfers::FetchSupervisorSettings();
+    QCOMPARE(UiRecorder::calls().size(), 0);
+    QCOMPARE(intAt(supervisorData(), offset), expected);
+    const QMap<QString, qint32> fields = {
+        {"T1", Parametres.TauxActiviteT1},          {"T2", Parametres.TauxActiviteT2},
+        {"journal", Parametres.NbJourStockJournal}, {"mode", Parametres.ModeLie},
+        {"etat", Parametres.Etatinterdit},          {"cmt", Parametres.CmtAuto},
+    };
+    if (field.startsWith(QLatin1String("colour"))) {
+        const int index = field.mid(6).toInt();
+        QCOMPARE(Parametres.*(Couleurs[std::size_t(index)].field), expected);
+    } else if (!field.isEmpty()) {
+        QCOMPARE(fields.value(field), expected);
+    }
+    // The server's own record is not changed by the fetch.
+    QCOMPARE(intAt(server.record(-1), offset), stored);
+    QCOMPARE(server.exchanges().size(), 1);
+    QCOMPARE(intAt(server.exchanges()[0], L::Header::Record), -1);
+}
+
+void TstTransfers::fetchSupervisorTexts_data()
+{
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<QString>("expectedPassword");
+    QTest::addColumn<QByteArray>("recordPassword");
+    QTest::addColumn<QByteArray>("app");
+    QTest::addColumn<QString>("expectedApp");
+    QTest::addColumn<QByteArray>("recordApp");
+    const QByteArray def = PasswordScrambler::DefaultSupervisorPassword();
+    const QString plainDefault =
+        Cp1252::toUnicode(PasswordScrambler::Decrypter(def)).toUpper().trimmed();
+    const QByteArray secret = PasswordScrambler::Crypter("  s\xE9"
+                                                         "cret ");
+    QTest::newRow("empty fields get the defaults")
+        << QByteArray() << plainDefault << def << QByteArray() << "Wscript.exe Post_it.vbs"
+        << QByteArray("Wscript.exe Post_it.vbs");
+    QTest::newRow("stored values")
+        << secret << QString::fromUtf8("SÉCRET") << secret << QByteArray("  calc.exe /x  ")
+        << "calc.exe /x" << QByteArray("  calc.exe /x  ");
+}
+
+void TstTransfers::fetchSupervisorTexts()
+{
+    QFETCH(QByteArray, password);
+    QFETCH(QString, expectedPassword);
+    QFETCH(QByteArray, recordPassword);
+    QFETCH(QByteArray, app);
+    QFETCH(QString, expectedApp);
+    QFETCH(QByteArray, recordApp);
+    RecordServer server;
+    QVERIFY(start(server));
+    using namespace L::Supervisor;
+    setTextField(server.record(-1), Password, PasswordWidth, password);
+    setTextField(server.record(-1), ModeLieApp, ModeLieAppWidth, app);
+
+    RemoteTransfers::FetchSupervisorSettings();
+    QCOMPARE(Parametres.MotDePasse, expectedPassword);
+    QCOMPARE(Parametres.NouveauMotDePasse, expectedPassword);
+    QCOMPARE(textField(supervisorData(), Password, PasswordWidth), recordPassword);
+    QCOMPARE(Parametres.ModeLieApp, expectedApp);
+    QCOMPARE(textField(supervisorData(), ModeLieApp, ModeLieAppWidth), recordApp);
+}
+
+void TstTransfers::fetchSupervisorLanguage_data()
+{
+    QTest::addColumn<qint32>("stored");
+    QTest::addColumn<QList<int>>("files");     // language files present besides 00
+    QTest::addColumn<QList<int>>("helpFiles"); // help files present
+    QTest::addColumn<int>("langue");
+    QTest::addColumn<QString>("help");
+    QTest::newRow("language 1") << 1 << QList<int>{1} << QList<int>{0, 1} << 1 << "Zor_Hp01.chm";
+    QTest::newRow("language 1 without help")
+        << 1 << QList<int>{1} << QList<int>{0} << 1 << "Zor_Hp00.chm";
+    QTest::newRow("language 3 without file")
+        << 3 << QList<int>{1} << QList<int>{0} << 0 << "Zor_Hp00.chm";
+    QTest::newRow("negative keeps the language")
+        << -1 << QList<int>{1} << QList<int>{0} << 2 << "before";
+    QTest::newRow("17 with a file is refused")
+        << 17 << QList<int>{17} << QList<int>{0, 17} << 2 << "before";
+    QTest::newRow("17 without a file gives 0")
+        << 17 << QList<int>{} << QList<int>{0} << 0 << "Zor_Hp00.chm";
+    QTest::newRow("16 with a file")
+        << 16 << QList<int>{16} << QList<int>{0} << 16 << "Zor_Hp00.chm";
+}
+
+void TstTransfers::fetchSupervisorLanguage()
+{
+    QFETCH(qint32, stored);
+    QFETCH(QList<int>, files);
+    QFETCH(QList<int>, helpFiles);
+    QFETCH(int, langue);
+    QFETCH(QString, help);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Folders::setProgramFolder(dir.path());
+    QVERIFY(TestLanguage::writeGatewayTexts(dir.path(), 0));
+    for (int n : files)
+        QVERIFY(TestLanguage::writeGatewayTexts(dir.path(), n));
+    for (int n : helpFiles) {
+        QFile chm(QDir(dir.path())
+                      .filePath(QStringLiteral("Zor_Hp%1.chm").arg(n, 2, 10, QLatin1Char('0'))));
+        QVERIFY(chm.open(QIODevice::WriteOnly));
+    }
+    // The language in use before the fetch.
+    Parametres.Langue = 2;
+    LanguageBase = 4000;
+    HelpFile = QStringLiteral("before");
+    LanguageText = QStringLiteral("before");
+    RecordServer server;
+    QVERIFY(start(server));
+    setInt(server.record(-1), L::Supervisor::Langue, stored);
+
+    RemoteTransfers::FetchSupervisorSettings();
+    Folders::setProgramFolder(m_programDir.path());
+    QCOMPARE(Parametres.Langue, langue);
+    QCOMPARE(LanguageBase, qint16(langue * 2000));
+    if (help == QLatin1String("before")) {
+        QCOMPARE(HelpFile, help);
+        QCOMPARE(LanguageText, QStringLiteral("before"));
+    } else {
+        QCOMPARE(QFileInfo(HelpFile).fileName(), help);
+        QCOMPARE(QFileInfo(LanguageFilePath).fileName(), TestLanguage::fileName(langue));
+        // The language text is loaded from the new file.
+        const QString marker = langue == 0 ? QString() : QStringLiteral(" #%1").arg(langue);
+        QCOMPARE(Languages::GetMessageText(qint16(LanguageBase + 121)),
+                 TestLanguage::ApplicationTitle + marker);
+    }
+    QCOMPARE(intAt(supervisorData(), L::Supervisor::Langue), stored);
+}
+
+void TstTransfers::fetchSupervisorRetry_data()
+{
+    // Connections that time out at the login, then what the dialog answers.
+    QTest::addColumn<int>("silent");
+    QTest::addColumn<QList<bool>>("answers");
+    QTest::addColumn<bool>("ends");
+    QTest::newRow("accepted, then the server answers") << 1 << QList<bool>{true} << false;
+    QTest::newRow("cancelled") << 1 << QList<bool>{false} << true;
+    QTest::newRow("accepted twice") << 2 << QList<bool>{true, true} << false;
+    QTest::newRow("accepted, then cancelled") << 2 << QList<bool>{true, false} << true;
+}
+
+void TstTransfers::fetchSupervisorRetry()
+{
+    QFETCH(int, silent);
+    QFETCH(QList<bool>, answers);
+    QFETCH(bool, ends);
+    RecordServer server;
+    QVERIFY(start(server));
+    QList<QByteArray> greetings(silent, QByteArray());
+    greetings.append(FakeServer::greeting());
+    server.server().setGreetings(greetings);
+    setInt(server.record(-1), L::Supervisor::TauxActiviteT1, 42);
+    UiRecorder::setDialogHandler([&answers](Ui::Dialog) { return answers.takeFirst(); });
+
+    QCOMPARE(UiRecorder::endsProgram([] { RemoteTransfers::FetchSupervisorSettings(); }), ends);
+    QVERIFY(answers.isEmpty());
+    QCOMPARE(UiRecorder::count(Kind::Dialog), silent);
+    for (const UiRecorder::Call& box : UiRecorder::callsOf(Kind::MessageBox))
+        QCOMPARE(box.text, TestLanguage::GatewayFailure + " (Local Time-out)");
+    QCOMPARE(server.server().connectionCount(), ends ? silent : silent + 1);
+    QCOMPARE(Parametres.TauxActiviteT1, ends ? 0 : 42);
+}
+
+void TstTransfers::storeAgentRights_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("cells"); // columns 2 to 9
+    QTest::addColumn<bool>("written");
+    QTest::addColumn<QList<qint32>>("rights");
+    QTest::addColumn<bool>("passwordCleared");
+    using R = QList<qint32>;
+    const QStringList all = {"X", "X", "X", "X", "X", "X", "X", "X"};
+    const QStringList none = {"", "", "", "", "", "", "", ""};
+    // The server holds rights {1, 1, 0, 1, 0, -1, 1} and a password.
+    QTest::newRow("nothing changed") << "" << all << false << R{1, 1, 0, 1, 0, -1, 1} << false;
+    QTest::newRow("rights") << "1" << all << true << R{1, 2, 1, 1, 1, 1, 1} << false;
+    QTest::newRow("password") << "2" << none << false << R{1, 1, 0, 1, 0, -1, 1} << true;
+    QTest::newRow("both") << "3" << none << true << R{0, 0, 0, 0, 0, 0, 0} << true;
+    QTest::newRow("all fields without comment")
+        << "1" << QStringList{"", "", "", "", "", "", "X", ""} << true << R{0, 2, 0, 0, 0, 0, 0}
+        << false;
+    QTest::newRow("comment only") << "1" << QStringList{"X", "", "", "", "", "x", "", "X"} << true
+                                  << R{1, 1, 0, 0, 0, 0, 0} << false;
+    QTest::newRow("only exactly X") << "1" << QStringList{"x", " X", "XX", "", "", "", "", "x"}
+                                    << true << R{0, 0, 0, 0, 0, 0, 0} << false;
+    QTest::newRow("another state is read and written back")
+        << "4" << all << false << R{1, 1, 0, 1, 0, -1, 1} << false;
+}
+
+void TstTransfers::storeAgentRights()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, cells);
+    QFETCH(bool, written);
+    QFETCH(QList<qint32>, rights);
+    QFETCH(bool, passwordCleared);
+    RecordServer server;
+    QVERIFY(start(server));
+    QByteArray& stored = server.record(4);
+    setRights(stored, {1, 1, 0, 1, 0, -1, 1});
+    setTextField(stored, L::Agent::Password, L::Agent::PasswordWidth, "abcdef");
+    stored[300] = 'K'; // a byte the tool does not interpret
+    AgentsList::Rows rows = rowsOf({QStringLiteral("5")});
+    for (int c = 0; c < 8; ++c)
+        rows[0].cells[std::size_t(AgentsList::ColModifGroup + c)] = cells[c];
+    rows[0].cells[AgentsList::ColChange] = change;
+    const AgentsList::Rows before = rows;
+
+    QCOMPARE(RemoteStore::StoreAgentRights(rows), written);
+    QCOMPARE(UiRecorder::calls().size(), 0);
+    QCOMPARE(cellsOf(rows[0]), cellsOf(before[0]));
+    const QList<QByteArray> exchanges = server.exchanges();
+    QCOMPARE(exchanges.size(), change.isEmpty() ? 0 : 2);
+    const QByteArray after = server.record(4);
+    QCOMPARE(rightsOf(after), rights);
+    QCOMPARE(after.at(300), 'K');
+    const QByteArray password = after.mid(L::Agent::Password, 6);
+    QCOMPARE(password, passwordCleared ? QByteArray("\0bcdef", 6) : QByteArray("abcdef"));
+}
+
+void TstTransfers::storeNothingChanged()
+{
+    RecordServer server;
+    QVERIFY(start(server));
+    AgentsList::Rows rows = rowsOf({QStringLiteral("1"), QStringLiteral("2")});
+    QVERIFY(!RemoteStore::StoreAgentRights(rows));
+    QCOMPARE(server.server().connectionCount(), 1);
+    QCOMPARE(server.server().requests().size(), 1);
+    QTRY_VERIFY(server.server().closedByClient(0));
+}
+
+void TstTransfers::storeWriteHeader()
+{
+    // The write request is the read answer's header with the write code, the
+    // record, and after it whatever the block held.
+    RecordServer server;
+    QVERIFY(start(server));
+    setRights(server.record(8), {0, 0, 0, 0, 0, 0, 0});
+    setRights(server.record(1), {1, 1, 1, 1, 1, 1, 1});
+    AgentsList::Rows rows = rowsOf({QStringLiteral("9"), QStringLiteral("2")});
+    rows[0].cells[AgentsList::ColChange] = QStringLiteral("1");
+    rows[0].cells[AgentsList::ColQualif] = X;
+    rows[1].cells[AgentsList::ColChange] = QStringLiteral("2");
+    std::fill(Passerelle::GatewayBlock.bytes.begin() + L::AgentRecordSize,
+              Passerelle::GatewayBlock.bytes.end(), quint8(0x77));
+
+    QVERIFY(RemoteStore::StoreAgentRights(rows));
+    const QList<QByteArray> exchanges = server.exchanges();
+    QCOMPARE(exchanges.size(), 4);
+    QCOMPARE(intAt(exchanges[0], L::Header::Request), L::RequestRead);
+    QCOMPARE(intAt(exchanges[0], L::Header::Record), 8);
+    const QByteArray& write = exchanges[1];
+    QCOMPARE(write.size(), L::BlockSize);
+    QCOMPARE(intAt(write, L::Header::Request), L::RequestWrite);
+    QCOMPARE(intAt(write, L::Header::Length), L::BlockSize);
+    QCOMPARE(intAt(write, L::Header::Record), 8);
+    QCOMPARE(intAt(write, L::Header::DataLength), L::AgentDataSize);
+    QCOMPARE(write.mid(L::AgentRecordSize), QByteArray(L::BlockSize - L::AgentRecordSize, 0x77));
+    QCOMPARE(rightsOf(server.record(8)), (QList<qint32>{0, 0, 0, 0, 1, 0, 0}));
+    QCOMPARE(intAt(exchanges[2], L::Header::Record), 1);
+    QCOMPARE(intAt(exchanges[3], L::Header::Record), 1);
+    QCOMPARE(rightsOf(server.record(1)), (QList<qint32>{1, 1, 1, 1, 1, 1, 1}));
+    QTRY_VERIFY(server.server().closedByClient(0));
+}
+
+void TstTransfers::storeSupervisorSettings()
+{
+    RecordServer server;
+    QVERIFY(start(server));
+    QByteArray& stored = server.record(-1);
+    for (int i = 64; i < 128; ++i)
+        stored[i] = char(i); // bytes the tool does not interpret
+    setInt(stored, L::Supervisor::Reserved228, 9);
+    RemoteTransfers::FetchSupervisorSettings();
+
+    Parametres.NouveauMotDePasse = QStringLiteral("NOUVEAU1");
+    Parametres.NbJourStockJournal = 12;
+    Parametres.TauxActiviteT1 = 20;
+    Parametres.TauxActiviteT2 = 80;
+    Parametres.Langue = 1;
+    Parametres.ModeLie = 2;
+    Parametres.ModeLieApp = QString::fromUtf8("appli é.exe");
+    Parametres.Etatinterdit = 1;
+    Parametres.CmtAuto = 1;
+    for (std::size_t i = 0; i < Couleurs.size(); ++i)
+        Parametres.*(Couleurs[i].field) = qint32(1000 + i);
+    RemoteStore::StoreSupervisorSettings();
+
+    QCOMPARE(UiRecorder::calls().size(), 0);
+    QCOMPARE(server.server().connectionCount(), 2);
+    const QByteArray write = server.exchanges().last();
+    QCOMPARE(write.size(), L::BlockSize);
+    QCOMPARE(intAt(write, L::Header::Request), L::RequestWrite);
+    QCOMPARE(intAt(write, L::Header::Record), -1);
+    QCOMPARE(write.mid(20, L::HeaderSize - 20), QByteArray(L::HeaderSize - 20, '\0'));
+    const QByteArray data = server.record(-1);
+    using namespace L::Supervisor;
+    QCOMPARE(textField(data, Password, PasswordWidth), PasswordScrambler::Crypter("NOUVEAU1"));
+    QCOMPARE(PasswordScrambler::Decrypter(textField(data, Password, PasswordWidth)),
+             QByteArray("NOUVEAU1"));
+    QCOMPARE(intAt(data, NbJourStockJournal), 12);
+    QCOMPARE(intAt(data, TauxActiviteT1), 20);
+    QCOMPARE(intAt(data, TauxActiviteT2), 80);
+    QCOMPARE(intAt(data, Langue), 1);
+    QCOMPARE(intAt(data, ModeLie), 2);
+    QCOMPARE(textField(data, ModeLieApp, ModeLieAppWidth), QByteArray("appli \xE9.exe"));
+    QCOMPARE(intAt(data, Etatinterdit), 1);
+    QCOMPARE(intAt(data, CmtAuto), 1);
+    for (int i = 0; i < ColourCount; ++i)
+        QCOMPARE(intAt(data, Colours + 4 * i), 1000 + i);
+    for (int i = 64; i < 128; ++i)
+        QCOMPARE(data.at(i), char(i));
+    QCOMPARE(intAt(data, Reserved228), 9);
+}
+
+void TstTransfers::sharedFolderAgents()
+{
+    QTemporaryDir unc;
+    QVERIFY(unc.isValid());
+    qputenv("ZOR_UNC_ROOT", unc.path().toLocal8Bit());
+    QVERIFY(QDir(unc.path()).mkpath(QStringLiteral("srv/zor")));
+    Parametres.TcpPort = 0;
+    Parametres.ConfigPath = QStringLiteral("\\\\srv\\zor");
+    Parametres.ConfigDir = QStringLiteral("\\\\srv\\zor\\");
+    const QString file = unc.path() + QStringLiteral("/srv/zor/agent003.ini");
+    QVERIFY(IniFile::WritePrivateProfileString("SUPER", "Droit_Stat", "0", file));
+    AgentsList::Rows rows = rowsOf({QStringLiteral("3")});
+
+    RemoteTransfers::FetchAgentRights(rows);
+    QCOMPARE(cellsOf(rows[0]), QStringLiteral("X|X|X|X||X||X|"));
+    rows[0].cells[AgentsList::ColStat] = X;
+    rows[0].cells[AgentsList::ColChange] = QStringLiteral("3");
+    QVERIFY(RemoteStore::StoreAgentRights(rows));
+    QCOMPARE(IniFile::GetPrivateProfileString("SUPER", "Droit_Stat", "?", 255, file),
+             QByteArray("1"));
+    QCOMPARE(IniFile::GetPrivateProfileString("CONFIG", "mot_de_passe", "?", 255, file),
+             QByteArray());
+    qunsetenv("ZOR_UNC_ROOT");
+}
+
+void TstTransfers::sharedFolderSupervisor()
+{
+    QTemporaryDir unc;
+    QVERIFY(unc.isValid());
+    qputenv("ZOR_UNC_ROOT", unc.path().toLocal8Bit());
+    QVERIFY(QDir(unc.path()).mkpath(QStringLiteral("srv/zor")));
+    Parametres.TcpPort = 0;
+    Parametres.ConfigPath = QStringLiteral("\\\\srv\\zor");
+    Parametres.ConfigDir = QStringLiteral("\\\\srv\\zor\\");
+    const QString file = unc.path() + QStringLiteral("/srv/zor/supervis.ini");
+    QVERIFY(IniFile::WritePrivateProfileString("CONFIG", "TauxActiviteT1", "42", file));
+
+    RemoteTransfers::FetchSupervisorSettings();
+    QCOMPARE(Parametres.TauxActiviteT1, 42);
+    Parametres.TauxActiviteT2 = 55;
+    RemoteStore::StoreSupervisorSettings();
+    QFile written(file);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(written.readAll().contains("TauxActiviteT2= 55\r\n"));
+    qunsetenv("ZOR_UNC_ROOT");
+}
+
+QTEST_MAIN(TstTransfers)
+#include "tst_transfers.moc"
