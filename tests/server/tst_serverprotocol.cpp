@@ -2,6 +2,7 @@
 #include "Framing.h"
 #include "Layout.h"
 #include "RawClient.h"
+#include "Records.h"
 #include "ZorsrvProcess.h"
 
 #include <QRandomGenerator>
@@ -10,6 +11,7 @@
 
 #include <climits>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -424,6 +426,87 @@ private Q_SLOTS:
         QCOMPARE(client->login(), 0);
         QTest::qWait(1500);
         QCOMPARE(client->read(-1).dataLength, 292);
+    }
+    void connectionLimit()
+    {
+        ZorsrvProcess server;
+        QVERIFY2(server.start({QStringLiteral("--max-connections"), QStringLiteral("3")}),
+                 qPrintable(server.errorText()));
+        std::vector<std::unique_ptr<RawClient>> clients;
+        for (int i = 0; i < 3; ++i) {
+            clients.push_back(std::make_unique<RawClient>());
+            QVERIFY(clients.back()->connectTo(server.port()));
+        }
+        {
+            RawClient beyond;
+            QVERIFY(beyond.connectTo(server.port()));
+            QCOMPARE(beyond.greeting().size(), 512);
+            const RawClient::Answer answer = beyond.receive();
+            QCOMPARE(answer.status, Layout::StatusRefused);
+            QCOMPARE(answer.error, -4);
+            QVERIFY(beyond.waitForClosed());
+        }
+        for (auto& client : clients)
+            QCOMPARE(client->login(), 0);
+        clients.front()->close();
+        bool admitted = false;
+        for (int attempt = 0; attempt < 100 && !admitted; ++attempt) {
+            RawClient late;
+            QVERIFY(late.connectTo(server.port()));
+            admitted = !late.socket().waitForReadyRead(100);
+            if (admitted)
+                QCOMPARE(late.login(), 0);
+        }
+        QVERIFY(admitted);
+        QVERIFY(server.terminate());
+    }
+
+    void shutdownRefusesEveryClient_data()
+    {
+        QTest::addColumn<bool>("interrupt");
+        QTest::newRow("SIGTERM") << false;
+        QTest::newRow("SIGINT") << true;
+    }
+
+    void shutdownRefusesEveryClient()
+    {
+        QFETCH(bool, interrupt);
+        ZorsrvProcess server;
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        RawClient session;
+        QVERIFY(session.connectTo(server.port()));
+        QCOMPARE(session.login(), 0);
+        RawClient greeted;
+        QVERIFY(greeted.connectTo(server.port()));
+        RawClient partial;
+        QVERIFY(partial.connectTo(server.port()));
+        QVERIFY(partial.send(RawClient::readRequest(0).left(40)));
+        // A write racing the signal is either answered and kept, or not done.
+        const QByteArray data = randomBytes(464);
+        QVERIFY(session.send(RawClient::writeRequest(4, data)));
+        QVERIFY(interrupt ? server.interrupt() : server.terminate());
+        RawClient::Answer answer = session.receive();
+        const bool written = answer.complete && answer.status != Layout::StatusRefused;
+        if (written)
+            answer = session.receive();
+        for (RawClient* client : {&session, &greeted, &partial}) {
+            if (client != &session)
+                answer = client->receive();
+            QVERIFY(answer.complete);
+            QCOMPARE(answer.status, Layout::StatusRefused);
+            QCOMPARE(answer.error, -3);
+            QVERIFY(client->waitForClosed());
+        }
+        QVERIFY(server.restart());
+        RawClient reader;
+        QVERIFY(reader.connectTo(server.port()));
+        QCOMPARE(reader.login(), 0);
+        const QByteArray stored = reader.read(4).data;
+        if (written)
+            QCOMPARE(stored, data);
+        else
+            QVERIFY(stored == data || stored == Records::unset(4));
+        QVERIFY(server.terminate());
     }
 };
 
