@@ -392,6 +392,35 @@ private Q_SLOTS:
         QCOMPARE(left, QStringList{QStringLiteral("test.ini")});
     }
 
+    void symbolicLinkKept()
+    {
+        const QString target = m_dir.filePath(QStringLiteral("target.ini"));
+        writeBytes(target, "[S]\r\nk=1\r\n");
+        QVERIFY(QFile::link(target, m_file));
+        QVERIFY(IniFile::WritePrivateProfileString("S", "k", "2", m_file));
+        QVERIFY(QFileInfo(m_file).isSymLink());
+        QCOMPARE(readBytes(target), QByteArray("[S]\r\nk=2\r\n"));
+        QVERIFY(QFile::remove(target));
+    }
+
+    void readOnlyFolderRefused()
+    {
+        if (::geteuid() == 0)
+            QSKIP("the superuser writes into read-only folders");
+        const QString folder = m_dir.filePath(QStringLiteral("locked"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QStringLiteral("/x.ini");
+        writeBytes(path, "[S]\r\nk=1\r\n");
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(!IniFile::WritePrivateProfileString("S", "k", "2", path));
+        QVERIFY(
+            !IniFile::WritePrivateProfileString("S", "k", "2", folder + QStringLiteral("/y.ini")));
+        QVERIFY(
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QCOMPARE(readBytes(path), QByteArray("[S]\r\nk=1\r\n"));
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/y.ini")));
+    }
+
     void uncPathMapped()
     {
         const QByteArray oldRoot = qgetenv("ZOR_UNC_ROOT");
