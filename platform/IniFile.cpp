@@ -21,9 +21,10 @@ namespace {
 
 using DocumentPtr = std::shared_ptr<const IniParser::Document>;
 
-// The parsed files of the open read scopes, by local path. A null document
-// records a file that could not be read. Reads come in runs on one file, so
-// the last file used is tried first.
+// The parsed files of the open read scopes, by path as the callers give it
+// (mapped to its local file once a scope). A null document records a file
+// that could not be read. Reads come in runs on one file, so the last file
+// used is tried first.
 struct ReadCache
 {
     int depth = 0;
@@ -55,31 +56,30 @@ DocumentPtr readDocument(const QString& localPath)
 }
 
 // The scope's copy of the file, read now if the scope has none yet.
-const IniParser::Document* cachedDocument(ReadCache& cache, const QString& localPath)
+const IniParser::Document* cachedDocument(ReadCache& cache, const QString& path)
 {
     auto& docs = cache.documents;
-    if (cache.last < docs.size() && docs[cache.last].first == localPath)
+    if (cache.last < docs.size() && docs[cache.last].first == path)
         return docs[cache.last].second.get();
     for (std::size_t i = 0; i < docs.size(); ++i) {
-        if (docs[i].first == localPath) {
+        if (docs[i].first == path) {
             cache.last = i;
             return docs[i].second.get();
         }
     }
     cache.last = docs.size();
-    docs.emplace_back(localPath, readDocument(localPath));
+    docs.emplace_back(path, readDocument(Folders::localPath(path)));
     return docs.back().second.get();
 }
 
-std::optional<QByteArray> lookUp(const QString& localPath, QByteArrayView section,
-                                 QByteArrayView key)
+std::optional<QByteArray> lookUp(const QString& path, QByteArrayView section, QByteArrayView key)
 {
     ReadCache& cache = readCache();
     if (cache.depth > 0) {
-        const IniParser::Document* doc = cachedDocument(cache, localPath);
+        const IniParser::Document* doc = cachedDocument(cache, path);
         return doc ? IniParser::value(*doc, section, key) : std::nullopt;
     }
-    const DocumentPtr doc = readDocument(localPath);
+    const DocumentPtr doc = readDocument(Folders::localPath(path));
     return doc ? IniParser::value(*doc, section, key) : std::nullopt;
 }
 
@@ -159,7 +159,7 @@ QByteArray GetPrivateProfileString(QByteArrayView section, QByteArrayView key,
 {
     if (bufferSize < 1)
         return {};
-    std::optional<QByteArray> found = lookUp(Folders::localPath(path), section, key);
+    std::optional<QByteArray> found = lookUp(path, section, key);
     if (found)
         return IniParser::toBuffer(std::move(*found), bufferSize);
     return IniParser::toBuffer(defaultText(defaultValue).toByteArray(), bufferSize);
