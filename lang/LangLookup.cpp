@@ -1,5 +1,7 @@
 #include "LangLookup.h"
 
+#include <QVarLengthArray>
+
 #include <optional>
 
 namespace {
@@ -97,14 +99,30 @@ QString valueAt(const QString& text, qsizetype start, qsizetype end, const QStri
     return value.toString();
 }
 
-QString headerNeedle(const QString& section)
+QString headerNeedle(QStringView section)
 {
     return u'[' + LangLookup::upperSameLength(section) + u']';
 }
 
-QString entryNeedle(const QString& key)
+QString entryNeedle(QStringView key)
 {
     return LangLookup::upperSameLength(key) + u'=';
+}
+
+// An upper-case copy of a short name, kept on the stack.
+using ShortName = QVarLengthArray<QChar, MaxIndexedName>;
+
+ShortName upperName(QStringView name)
+{
+    ShortName upper(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i)
+        upper[i] = name[i].toUpper();
+    return upper;
+}
+
+QStringView view(const ShortName& name)
+{
+    return QStringView(name.constData(), name.size());
 }
 
 } // namespace
@@ -138,8 +156,8 @@ bool hasLanguageId(QStringView text, QStringView upper)
     return isWholeNumber(number);
 }
 
-QString scan(const QString& section, const QString& key, const QString& defaultValue,
-             const QString& text, const QString& upper)
+QString scan(QStringView section, QStringView key, const QString& defaultValue, const QString& text,
+             const QString& upper)
 {
     if (!hasLanguageId(text, upper))
         return defaultValue;
@@ -219,28 +237,29 @@ void Index::indexEntries(Section& section) const
         const qsizetype length = equals - start;
         const QStringView key = upper.mid(start, length);
         if (length <= MaxIndexedName && !section.entries.contains(key))
-            section.entries.insert(key, start);
+            section.entries.insert(key, {valueAt(m_text, equals + 1, section.end, QString())});
     }
 }
 
-QString Index::lookup(const QString& section, const QString& key, const QString& defaultValue) const
+QString Index::lookup(QStringView section, QStringView key, const QString& defaultValue) const
 {
     if (!m_aligned)
         return scan(section, key, defaultValue, m_text, m_upper);
     if (!m_hasLanguageId)
         return defaultValue;
-    const QString sectionName = upperSameLength(section);
-    const QString keyName = upperSameLength(key);
-    if (sectionName.size() > MaxIndexedName || keyName.size() > MaxIndexedName ||
-        sectionName.contains(u']') || keyName.contains(u'='))
+    if (section.size() > MaxIndexedName || key.size() > MaxIndexedName)
         return scan(section, key, defaultValue, m_text, m_upper);
-    const auto found = m_sections.constFind(QStringView(sectionName));
+    const ShortName sectionName = upperName(section);
+    const ShortName keyName = upperName(key);
+    if (view(sectionName).contains(u']') || view(keyName).contains(u'='))
+        return scan(section, key, defaultValue, m_text, m_upper);
+    const auto found = m_sections.constFind(view(sectionName));
     if (found == m_sections.cend())
         return defaultValue;
-    const auto entry = found->entries.constFind(QStringView(keyName));
-    if (entry == found->entries.cend())
+    const auto entry = found->entries.constFind(view(keyName));
+    if (entry == found->entries.cend() || entry->value.isNull())
         return defaultValue;
-    return valueAt(m_text, *entry + keyName.size() + 1, found->end, defaultValue);
+    return entry->value;
 }
 
 } // namespace LangLookup

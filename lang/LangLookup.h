@@ -28,8 +28,8 @@ namespace LangLookup {
 QString upperSameLength(QStringView text);
 
 // The lookup, scanning the text from its start.
-QString scan(const QString& section, const QString& key, const QString& defaultValue,
-             const QString& text, const QString& upper);
+QString scan(QStringView section, QStringView key, const QString& defaultValue, const QString& text,
+             const QString& upper);
 
 // Whether entry 1 of section LANGID holds a whole number.
 bool hasLanguageId(QStringView text, QStringView upper);
@@ -43,7 +43,7 @@ class Index
 public:
     Index(const QString& text, const QString& upper);
 
-    QString lookup(const QString& section, const QString& key, const QString& defaultValue) const;
+    QString lookup(QStringView section, QStringView key, const QString& defaultValue) const;
 
     // Whether the index was built from these very strings (same data, same
     // length). The index keeps its own references to the strings, so a string
@@ -51,11 +51,16 @@ public:
     bool isFor(const QString& text, const QString& upper) const;
 
 private:
+    // An entry's value, taken once; null when the lookup gives the default.
+    struct Entry
+    {
+        QString value;
+    };
     struct Section
     {
-        qsizetype header = 0;                  // position of the header's "["
-        qsizetype end = 0;                     // the section's last position
-        QHash<QStringView, qsizetype> entries; // key (upper case) -> position of the entry
+        qsizetype header = 0;              // position of the header's "["
+        qsizetype end = 0;                 // the section's last position
+        QHash<QStringView, Entry> entries; // by key, in upper case
     };
 
     void indexHeaders();

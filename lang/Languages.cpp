@@ -100,8 +100,21 @@ QString GetLangString(const QString& section, const QString& key, const QString&
 
 QString GetMessageText(qint16 n)
 {
-    const QString key = QString::number(n % MessageRange);
-    return indexOfLoadedText().lookup(QStringLiteral("ZORCFG"), key, QStringLiteral("*"));
+    // The key, n mod 2000 in decimal, written on the stack: this runs for
+    // every text the program shows.
+    char16_t digits[8];
+    qsizetype start = 8;
+    int rest = n % MessageRange;
+    const bool negative = rest < 0;
+    rest = qAbs(rest);
+    do {
+        digits[--start] = char16_t(u'0' + rest % 10);
+        rest /= 10;
+    } while (rest > 0);
+    if (negative)
+        digits[--start] = u'-';
+    const QStringView key(digits + start, 8 - start);
+    return indexOfLoadedText().lookup(u"ZORCFG", key, QStringLiteral("*"));
 }
 
 QString GetLanguageName(qint16 n)

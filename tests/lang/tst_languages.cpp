@@ -493,8 +493,8 @@ void TestLanguages::indexFollowsText()
     // An upper-case copy of another length: positions of the scan, as given.
     LanguageText = header() + "11=ß\r\n12=Hello\r\n";
     LanguageTextUpper = LanguageText.toUpper();
-    QCOMPARE(Languages::GetMessageText(12),
-             LangLookup::scan("ZORCFG", "12", "*", LanguageText, LanguageTextUpper));
+    QCOMPARE(Languages::GetMessageText(12), LangLookup::scan(u"ZORCFG", u"12", QStringLiteral("*"),
+                                                             LanguageText, LanguageTextUpper));
 
     LanguageText.clear();
     LanguageTextUpper.clear();
