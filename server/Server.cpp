@@ -289,6 +289,8 @@ void Server::committed(const QList<PendingWrite>& batch, bool ok, const QString&
 {
     m_committing = false;
     if (ok) {
+        ++m_commits;
+        m_writesCommitted += batch.size();
         for (const PendingWrite& w : batch)
             m_records.insert(w.record, w.data);
     } else {

@@ -57,6 +57,9 @@ public:
     QHostAddress address() const { return m_listener.serverAddress(); }
     quint16 port() const { return m_listener.serverPort(); }
     int connectionCount() const { return int(m_connections.size()); }
+    // Writes committed so far, and the commits that held them.
+    qint64 writesCommitted() const { return m_writesCommitted; }
+    qint64 commits() const { return m_commits; }
 
     // Stops listening, commits and answers the writes already received, then
     // refuses every client with -3, closes them and emits stopped().
@@ -103,4 +106,6 @@ private:
     bool m_committing = false;
     bool m_stopping = false;
     bool m_refused = false;
+    qint64 m_writesCommitted = 0;
+    qint64 m_commits = 0;
 };

@@ -88,7 +88,9 @@ int serve(const Server::Options& options)
                 unsigned(server.port()));
     std::fflush(stdout);
     const int code = QCoreApplication::exec();
-    std::fprintf(stderr, "zorsrv: stopped\n");
+    std::fprintf(stderr, "zorsrv: stopped; %lld writes in %lld commits\n",
+                 static_cast<long long>(server.writesCommitted()),
+                 static_cast<long long>(server.commits()));
     return code;
 }
 

@@ -1,0 +1,258 @@
+// Full agent-store transfers per second through a real zorsrv (connect, login,
+// read one agent record, write it back, close) with 1, 8 and 64 concurrent
+// clients, against bare SQLite commits of one row each with the same
+// settings (WAL, synchronous=FULL) in the same folder.
+#include "Layout.h"
+#include "RawClient.h"
+#include "ZorsrvProcess.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QVariant>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// Each client count runs in slices that alternate with bare commits, so that
+// both see the same disk: the flush time drifts with other work on the machine.
+constexpr int Slices = 4;
+constexpr int SliceMs = 600;
+constexpr int Agents = 9999;
+
+// One client repeating the transfer of the tool's agent store, driven by the
+// event loop so that many run side by side in one thread.
+class Transfer : public QObject
+{
+public:
+    Transfer(quint16 port, int agent, const QElapsedTimer& clock, qint64 endMs)
+        : m_port(port), m_agent(agent), m_clock(clock), m_endMs(endMs)
+    {
+        connect(&m_socket, &QTcpSocket::readyRead, this, [this] { received(); });
+        connect(&m_socket, &QTcpSocket::disconnected, this, [this] { begin(); });
+    }
+
+    void begin()
+    {
+        if (m_clock.elapsed() >= m_endMs) {
+            m_done = true;
+            return;
+        }
+        m_buffer.clear();
+        m_step = Step::Greeting;
+        m_socket.connectToHost(QHostAddress::LocalHost, m_port);
+    }
+
+    bool done() const { return m_done; }
+    qint64 completed() const { return m_completed; }
+    qint64 failures() const { return m_failures; }
+
+private:
+    enum class Step
+    {
+        Greeting,
+        Login,
+        Read,
+        Write,
+        Closing
+    };
+
+    int expected() const
+    {
+        if (m_step == Step::Read)
+            return Layout::AgentRecordSize;
+        return Layout::HeaderSize;
+    }
+
+    void received()
+    {
+        m_buffer += m_socket.readAll();
+        while (m_step != Step::Closing && m_buffer.size() >= expected()) {
+            const QByteArray message = m_buffer.left(expected());
+            m_buffer.remove(0, expected());
+            advance(message);
+        }
+    }
+
+    void advance(const QByteArray& message)
+    {
+        const auto* h = reinterpret_cast<const quint8*>(message.constData());
+        if (m_step != Step::Greeting &&
+            Layout::readInt(h, Layout::Header::Status) == Layout::StatusRefused) {
+            ++m_failures;
+            m_step = Step::Closing;
+            m_socket.disconnectFromHost();
+            return;
+        }
+        switch (m_step) {
+        case Step::Greeting:
+            m_step = Step::Login;
+            m_socket.write(RawClient::loginRequest(message));
+            break;
+        case Step::Login:
+            m_step = Step::Read;
+            m_socket.write(RawClient::readRequest(m_agent));
+            break;
+        case Step::Read: {
+            QByteArray data = message.mid(Layout::HeaderSize);
+            Layout::writeInt(reinterpret_cast<quint8*>(data.data()), Layout::Agent::DroitStat,
+                             qint32(m_completed & 1));
+            m_step = Step::Write;
+            m_socket.write(RawClient::writeRequest(m_agent, data));
+            break;
+        }
+        case Step::Write:
+            ++m_completed;
+            m_step = Step::Closing;
+            m_socket.disconnectFromHost();
+            break;
+        case Step::Closing:
+            break;
+        }
+    }
+
+    QTcpSocket m_socket;
+    quint16 m_port;
+    int m_agent;
+    const QElapsedTimer& m_clock;
+    qint64 m_endMs;
+    QByteArray m_buffer;
+    Step m_step = Step::Greeting;
+    qint64 m_completed = 0;
+    qint64 m_failures = 0;
+    bool m_done = false;
+};
+
+// Runs the transfers for one slice; adds the transfers and the seconds taken.
+void runTransfers(quint16 port, int clients, qint64* transfers, double* seconds, qint64* failures)
+{
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<std::unique_ptr<Transfer>> pool;
+    for (int i = 0; i < clients; ++i)
+        pool.push_back(std::make_unique<Transfer>(port, (i * 97) % Agents, clock, SliceMs));
+    for (auto& t : pool)
+        t->begin();
+    QTimer poll;
+    QEventLoop loop;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        for (auto& t : pool) {
+            if (!t->done())
+                return;
+        }
+        loop.quit();
+    });
+    poll.start(10);
+    loop.exec();
+    *seconds += double(clock.nsecsElapsed()) / 1e9;
+    for (auto& t : pool) {
+        *transfers += t->completed();
+        *failures += t->failures();
+    }
+}
+
+// Bare commits: one row per transaction, on a connection kept open.
+class BareCommits
+{
+public:
+    explicit BareCommits(const QString& path)
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("b"));
+        db.setDatabaseName(path);
+        if (!db.open())
+            return;
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        q.exec(QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, data BLOB NOT NULL)"));
+        m_insert.emplace(db);
+        m_ok =
+            m_insert->prepare(QStringLiteral("INSERT OR REPLACE INTO t (id, data) VALUES (?, ?)"));
+    }
+
+    ~BareCommits()
+    {
+        m_insert.reset();
+        QSqlDatabase::removeDatabase(QStringLiteral("b"));
+    }
+
+    // Commits for ms milliseconds; adds the commits and the seconds taken.
+    void run(qint64 ms, qint64* commits, double* seconds)
+    {
+        const QByteArray row(Layout::AgentDataSize, 'r');
+        QElapsedTimer clock;
+        clock.start();
+        while (m_ok && clock.elapsed() < ms) {
+            m_insert->addBindValue(qint64(m_next++ % Agents));
+            m_insert->addBindValue(row);
+            if (!m_insert->exec())
+                m_ok = false;
+            else
+                ++*commits;
+        }
+        *seconds += double(clock.nsecsElapsed()) / 1e9;
+    }
+
+private:
+    std::optional<QSqlQuery> m_insert;
+    qint64 m_next = 0;
+    bool m_ok = false;
+};
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir folder(QDir::current().filePath(QStringLiteral("bench_zorsrv-XXXXXX")));
+    BareCommits bare(folder.filePath(QStringLiteral("bare.db")));
+    ZorsrvProcess server;
+    server.setDatabase(folder.filePath(QStringLiteral("zorsrv.db")));
+    if (!server.start()) {
+        std::printf("zorsrv did not start: %s\n", qPrintable(server.errorText()));
+        return 1;
+    }
+    std::printf("bare commits: WAL, synchronous=FULL, one %d-byte row per commit; "
+                "%d slices of %d ms alternating with the transfers\n",
+                Layout::AgentDataSize, Slices, SliceMs);
+    double ratio64 = 0;
+    qint64 failures = 0;
+    for (int clients : {1, 8, 64}) {
+        qint64 transfers = 0;
+        qint64 commits = 0;
+        double transferSeconds = 0;
+        double commitSeconds = 0;
+        for (int slice = 0; slice < Slices; ++slice) {
+            bare.run(SliceMs, &commits, &commitSeconds);
+            runTransfers(server.port(), clients, &transfers, &transferSeconds, &failures);
+        }
+        const double transferRate = double(transfers) / transferSeconds;
+        const double commitRate = double(commits) / commitSeconds;
+        const double ratio = commitRate > 0 ? transferRate / commitRate : 0;
+        std::printf("%2d clients: %.0f agent-store transfers/s, bare commits %.0f/s, ratio %.2f\n",
+                    clients, transferRate, commitRate, ratio);
+        std::fflush(stdout);
+        if (clients == 64)
+            ratio64 = ratio;
+    }
+    server.terminate();
+    for (const QByteArray& line : server.standardError().split('\n')) {
+        if (line.contains("commits"))
+            std::printf("%s\n", line.constData());
+    }
+    if (failures > 0)
+        std::printf("refused transfers: %lld\n", static_cast<long long>(failures));
+    std::printf("RESULT zorsrv_store ratio=%.2f target>=2\n", failures > 0 ? 0.0 : ratio64);
+    std::fflush(stdout);
+    return 0;
+}
