@@ -41,6 +41,7 @@
 #include <chrono>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 GatewayBlockBytes Passerelle::GatewayBlock;
 AgentRecordBytes Passerelle::AgentRecord;
@@ -80,47 +81,52 @@ bool connected(const QTcpSocket& socket)
     return socket.state() == QAbstractSocket::ConnectedState;
 }
 
+// The wait in progress: the socket's news and the deadline timer quit it.
+QEventLoop* g_wait = nullptr;
+QPointer<QTimer> g_deadlineTimer;
+
+void wake()
+{
+    if (g_wait)
+        g_wait->quit();
+}
+
 // Lets pending events run and sleeps until the socket has news or the
 // deadline comes, whichever is first.
-void sleepUntilNews(QTcpSocket& socket, qint64 deadline)
+void sleepUntilNews(qint64 deadline)
 {
     const qint64 remainingNs = deadline * NsPerSecond - nowNs();
     const qint64 remainingMs = std::max<qint64>(0, (remainingNs + 999'999) / 1'000'000);
     QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&socket, &QIODevice::readyRead, &loop, &QEventLoop::quit);
-    QObject::connect(&socket, &QAbstractSocket::stateChanged, &loop, &QEventLoop::quit);
-    timer.start(std::chrono::milliseconds(remainingMs));
+    QEventLoop* outer = std::exchange(g_wait, &loop);
+    g_deadlineTimer->start(std::chrono::milliseconds(remainingMs));
     loop.exec();
+    g_deadlineTimer->stop();
+    g_wait = outer;
 }
 
 // Waits until at least needed bytes are waiting. With watchConnection, a
-// socket that is no longer connected ends the wait at once.
+// socket that is no longer connected ends the wait at once. Pending events
+// run while the wait sleeps; bytes already waiting end it without a sleep.
 WaitEnd waitForBytes(QTcpSocket& socket, qint64 needed, qint64 deadline, bool watchConnection)
 {
     for (;;) {
-        QCoreApplication::processEvents();
         if (socket.bytesAvailable() >= needed)
             return WaitEnd::Ready;
         if (timedOut(deadline))
             return WaitEnd::TimedOut;
         if (watchConnection && !connected(socket))
             return WaitEnd::Lost;
-        sleepUntilNews(socket, deadline);
+        sleepUntilNews(deadline);
     }
 }
 
 // Takes exactly count waiting bytes into destination; false when fewer came.
 bool take(QTcpSocket& socket, quint8* destination, qint64 count)
 {
-    const QByteArray bytes = socket.read(count);
-    if (bytes.size() != count)
+    if (socket.bytesAvailable() < count)
         return false;
-    std::memcpy(destination, bytes.constData(), static_cast<std::size_t>(count));
-    return true;
+    return socket.read(reinterpret_cast<char*>(destination), count) == count;
 }
 
 qint16 failWithTimeout(QTcpSocket& socket)
@@ -153,6 +159,12 @@ QTcpSocket& Socket()
         // Requests are small and lock-step: send each at once.
         QObject::connect(socket, &QAbstractSocket::connected, socket,
                          [socket] { socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
+        QObject::connect(socket, &QIODevice::readyRead, socket, &wake);
+        QObject::connect(socket, &QAbstractSocket::stateChanged, socket, &wake);
+        g_deadlineTimer = new QTimer(socket);
+        g_deadlineTimer->setSingleShot(true);
+        g_deadlineTimer->setTimerType(Qt::PreciseTimer);
+        QObject::connect(g_deadlineTimer, &QTimer::timeout, socket, &wake);
     }
     return *g_socket;
 }

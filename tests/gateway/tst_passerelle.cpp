@@ -286,7 +286,7 @@ void TstPasserelle::longGreeting()
     QVERIFY(start(server));
     server.setGreetings({FakeServer::greeting() + FakeServer::answer(2, 0, -4)});
     QCOMPARE(Passerelle::OpenSession("5204", 2), Passerelle::TooConnection);
-    QCOMPARE(server.requests().size(), 1);
+    QTRY_COMPARE(server.requests().size(), 1);
 }
 
 void TstPasserelle::receiveData_data()
@@ -409,7 +409,7 @@ void TstPasserelle::bytesAfterAnswer()
     QCOMPARE(blockBytes(Layout::HeaderSize, 4), QByteArray("AAAA"));
     QCOMPARE(readRecord(4), Passerelle::ServerTimeout);
     QCOMPARE(blockBytes(Layout::HeaderSize, 4), QByteArray("BBBB"));
-    QCOMPARE(server.requests().size(), 3);
+    QTRY_COMPARE(server.requests().size(), 3);
 }
 
 void TstPasserelle::fragmentedAnswer()

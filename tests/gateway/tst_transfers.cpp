@@ -337,10 +337,11 @@ void TstTransfers::fetchEmptyList()
     QVERIFY(start(server));
     AgentsList::Rows rows;
     RemoteTransfers::FetchAgentRights(rows);
+    QTRY_VERIFY(server.server().closedByClient(0));
     QCOMPARE(server.server().connectionCount(), 1);
     QCOMPARE(server.server().requests().size(), 1); // the login only
-    QTRY_VERIFY(server.server().closedByClient(0));
     QVERIFY(RemoteStore::StoreAgentRights(rows) == false);
+    QTRY_VERIFY(server.server().closedByClient(1));
     QCOMPARE(server.server().requests().size(), 2);
 }
 
@@ -634,9 +635,9 @@ void TstTransfers::storeNothingChanged()
     QVERIFY(start(server));
     AgentsList::Rows rows = rowsOf({QStringLiteral("1"), QStringLiteral("2")});
     QVERIFY(!RemoteStore::StoreAgentRights(rows));
+    QTRY_VERIFY(server.server().closedByClient(0));
     QCOMPARE(server.server().connectionCount(), 1);
     QCOMPARE(server.server().requests().size(), 1);
-    QTRY_VERIFY(server.server().closedByClient(0));
 }
 
 void TstTransfers::storeWriteHeader()
