@@ -453,9 +453,12 @@ private Q_SLOTS:
         for (int attempt = 0; attempt < 100 && !admitted; ++attempt) {
             RawClient late;
             QVERIFY(late.connectTo(server.port()));
-            admitted = !late.socket().waitForReadyRead(100);
-            if (admitted)
-                QCOMPARE(late.login(), 0);
+            const qint32 result = late.login();
+            admitted = result == 0;
+            if (!admitted) {
+                QCOMPARE(result, -4); // the freed place is not seen yet
+                QTest::qWait(20);
+            }
         }
         QVERIFY(admitted);
         QVERIFY(server.terminate());

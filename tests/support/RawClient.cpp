@@ -120,8 +120,9 @@ RawClient::Answer RawClient::receive(int timeoutMs)
 
 qint32 RawClient::login(qint32 application, QByteArrayView key)
 {
-    if (!send(loginRequest(m_greeting, application, key)))
-        return 1;
+    // A refusal may already be waiting (and the connection closed): the
+    // answer that arrives is the result either way.
+    send(loginRequest(m_greeting, application, key));
     const Answer answer = receive();
     if (!answer.complete)
         return 1;

@@ -40,8 +40,8 @@ public:
     QByteArray receiveBytes(int count, int timeoutMs = 10000);
     Answer receive(int timeoutMs = 10000);
 
-    // Logs in with the greeting's nonce: 0 on acceptance, the refusal code,
-    // or 1 when no answer came.
+    // Logs in with the greeting's nonce: 0 on acceptance, the refusal code
+    // (also one sent before the login, such as -4), or 1 when no answer came.
     qint32 login(qint32 application = 2, QByteArrayView key = "5204");
     Answer read(qint32 record);
     Answer write(qint32 record, QByteArrayView data);
