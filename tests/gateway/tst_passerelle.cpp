@@ -107,6 +107,7 @@ private Q_SLOTS:
     void receiveData();
     void connectionLost_data();
     void connectionLost();
+    void answerThenClose();
     void brokenAnswer_data();
     void brokenAnswer();
     void bytesAfterAnswer();
@@ -356,6 +357,18 @@ void TstPasserelle::connectionLost()
     QVERIFY2(clock.elapsed() < 15000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(dataAreaUntouched());
     QVERIFY(!socketConnected());
+}
+
+void TstPasserelle::answerThenClose()
+{
+    // A whole answer counts even when the server closes right after it.
+    FakeServer server;
+    QVERIFY(start(server));
+    server.setGreetings({FakeServer::greeting()});
+    server.setReplies({accept(), {FakeServer::answer(2, 6, -6, "REFUSE"), true}});
+    QCOMPARE(Passerelle::OpenSession("5204", 2), Passerelle::Success);
+    QCOMPARE(readRecord(0), Passerelle::UnknownApplication);
+    QCOMPARE(blockBytes(Layout::HeaderSize, 6), QByteArray("REFUSE"));
 }
 
 void TstPasserelle::brokenAnswer_data()

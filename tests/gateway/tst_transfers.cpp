@@ -204,6 +204,10 @@ private Q_SLOTS:
     void fetchSupervisorLanguage();
     void fetchSupervisorRetry_data();
     void fetchSupervisorRetry();
+    void fetchSupervisorReadTimeout_data();
+    void fetchSupervisorReadTimeout();
+    void agentReadTimeout_data();
+    void agentReadTimeout();
     void storeAgentRights_data();
     void storeAgentRights();
     void storeNothingChanged();
@@ -570,6 +574,96 @@ void TstTransfers::fetchSupervisorRetry()
         QCOMPARE(box.text, TestLanguage::GatewayFailure + " (Local Time-out)");
     QCOMPARE(server.server().connectionCount(), ends ? silent : silent + 1);
     QCOMPARE(Parametres.TauxActiviteT1, ends ? 0 : 42);
+}
+
+void TstTransfers::fetchSupervisorReadTimeout_data()
+{
+    QTest::addColumn<bool>("valide");
+    QTest::newRow("dialog accepted: read again") << true;
+    QTest::newRow("dialog cancelled: the end") << false;
+}
+
+void TstTransfers::fetchSupervisorReadTimeout()
+{
+    // The record's read times out: nothing of the block is used; the dialog
+    // decides between a whole new attempt and the end of the program.
+    QFETCH(bool, valide);
+    RecordServer server;
+    QVERIFY(start(server));
+    server.silentFrom(0, 1);
+    setInt(server.record(-1), L::Supervisor::TauxActiviteT1, 42);
+    UiRecorder::setDialogHandler([valide](Ui::Dialog) { return valide; });
+
+    QCOMPARE(UiRecorder::endsProgram([] { RemoteTransfers::FetchSupervisorSettings(); }), !valide);
+    QCOMPARE(UiRecorder::count(Kind::Dialog), 1);
+    QCOMPARE(server.server().connectionCount(), valide ? 2 : 1);
+    QCOMPARE(Parametres.TauxActiviteT1, valide ? 42 : 0);
+    QCOMPARE(Parametres.MotDePasse.isEmpty(), !valide);
+}
+
+void TstTransfers::agentReadTimeout_data()
+{
+    // Requests answered before the server falls silent (the login is 1).
+    QTest::addColumn<bool>("store");
+    QTest::addColumn<int>("answered");
+    QTest::addColumn<bool>("ends");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    const QString fetched = QStringLiteral("X|X|X|X|X|X||X|");
+    const QString untouched = QStringLiteral("||||||||3");
+    QTest::newRow("fetch, first read") << false << 1 << true << false << untouched << untouched;
+    QTest::newRow("fetch, last read") << false << 2 << false << false << fetched << untouched;
+    QTest::newRow("store, first read") << true << 1 << true << false << QString() << QString();
+    QTest::newRow("store, last read") << true << 3 << false << true << QString() << QString();
+    QTest::newRow("store, last write") << true << 4 << false << true << QString() << QString();
+}
+
+void TstTransfers::agentReadTimeout()
+{
+    // After a local time-out the transfer goes on: the answer that did not
+    // come is not used, and the next send finds no connection.
+    QFETCH(bool, store);
+    QFETCH(int, answered);
+    QFETCH(bool, ends);
+    QFETCH(bool, result);
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    RecordServer server;
+    QVERIFY(start(server));
+    server.silentFrom(0, answered);
+    setRights(server.record(0), {1, 1, 1, 1, 1, 1, 1});
+    setRights(server.record(1), {1, 1, 1, 1, 1, 1, 1});
+    AgentsList::Rows rows = rowsOf({QStringLiteral("1"), QStringLiteral("2")});
+    for (AgentsList::Row& row : rows)
+        row.cells[AgentsList::ColChange] = QStringLiteral("3");
+    UiRecorder::setDialogHandler([](Ui::Dialog) { return true; });
+
+    bool written = false;
+    const bool ended = UiRecorder::endsProgram([&] {
+        if (store)
+            written = RemoteStore::StoreAgentRights(rows);
+        else
+            RemoteTransfers::FetchAgentRights(rows);
+    });
+    QCOMPARE(ended, ends);
+    QCOMPARE(written, result);
+    QCOMPARE(UiRecorder::count(Kind::Dialog), 1);
+    const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
+    QCOMPARE(boxes.size(), ends ? 2 : 1);
+    QCOMPARE(boxes[0].text, TestLanguage::GatewayFailure + " (Local Time-out)");
+    if (ends)
+        QCOMPARE(boxes[1].text, TestLanguage::GatewayFailure + " (No Connect)");
+    if (!store) {
+        QCOMPARE(cellsOf(rows[0]), first);
+        QCOMPARE(cellsOf(rows[1]), second);
+    } else {
+        // Only writes that were answered reached the server's records.
+        const QList<qint32> all = {1, 1, 1, 1, 1, 1, 1};
+        const QList<qint32> none = {0, 0, 0, 0, 0, 0, 0};
+        QCOMPARE(rightsOf(server.record(0)), answered >= 3 ? none : all);
+        QCOMPARE(rightsOf(server.record(1)), all);
+    }
 }
 
 void TstTransfers::storeAgentRights_data()
