@@ -39,7 +39,8 @@ public:
         : m_port(port), m_agent(agent), m_clock(clock), m_endMs(endMs)
     {
         connect(&m_socket, &QTcpSocket::readyRead, this, [this] { received(); });
-        connect(&m_socket, &QTcpSocket::disconnected, this, [this] { begin(); });
+        connect(
+            &m_socket, &QTcpSocket::disconnected, this, [this] { begin(); }, Qt::QueuedConnection);
     }
 
     void begin()
@@ -74,6 +75,12 @@ private:
         return Layout::HeaderSize;
     }
 
+    void send(const QByteArray& bytes)
+    {
+        m_socket.write(bytes);
+        m_socket.flush();
+    }
+
     void received()
     {
         m_buffer += m_socket.readAll();
@@ -97,18 +104,18 @@ private:
         switch (m_step) {
         case Step::Greeting:
             m_step = Step::Login;
-            m_socket.write(RawClient::loginRequest(message));
+            send(RawClient::loginRequest(message));
             break;
         case Step::Login:
             m_step = Step::Read;
-            m_socket.write(RawClient::readRequest(m_agent));
+            send(RawClient::readRequest(m_agent));
             break;
         case Step::Read: {
             QByteArray data = message.mid(Layout::HeaderSize);
             Layout::writeInt(reinterpret_cast<quint8*>(data.data()), Layout::Agent::DroitStat,
                              qint32(m_completed & 1));
             m_step = Step::Write;
-            m_socket.write(RawClient::writeRequest(m_agent, data));
+            send(RawClient::writeRequest(m_agent, data));
             break;
         }
         case Step::Write:
@@ -213,6 +220,9 @@ private:
 
 int main(int argc, char* argv[])
 {
+    // The clients use Qt's own event dispatcher, as zorsrv does.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QTemporaryDir folder(QDir::current().filePath(QStringLiteral("bench_zorsrv-XXXXXX")));
     BareCommits bare(folder.filePath(QStringLiteral("bare.db")));
@@ -222,6 +232,10 @@ int main(int argc, char* argv[])
         std::printf("zorsrv did not start: %s\n", qPrintable(server.errorText()));
         return 1;
     }
+#if defined(__SANITIZE_ADDRESS__)
+    std::printf("note: built with AddressSanitizer, which slows zorsrv several times; "
+                "the target is meant for a Release build\n");
+#endif
     std::printf("bare commits: WAL, synchronous=FULL, one %d-byte row per commit; "
                 "%d slices of %d ms alternating with the transfers\n",
                 Layout::AgentDataSize, Slices, SliceMs);

@@ -98,6 +98,10 @@ int serve(const Server::Options& options)
 
 int main(int argc, char* argv[])
 {
+    // Qt's own event dispatcher wakes up faster than the GLib one with many
+    // sockets, and zorsrv needs nothing from GLib.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
