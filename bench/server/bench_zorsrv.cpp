@@ -216,6 +216,41 @@ private:
     bool m_ok = false;
 };
 
+// The load of fault_kill9.sh: each client writes its own agent record (index
+// = record number) over and over, its sequence number in the password field
+// as "seq-N", and one line "ack RECORD N" is printed per acknowledged write.
+// Runs until the server goes away.
+int writeUntilKilled(quint16 port, int clients)
+{
+    std::vector<std::unique_ptr<RawClient>> pool;
+    std::vector<qint64> sequence;
+    for (int c = 0; c < clients; ++c) {
+        pool.push_back(std::make_unique<RawClient>());
+        if (!pool.back()->connectTo(port) || pool.back()->login() != 0)
+            return 1;
+        const QByteArray current = pool.back()->read(c).data;
+        const QByteArray text =
+            current.mid(Layout::Agent::Password, Layout::Agent::PasswordWidth).split('\0').front();
+        sequence.push_back(text.startsWith("seq-") ? text.mid(4).toLongLong() : 0);
+    }
+    for (;;) {
+        for (int c = 0; c < clients; ++c) {
+            QByteArray data(Layout::AgentDataSize, '\0');
+            const QByteArray text = "seq-" + QByteArray::number(++sequence[std::size_t(c)]);
+            data.replace(Layout::Agent::Password, text.size(), text);
+            if (!pool[std::size_t(c)]->send(RawClient::writeRequest(c, data)))
+                return 0;
+        }
+        for (int c = 0; c < clients; ++c) {
+            const RawClient::Answer answer = pool[std::size_t(c)]->receive();
+            if (!answer.complete || answer.status == Layout::StatusRefused)
+                return 0;
+            std::printf("ack %d %lld\n", c, static_cast<long long>(sequence[std::size_t(c)]));
+        }
+        std::fflush(stdout);
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -224,6 +259,8 @@ int main(int argc, char* argv[])
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
+    if (argc == 4 && QByteArrayView(argv[1]) == "--writer")
+        return writeUntilKilled(quint16(QByteArray(argv[2]).toUInt()), QByteArray(argv[3]).toInt());
     QTemporaryDir folder(QDir::current().filePath(QStringLiteral("bench_zorsrv-XXXXXX")));
     BareCommits bare(folder.filePath(QStringLiteral("bare.db")));
     ZorsrvProcess server;
