@@ -223,11 +223,13 @@ void Server::handleMessage(Connection& c, QByteArrayView message)
     case Session::Action::Reply:
         sendNow(c.socket, step.answer);
         break;
-    case Session::Action::Read:
-        sendNow(c.socket,
-                Framing::answer(step.request, step.record,
-                                m_records.value(step.record, Records::unset(step.record))));
+    case Session::Action::Read: {
+        const auto stored = m_records.constFind(step.record);
+        sendNow(c.socket, Framing::answer(
+                              step.request, step.record,
+                              stored != m_records.cend() ? *stored : Records::unset(step.record)));
         break;
+    }
     case Session::Action::Write:
         queueWrite(c, step);
         break;

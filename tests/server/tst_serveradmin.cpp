@@ -14,6 +14,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+#include <vector>
+
 #include <unistd.h>
 
 namespace {
@@ -199,6 +202,40 @@ private Q_SLOTS:
         QVERIFY(!out.contains(QStringLiteral("agent 2 ")));
         QVERIFY(
             out.endsWith(QStringLiteral("1 agent records written; the others read as not set\n")));
+    }
+
+    void auditChainsConcurrentWrites()
+    {
+        // Writes of many clients to one record, committed in groups: every
+        // write has its own row, and each row's "before" is the previous
+        // row's "after".
+        constexpr int Clients = 12;
+        constexpr int Record = 20;
+        std::vector<std::unique_ptr<RawClient>> clients;
+        for (int i = 0; i < Clients; ++i) {
+            clients.push_back(std::make_unique<RawClient>());
+            QVERIFY(clients.back()->connectTo(m_server.port()));
+            QCOMPARE(clients.back()->login(), 0);
+        }
+        for (int round = 0; round < 5; ++round) {
+            for (int i = 0; i < Clients; ++i)
+                QVERIFY(clients[std::size_t(i)]->send(RawClient::writeRequest(
+                    Record, agentRecord(round, i % 3, QByteArray::number(i)))));
+            for (auto& client : clients)
+                QCOMPARE(client->receive().dataLength, 0);
+        }
+        const auto rows = query(m_server.databasePath(),
+                                QStringLiteral("SELECT before, after FROM audit WHERE record = %1 "
+                                               "ORDER BY id")
+                                    .arg(Record));
+        QCOMPARE(rows.size(), 5 * Clients);
+        QVERIFY(rows[0][0].isNull());
+        for (qsizetype i = 1; i < rows.size(); ++i)
+            QCOMPARE(rows[i][0].toByteArray(), rows[i - 1][1].toByteArray());
+        RawClient reader;
+        QVERIFY(reader.connectTo(m_server.port()));
+        QCOMPARE(reader.login(), 0);
+        QCOMPARE(reader.read(Record).data, rows.last()[1].toByteArray());
     }
 
     void dataSurvivesRestart()
