@@ -299,34 +299,51 @@ void Server::flushWrites()
     for (const PendingWrite& w : std::as_const(batch))
         writes.append({w.record, w.data, w.peer});
     onStorageThread([this, batch = std::move(batch), writes = std::move(writes)] {
+        QList<Outcome> outcomes(writes.size());
         QString error;
         const bool ok = m_storage->commit(writes, &error);
+        for (Outcome& o : outcomes)
+            o = {ok, error};
+        int commits = ok ? 1 : 0;
+        // One bad write must not sink the others of its group: on failure
+        // each is tried again in a commit of its own.
+        if (!ok && writes.size() > 1) {
+            for (qsizetype i = 0; i < writes.size(); ++i) {
+                outcomes[i].ok = m_storage->commit({writes[i]}, &outcomes[i].error);
+                commits += outcomes[i].ok ? 1 : 0;
+            }
+        }
         QMetaObject::invokeMethod(
-            this, [this, batch, ok, error] { committed(batch, ok, error); }, Qt::QueuedConnection);
+            this, [this, batch, outcomes, commits] { committed(batch, outcomes, commits); },
+            Qt::QueuedConnection);
     });
 }
 
-void Server::committed(const QList<PendingWrite>& batch, bool ok, const QString& error)
+void Server::committed(const QList<PendingWrite>& batch, const QList<Outcome>& outcomes,
+                       int commits)
 {
     m_committing = false;
-    if (ok) {
-        ++m_commits;
-        m_writesCommitted += batch.size();
-        for (const PendingWrite& w : batch)
+    m_commits += commits;
+    for (qsizetype i = 0; i < batch.size(); ++i) {
+        const PendingWrite& w = batch[i];
+        if (outcomes[i].ok) {
             m_records.insert(w.record, w.data);
-    } else {
-        std::fprintf(stderr, "zorsrv: a commit of %lld writes failed: %s\n",
-                     static_cast<long long>(batch.size()), qPrintable(error));
+            ++m_writesCommitted;
+        } else {
+            std::fprintf(stderr, "zorsrv: the write of record %d from %s failed: %s\n",
+                         int(w.record), qPrintable(w.peer), qPrintable(outcomes[i].error));
+        }
     }
     QList<quint64> answered;
-    for (const PendingWrite& w : batch) {
+    for (qsizetype i = 0; i < batch.size(); ++i) {
+        const PendingWrite& w = batch[i];
         Connection* c = m_connections.value(w.connection);
         if (!c)
             continue;
         c->waiting = false;
-        sendNow(c->socket, ok ? Framing::answer(Layout::RequestWrite, w.record)
-                              : Framing::refusal(Framing::Refusal::StorageFailure,
-                                                 Layout::RequestWrite, w.record));
+        sendNow(c->socket, outcomes[i].ok ? Framing::answer(Layout::RequestWrite, w.record)
+                                          : Framing::refusal(Framing::Refusal::StorageFailure,
+                                                             Layout::RequestWrite, w.record));
         answered.append(w.connection);
     }
     for (quint64 id : std::as_const(answered)) {

@@ -88,7 +88,12 @@ private:
     void drop(quint64 id);
     void queueWrite(Connection& c, const Session::Step& step);
     void flushWrites();
-    void committed(const QList<PendingWrite>& batch, bool ok, const QString& error);
+    struct Outcome
+    {
+        bool ok = false;
+        QString error;
+    };
+    void committed(const QList<PendingWrite>& batch, const QList<Outcome>& outcomes, int commits);
     void finishShutdown();
 
     template <typename F> void onStorageThread(F&& work);

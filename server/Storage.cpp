@@ -237,7 +237,8 @@ bool Storage::commit(const QList<Write>& batch, QString* error)
     }
     const QString now = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
     for (const Write& write : batch) {
-        m_select->addBindValue(write.record);
+        // Bound by position: a failed statement leaves nothing to pile up.
+        m_select->bindValue(0, write.record);
         if (!m_select->exec()) {
             *error = describe(m_select->lastError());
             db.rollback();
@@ -246,14 +247,14 @@ bool Storage::commit(const QList<Write>& batch, QString* error)
         const QVariant before =
             m_select->next() ? m_select->value(0) : QVariant(QMetaType::fromType<QByteArray>());
         m_select->finish();
-        m_upsert->addBindValue(write.record);
-        m_upsert->addBindValue(write.data);
-        m_upsert->addBindValue(now);
-        m_audit->addBindValue(now);
-        m_audit->addBindValue(write.peer);
-        m_audit->addBindValue(write.record);
-        m_audit->addBindValue(before);
-        m_audit->addBindValue(write.data);
+        m_upsert->bindValue(0, write.record);
+        m_upsert->bindValue(1, write.data);
+        m_upsert->bindValue(2, now);
+        m_audit->bindValue(0, now);
+        m_audit->bindValue(1, write.peer);
+        m_audit->bindValue(2, write.record);
+        m_audit->bindValue(3, before);
+        m_audit->bindValue(4, write.data);
         if (!m_upsert->exec() || !m_audit->exec()) {
             *error = describe(m_upsert->lastError().isValid() ? m_upsert->lastError()
                                                               : m_audit->lastError());

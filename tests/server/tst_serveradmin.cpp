@@ -238,6 +238,51 @@ private Q_SLOTS:
         QCOMPARE(reader.read(Record).data, rows.last()[1].toByteArray());
     }
 
+    void failedCommitIsRefused()
+    {
+        // A trigger of the test's own makes every commit that touches
+        // record 33 fail.
+        query(m_server.databasePath(),
+              QStringLiteral("CREATE TRIGGER refuse33 BEFORE INSERT ON records WHEN NEW.number = "
+                             "33 BEGIN SELECT RAISE(ABORT, 'refused by the test'); END"));
+        RawClient client;
+        QVERIFY(client.connectTo(m_server.port()));
+        QCOMPARE(client.login(), 0);
+        const RawClient::Answer refused = client.write(33, agentRecord(1, 1, "x"));
+        QCOMPARE(refused.status, Layout::StatusRefused);
+        QCOMPARE(refused.error, -9);
+        QCOMPARE(refused.record, 33);
+        // Nothing of it is kept, and the server carries on.
+        QCOMPARE(client.read(33).data.mid(Layout::Agent::DroitStat, 4),
+                 QByteArray::fromHex("ffffffff"));
+        const QByteArray other = agentRecord(1, 1, "y");
+        const RawClient::Answer written = client.write(34, other);
+        QVERIFY(written.complete && written.status != Layout::StatusRefused);
+        QCOMPARE(client.read(34).data, other);
+        // Sent together, the failing write may share a commit with others:
+        // only it is refused.
+        std::vector<std::unique_ptr<RawClient>> group;
+        for (int i = 0; i < 6; ++i) {
+            group.push_back(std::make_unique<RawClient>());
+            QVERIFY(group.back()->connectTo(m_server.port()));
+            QCOMPARE(group.back()->login(), 0);
+        }
+        for (int i = 0; i < 6; ++i)
+            QVERIFY(group[std::size_t(i)]->send(
+                RawClient::writeRequest(i == 3 ? 33 : 40 + i, agentRecord(1, 0, "g"))));
+        for (int i = 0; i < 6; ++i) {
+            const RawClient::Answer answer = group[std::size_t(i)]->receive();
+            QVERIFY(answer.complete);
+            QCOMPARE(answer.status == Layout::StatusRefused, i == 3);
+            if (i != 3)
+                QCOMPARE(client.read(40 + i).data, agentRecord(1, 0, "g"));
+        }
+        query(m_server.databasePath(), QStringLiteral("DROP TRIGGER refuse33"));
+        const RawClient::Answer again = client.write(33, other);
+        QVERIFY(again.complete && again.status != Layout::StatusRefused);
+        QCOMPARE(client.read(33).data, other);
+    }
+
     void dataSurvivesRestart()
     {
         QVERIFY(m_server.terminate());
