@@ -1,8 +1,9 @@
 // The gateway session.
 //
-// Waits run on the user-interface thread. A wait sleeps in a local event loop
-// that any pending event may run in, and that ends when the socket has news
-// (data, a change of state) or when the deadline comes; it never spins.
+// Waits run on the user-interface thread. A wait lets pending events run and
+// sleeps in the event loop until something happens (the socket's data or
+// change of state, the deadline timer, any other event of the program), then
+// looks again; it never spins. An exchange thus costs about one round trip.
 //
 // Answers that break the protocol are handled so that no read goes past the
 // block and an incomplete answer never counts as complete:
@@ -41,7 +42,10 @@
 #include <chrono>
 #include <cstring>
 #include <limits>
-#include <utility>
+
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#endif
 
 GatewayBlockBytes Passerelle::GatewayBlock;
 AgentRecordBytes Passerelle::AgentRecord;
@@ -81,28 +85,23 @@ bool connected(const QTcpSocket& socket)
     return socket.state() == QAbstractSocket::ConnectedState;
 }
 
-// The wait in progress: the socket's news and the deadline timer quit it.
-QEventLoop* g_wait = nullptr;
+// The timer that ends a wait at its deadline. It is set once per deadline:
+// waits that share a deadline (exchanges within the same second) share it,
+// and a timer left over from an earlier wait only wakes the loop once.
 QPointer<QTimer> g_deadlineTimer;
+qint64 g_timerDeadline = 0;
 
-void wake()
-{
-    if (g_wait)
-        g_wait->quit();
-}
-
-// Lets pending events run and sleeps until the socket has news or the
-// deadline comes, whichever is first.
+// Lets pending events run and sleeps until something happens: the socket's
+// news, the deadline, or any other event of the program.
 void sleepUntilNews(qint64 deadline)
 {
-    const qint64 remainingNs = deadline * NsPerSecond - nowNs();
-    const qint64 remainingMs = std::max<qint64>(0, (remainingNs + 999'999) / 1'000'000);
-    QEventLoop loop;
-    QEventLoop* outer = std::exchange(g_wait, &loop);
-    g_deadlineTimer->start(std::chrono::milliseconds(remainingMs));
-    loop.exec();
-    g_deadlineTimer->stop();
-    g_wait = outer;
+    if (!g_deadlineTimer->isActive() || g_timerDeadline != deadline) {
+        const qint64 remainingNs = deadline * NsPerSecond - nowNs();
+        const qint64 remainingMs = std::max<qint64>(0, (remainingNs + 999'999) / 1'000'000);
+        g_timerDeadline = deadline;
+        g_deadlineTimer->start(std::chrono::milliseconds(remainingMs));
+    }
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 // Waits until at least needed bytes are waiting. With watchConnection, a
@@ -127,6 +126,27 @@ bool take(QTcpSocket& socket, quint8* destination, qint64 count)
     if (socket.bytesAvailable() < count)
         return false;
     return socket.read(reinterpret_cast<char*>(destination), count) == count;
+}
+
+// Hands the bytes to the connection. When nothing is queued they go straight
+// to the system's socket, which spares the event loop a round of its own;
+// whatever the system does not take at once is queued as usual.
+void sendBytes(QTcpSocket& socket, const char* bytes, qint64 size)
+{
+#ifdef Q_OS_UNIX
+    if (socket.bytesToWrite() == 0 && size > 0) {
+        const ssize_t sent = ::send(static_cast<int>(socket.socketDescriptor()), bytes,
+                                    static_cast<std::size_t>(size), MSG_NOSIGNAL);
+        if (sent > 0) {
+            bytes += sent;
+            size -= sent;
+        }
+    }
+#endif
+    if (size > 0) {
+        socket.write(bytes, size);
+        socket.flush();
+    }
 }
 
 qint16 failWithTimeout(QTcpSocket& socket)
@@ -159,12 +179,9 @@ QTcpSocket& Socket()
         // Requests are small and lock-step: send each at once.
         QObject::connect(socket, &QAbstractSocket::connected, socket,
                          [socket] { socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
-        QObject::connect(socket, &QIODevice::readyRead, socket, &wake);
-        QObject::connect(socket, &QAbstractSocket::stateChanged, socket, &wake);
         g_deadlineTimer = new QTimer(socket);
         g_deadlineTimer->setSingleShot(true);
         g_deadlineTimer->setTimerType(Qt::PreciseTimer);
-        QObject::connect(g_deadlineTimer, &QTimer::timeout, socket, &wake);
     }
     return *g_socket;
 }
@@ -219,8 +236,7 @@ qint16 SendBlock(GatewayBlockBytes& block, int length)
     const int size = std::clamp(length, 0, Layout::BlockSize);
     Layout::writeInt(block.data(), Layout::Header::Magic, static_cast<qint32>(Layout::Magic));
     Layout::writeInt(block.data(), Layout::Header::Length, length);
-    socket.write(reinterpret_cast<const char*>(block.data()), size);
-    socket.flush();
+    sendBytes(socket, reinterpret_cast<const char*>(block.data()), size);
     return Success;
 }
 
