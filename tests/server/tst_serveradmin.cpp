@@ -302,6 +302,7 @@ private Q_SLOTS:
         QTest::newRow("port in use") << "port" << 4 << "the address is already in use";
         QTest::newRow("missing folder") << "missing-folder" << 2 << "cannot open the database";
         QTest::newRow("database is a folder") << "folder" << 2 << "cannot open the database";
+        QTest::newRow("folder is a file") << "under-file" << 2 << "cannot open the database";
         QTest::newRow("read-only file") << "read-only" << 2 << "cannot";
         QTest::newRow("not a database") << "garbage" << 3 << "is corrupt";
         QTest::newRow("damaged pages") << "damaged" << 3 << "is corrupt";
@@ -324,6 +325,10 @@ private Q_SLOTS:
             listen = QStringLiteral("127.0.0.1:%1").arg(occupant.serverPort());
         } else if (situation == QLatin1String("missing-folder")) {
             db = dir.filePath(QStringLiteral("no/such/folder/z.db"));
+        } else if (situation == QLatin1String("under-file")) {
+            QFile plain(dir.filePath(QStringLiteral("plain")));
+            QVERIFY(plain.open(QIODevice::WriteOnly));
+            db = dir.filePath(QStringLiteral("plain/z.db"));
         } else if (situation == QLatin1String("folder")) {
             db = dir.path();
         } else if (situation == QLatin1String("read-only")) {
