@@ -28,7 +28,7 @@
 #include "Passerelle.h"
 
 #include "BlockLibrary.h"
-#include "Languages.h"
+#include "SettingsMessages.h"
 #include "Ui.h"
 #include "Variables.h"
 
@@ -164,7 +164,7 @@ qint16 refusalCode(qint32 error)
 
 QString message(int n)
 {
-    return Languages::GetMessageText(static_cast<qint16>(LanguageBase + n));
+    return SettingsMessages::text(n); // LanguageBase + n, kept within 16 bits
 }
 
 } // namespace

@@ -120,6 +120,7 @@ private Q_SLOTS:
     void waitDoesNotSpin();
     void report_data();
     void report();
+    void reportInLastLanguage();
 
 private:
     bool start(FakeServer& server);
@@ -582,6 +583,21 @@ void TstPasserelle::report()
         QCOMPARE(calls.at(2).value, int(Ui::Dialog::Connection));
         QCOMPARE(result, valide);
     }
+}
+
+void TstPasserelle::reportInLastLanguage()
+{
+    // Language 16: LanguageBase + 1285 leaves 16 bits, the text is still found.
+    QVERIFY(TestLanguage::writeGatewayTexts(m_programDir.path(), 16));
+    Parametres.Langue = 16;
+    LanguageBase = 32000;
+    Languages::LoadLanguageFile();
+    UiRecorder::setDialogHandler([](Ui::Dialog) { return true; });
+    QVERIFY(Passerelle::ReportGatewayError(Passerelle::LocalTimeout));
+    const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, TestLanguage::GatewayFailure + " #16 (Local Time-out)");
+    QVERIFY(boxes[0].title.startsWith(TestLanguage::ApplicationTitle + " #16  (Server:"));
 }
 
 QTEST_MAIN(TstPasserelle)
