@@ -10,6 +10,7 @@
 #include "Variables.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -111,6 +112,7 @@ private Q_SLOTS:
     void brokenAnswer_data();
     void brokenAnswer();
     void bytesAfterAnswer();
+    void randomAnswers();
     void fragmentedAnswer();
     void lateAnswerNotTaken();
     void sendBlock_data();
@@ -424,6 +426,65 @@ void TstPasserelle::bytesAfterAnswer()
     QCOMPARE(readRecord(4), Passerelle::ServerTimeout);
     QCOMPARE(blockBytes(Layout::HeaderSize, 4), QByteArray("BBBB"));
     QTRY_COMPARE(server.requests().size(), 3);
+}
+
+void TstPasserelle::randomAnswers()
+{
+    // Answers of random header fields and random length, cut anywhere, then
+    // the connection closed: each ends in a code that says what happened,
+    // and nothing is written past what really arrived.
+    QRandomGenerator random(20261205);
+    const QList<qint32> lengths = {0,
+                                   -1,
+                                   -8192,
+                                   1,
+                                   100,
+                                   464,
+                                   8191,
+                                   8192,
+                                   8193,
+                                   70000,
+                                   std::numeric_limits<qint32>::min(),
+                                   std::numeric_limits<qint32>::max()};
+    for (int round = 0; round < 120; ++round) {
+        const qint32 dataLength = lengths.at(random.bounded(int(lengths.size())));
+        const qint32 status = random.bounded(4);
+        const qint32 error = qint32(random.generate());
+        QByteArray bytes = FakeServer::answer(status, dataLength, error);
+        for (int i = 20; i < 256; ++i)
+            bytes[i] = char(random.bounded(256));
+        const int full = Layout::HeaderSize + std::clamp(dataLength, 0, 9000);
+        bytes += dataOf(full - Layout::HeaderSize, char(round));
+        const int cut = random.bounded(3) == 0 ? random.bounded(full + 1) : full;
+        bytes.truncate(cut);
+
+        FakeServer server;
+        QVERIFY(start(server));
+        server.setGreetings({FakeServer::greeting()});
+        server.setReplies({accept(), {bytes, true}});
+        QCOMPARE(Passerelle::OpenSession("5204", 2), Passerelle::Success);
+        fillDataArea();
+        const qint16 code = readRecord(0);
+
+        const bool tooLong = dataLength > Layout::DataSize;
+        const bool whole = cut == full;
+        if (cut < Layout::HeaderSize || (!tooLong && !whole)) {
+            QCOMPARE(code, Passerelle::LocalTimeout);
+            QVERIFY(dataAreaUntouched());
+        } else if (tooLong) {
+            QCOMPARE(code, Passerelle::BadAnswer);
+            QVERIFY(dataAreaUntouched());
+        } else {
+            const int received = std::max(0, dataLength);
+            const qint32 expected = status != 2                       ? 0
+                                    : error < -32768 || error > 32767 ? -32768
+                                                                      : error;
+            QCOMPARE(code, qint16(expected));
+            QCOMPARE(blockBytes(Layout::HeaderSize, received), bytes.mid(Layout::HeaderSize));
+            QVERIFY(dataAreaUntouched(received));
+        }
+        Passerelle::CloseSession();
+    }
 }
 
 void TstPasserelle::fragmentedAnswer()
