@@ -42,9 +42,9 @@ extern SupervisorRecordBytes SupervisorRecord;
 // object.
 QTcpSocket& Socket();
 
-// Closes the socket, connects it to Parametres.VS_addr and TcpPort, takes the
-// server's 512-byte greeting into the block header and logs in with the
-// enciphered key.
+// Closes the socket, connects it to Parametres.VS_addr and TcpPort (read as
+// an unsigned 16-bit port), takes the server's 512-byte greeting into the
+// block header and logs in with the enciphered key.
 qint16 OpenSession(QByteArrayView key, qint32 application);
 
 // Sends the first length bytes (512 or 8704) of the block after writing the
@@ -57,9 +57,11 @@ qint16 ReceiveBlock(GatewayBlockBytes& block, int capacity);
 
 void CloseSession();
 
-// Shows the failure message of a nonzero code. Every code but LocalTimeout
-// ends the program. For LocalTimeout it shows the connection dialog and
-// returns its Valide (true: try again with the new address).
+// Shows the failure message of a nonzero code, titled with the server's
+// address and port. Every code but LocalTimeout closes the socket and ends
+// the program. For LocalTimeout it shows the connection dialog and returns
+// its Valide (true: try again with the new address). Code 0 is no failure:
+// nothing is shown and true comes back.
 bool ReportGatewayError(qint16 code);
 
 // The reason text the report appends to message 1285; empty for a code
