@@ -143,12 +143,20 @@ QString ResolveIniFile(const QString& file, const QString& sub, const QString& s
 QByteArray ReadIniValue(QByteArrayView section, QByteArrayView key, QByteArrayView defaultValue,
                         const QString& path)
 {
-    IniBuffer = QByteArray(kIniBufferSize, ' ');
+    // The buffer of 255 spaces receives the value and a NUL; trimmed of spaces
+    // that is the value without its leading spaces, then the NUL. Built
+    // directly, it gives what TrimIniValue gives without scanning the spaces.
     const QByteArray value =
         IniFile::GetPrivateProfileString(section, key, defaultValue, kIniBufferSize, path);
-    IniBuffer.replace(0, value.size(), value);
-    IniBuffer[value.size()] = '\0';
-    return TrimIniValue(IniBuffer);
+    qsizetype begin = 0;
+    while (begin < value.size() && value[begin] == ' ')
+        ++begin;
+    qsizetype end = value.size();
+    while (end > begin && value[end - 1] == ' ')
+        --end;
+    IniBuffer = value.mid(begin);
+    IniBuffer.append('\0');
+    return value.mid(begin, end - begin);
 }
 
 bool WriteIniValue(QByteArrayView section, QByteArrayView key, QByteArrayView value,
