@@ -4,7 +4,6 @@
 #include "UiRecorder.h"
 #include "Variables.h"
 
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -20,20 +19,22 @@ struct SettingsFixture
     void setUp()
     {
         dir = std::make_unique<QTemporaryDir>();
-        QDir(dir->path()).mkpath(QStringLiteral("program"));
-        QDir(dir->path()).mkpath(QStringLiteral("unc/SRV/ZOR"));
-        Folders::setProgramFolder(programFolder());
-        qputenv("ZOR_UNC_ROOT", (dir->path() + QStringLiteral("/unc")).toUtf8());
+        for (const char* sub : {"program", "unc/SRV/ZOR", "appdata"})
+            QDir(dir->path()).mkpath(QLatin1StringView(sub));
+        Folders::setProgramFolder(path(QStringLiteral("program")));
+        qputenv("ZOR_UNC_ROOT", path(QStringLiteral("unc")).toUtf8());
         ResetGlobals();
         UiRecorder::install();
         Parametres.ConfigPath = QStringLiteral("\\\\SRV\\ZOR");
         Parametres.ConfigDir = QStringLiteral("\\\\SRV\\ZOR\\");
     }
 
-    QString programFolder() const { return dir->path() + QStringLiteral("/program"); }
-    QString sharedFolder() const { return dir->path() + QStringLiteral("/unc/SRV/ZOR"); }
-    QString program(const QString& name) const { return programFolder() + u'/' + name; }
-    QString shared(const QString& name) const { return sharedFolder() + u'/' + name; }
+    QString path(const QString& relative) const { return dir->path() + u'/' + relative; }
+    QString program(const QString& name) const { return path(QStringLiteral("program/") + name); }
+    QString shared(const QString& name) const
+    {
+        return path(QStringLiteral("unc/SRV/ZOR/") + name);
+    }
 
     static void write(const QString& path, const QByteArray& bytes)
     {
@@ -46,15 +47,18 @@ struct SettingsFixture
     static QByteArray read(const QString& path)
     {
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return QByteArray();
-        return file.readAll();
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    // An empty language file entry: tests of several languages only need the
-    // file to exist.
+    // Only the file's presence matters to the settings readers.
     void addLanguageFile(int number) const
     {
         write(program(QStringLiteral("Zor_Lg%1.txt").arg(number, 2, 10, QChar(u'0'))), "x");
+    }
+
+    static QString lastMessage()
+    {
+        const auto boxes = UiRecorder::callsOf(UiRecorder::Kind::MessageBox);
+        return boxes.isEmpty() ? QStringLiteral("") : boxes.last().text;
     }
 };

@@ -1,155 +1,153 @@
 #include "Conversions.h"
+#include "PasswordScrambler.h"
 
 #include <QTest>
 
 #include <cmath>
+
+using namespace PasswordScrambler;
+
+namespace {
+const QByteArray kCannotUnscramble("Impossible de d\xe9"
+                                   "crypter");
+const QByteArray kCannotScramble("Impossible de crypter");
+} // namespace
 
 class TestConversions : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void val_data();
-    void val();
-    void strict_data();
-    void strict();
+    void numbers_data();
+    void numbers();
     void rounding_data();
     void rounding();
-    void padded_data();
-    void padded();
+    void scrambling_data();
+    void scrambling();
+    void everySingleChange();
 };
 
-void TestConversions::val_data()
+// Val reads the leading number; strict needs the whole text to be one.
+void TestConversions::numbers_data()
 {
     QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<double>("expected");
-    QTest::newRow("empty") << QByteArray() << 0.0;
-    QTest::newRow("letters") << QByteArray("abc") << 0.0;
-    QTest::newRow("digits") << QByteArray("40") << 40.0;
-    QTest::newRow("digits then letters") << QByteArray("12abc") << 12.0;
-    QTest::newRow("leading space") << QByteArray(" 30") << 30.0;
-    QTest::newRow("blanks inside") << QByteArray("1 2\t3") << 123.0;
-    QTest::newRow("negative") << QByteArray("-1") << -1.0;
-    QTest::newRow("plus sign") << QByteArray("+7") << 7.0;
-    QTest::newRow("decimal") << QByteArray("2.5x") << 2.5;
-    QTest::newRow("leading point") << QByteArray(".5") << 0.5;
-    QTest::newRow("exponent") << QByteArray("1e3") << 1000.0;
-    QTest::newRow("D exponent") << QByteArray("2D2") << 200.0;
-    QTest::newRow("exponent without digits") << QByteArray("3e") << 3.0;
-    QTest::newRow("comma stops") << QByteArray("1,5") << 1.0;
-    QTest::newRow("hex") << QByteArray("&H1F") << 31.0;
-    QTest::newRow("hex 16-bit wraps") << QByteArray("&HFFFF") << -1.0;
-    QTest::newRow("hex 32-bit") << QByteArray("&H10000") << 65536.0;
-    QTest::newRow("octal") << QByteArray("&O17") << 15.0;
-    QTest::newRow("nul ends") << QByteArray("4\0"
-                                            "5",
-                                            3)
-                              << 4.0;
-    QTest::newRow("sign alone") << QByteArray("-") << 0.0;
-}
-
-void TestConversions::val()
-{
-    QFETCH(QByteArray, text);
-    QFETCH(double, expected);
-    QCOMPARE(Conversions::Val(text), expected);
-}
-
-void TestConversions::strict_data()
-{
-    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<double>("val");
     QTest::addColumn<bool>("numeric");
-    QTest::addColumn<double>("expected");
-    QTest::newRow("empty") << QByteArray() << false << 0.0;
-    QTest::newRow("blank") << QByteArray("  ") << false << 0.0;
-    QTest::newRow("digits") << QByteArray("1") << true << 1.0;
-    QTest::newRow("spaces around") << QByteArray(" 12 ") << true << 12.0;
-    QTest::newRow("trailing letters") << QByteArray("12abc") << false << 0.0;
-    QTest::newRow("letters") << QByteArray("yes") << false << 0.0;
-    QTest::newRow("negative decimal") << QByteArray("-2.5") << true << -2.5;
-    QTest::newRow("exponent") << QByteArray("1E2") << true << 100.0;
-    QTest::newRow("hex") << QByteArray("&H10") << true << 16.0;
-    QTest::newRow("inner space") << QByteArray("1 2") << false << 0.0;
+    auto row = [](const char* name, QByteArray text, double val, bool numeric) {
+        QTest::newRow(name) << text << val << numeric;
+    };
+    row("empty", "", 0, false);
+    row("letters", "abc", 0, false);
+    row("digits then letters", "12abc", 12, false);
+    row("spaces around", " 30 ", 30, true);
+    row("blanks inside", "1 2\t3", 123, false);
+    row("negative decimal", "-2.5x", -2.5, false);
+    row("leading point", ".5", 0.5, true);
+    row("exponent", "1E3", 1000, true);
+    row("D exponent", "2D2", 200, true);
+    row("exponent without digits", "3e", 3, false);
+    row("comma stops", "1,5", 1, false);
+    row("hex", "&H1F", 31, true);
+    row("hex 16-bit wraps", "&HFFFF", -1, true);
+    row("hex 32-bit", "&H10000", 65536, true);
+    row("octal", "&O17", 15, true);
+    row("nul ends",
+        QByteArray("4\0"
+                   "5",
+                   3),
+        4, false);
+    row("sign alone", "-", 0, false);
 }
 
-void TestConversions::strict()
+void TestConversions::numbers()
 {
     QFETCH(QByteArray, text);
+    QFETCH(double, val);
     QFETCH(bool, numeric);
-    QFETCH(double, expected);
+    QCOMPARE(Conversions::Val(text), val);
     QCOMPARE(Conversions::isNumeric(text), numeric);
     try {
-        const double value = Conversions::strict(text);
+        Conversions::strict(text);
         QVERIFY(numeric);
-        QCOMPARE(value, expected);
     } catch (const Conversions::Failure& failure) {
         QVERIFY(!numeric);
         QCOMPARE(failure.number, 13);
     }
 }
 
+// Halves go to the even neighbour; a value outside the integer is an overflow
+// (-1 below stands for it).
 void TestConversions::rounding_data()
 {
     QTest::addColumn<double>("value");
-    QTest::addColumn<bool>("fits16");
-    QTest::addColumn<int>("expected16");
-    QTest::addColumn<bool>("fits32");
-    QTest::addColumn<qint64>("expected32");
-    QTest::newRow("half to even down") << 2.5 << true << 2 << true << qint64(2);
-    QTest::newRow("half to even up") << 3.5 << true << 4 << true << qint64(4);
-    QTest::newRow("negative half") << -0.5 << true << 0 << true << qint64(0);
-    QTest::newRow("negative 1.5") << -1.5 << true << -2 << true << qint64(-2);
-    QTest::newRow("below half") << 2.49 << true << 2 << true << qint64(2);
-    QTest::newRow("16-bit max") << 32767.0 << true << 32767 << true << qint64(32767);
-    QTest::newRow("16-bit over") << 32768.0 << false << 0 << true << qint64(32768);
-    QTest::newRow("16-bit min half") << -32768.5 << true << -32768 << true << qint64(-32768);
-    QTest::newRow("16-bit under") << -32769.0 << false << 0 << true << qint64(-32769);
-    QTest::newRow("32-bit over") << 2147483648.0 << false << 0 << false << qint64(0);
-    QTest::newRow("32-bit min") << -2147483648.0 << false << 0 << true << qint64(-2147483647) - 1;
-    QTest::newRow("infinite") << HUGE_VAL << false << 0 << false << qint64(0);
+    QTest::addColumn<qint64>("to16");
+    QTest::addColumn<qint64>("to32");
+    QTest::newRow("2.5") << 2.5 << qint64(2) << qint64(2);
+    QTest::newRow("3.5") << 3.5 << qint64(4) << qint64(4);
+    QTest::newRow("-1.5") << -1.5 << qint64(-2) << qint64(-2);
+    QTest::newRow("16-bit max") << 32767.0 << qint64(32767) << qint64(32767);
+    QTest::newRow("16-bit over") << 32768.0 << qint64(-1) << qint64(32768);
+    QTest::newRow("16-bit min half") << -32768.5 << qint64(-32768) << qint64(-32768);
+    QTest::newRow("32-bit over") << 2147483648.0 << qint64(-1) << qint64(-1);
+    QTest::newRow("infinite") << HUGE_VAL << qint64(-1) << qint64(-1);
 }
 
 void TestConversions::rounding()
 {
     QFETCH(double, value);
-    QFETCH(bool, fits16);
-    QFETCH(int, expected16);
-    QFETCH(bool, fits32);
-    QFETCH(qint64, expected32);
-    try {
-        QCOMPARE(int(Conversions::toInt16(value)), expected16);
-        QVERIFY(fits16);
-    } catch (const Conversions::Failure& failure) {
-        QVERIFY(!fits16);
-        QCOMPARE(failure.number, 6);
-    }
-    try {
-        QCOMPARE(qint64(Conversions::toInt32(value)), expected32);
-        QVERIFY(fits32);
-    } catch (const Conversions::Failure& failure) {
-        QVERIFY(!fits32);
-        QCOMPARE(failure.number, 6);
+    QFETCH(qint64, to16);
+    QFETCH(qint64, to32);
+    auto convert = [value](auto fn) -> qint64 {
+        try {
+            return fn(value);
+        } catch (const Conversions::Failure& failure) {
+            return failure.number == 6 ? -1 : -2;
+        }
+    };
+    QCOMPARE(convert(Conversions::toInt16), to16);
+    QCOMPARE(convert(Conversions::toInt32), to32);
+}
+
+void TestConversions::scrambling_data()
+{
+    QTest::addColumn<QByteArray>("plain");
+    QTest::addColumn<QByteArray>("stored"); // empty: only the round trip is checked
+    QTest::newRow("empty") << QByteArray() << QByteArray("YI4I/-Q");
+    QTest::newRow("default password") << QByteArray("SUPER") << DefaultSupervisorPassword();
+    QTest::newRow("letters and digits") << QByteArray("SUPERVISEUR581") << QByteArray();
+    QTest::newRow("accented") << QByteArray("\xc9t\xe9") << QByteArray();
+    QTest::newRow("code below position") << QByteArray("\x03") << kCannotScramble;
+    QTest::newRow("too long") << QByteArray(48, '0') << kCannotScramble;
+}
+
+void TestConversions::scrambling()
+{
+    QFETCH(QByteArray, plain);
+    QFETCH(QByteArray, stored);
+    const QByteArray scrambled = Crypter(plain);
+    if (!stored.isEmpty())
+        QCOMPARE(scrambled, stored);
+    if (scrambled != kCannotScramble) {
+        QCOMPARE(scrambled.size(), plain.size() + 7);
+        QCOMPARE(Decrypter(scrambled), plain);
     }
 }
 
-void TestConversions::padded_data()
+// A stored value changed anywhere never gives the password back; changed in
+// the pads, or not written by Crypter at all, it is refused.
+void TestConversions::everySingleChange()
 {
-    QTest::addColumn<qint64>("number");
-    QTest::addColumn<int>("digits");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("one digit") << qint64(5) << 3 << QStringLiteral("005");
-    QTest::newRow("exact") << qint64(123) << 3 << QStringLiteral("123");
-    QTest::newRow("longer") << qint64(1234) << 3 << QStringLiteral("1234");
-    QTest::newRow("negative") << qint64(-5) << 3 << QStringLiteral("-005");
-    QTest::newRow("two digits") << qint64(3) << 2 << QStringLiteral("03");
-}
-
-void TestConversions::padded()
-{
-    QFETCH(qint64, number);
-    QFETCH(int, digits);
-    QFETCH(QString, expected);
-    QCOMPARE(Conversions::padded(number, digits), expected);
+    const QByteArray stored = Crypter("SECRET");
+    for (int i = 0; i < stored.size(); ++i) {
+        QByteArray changed = stored;
+        changed[i] = char(changed[i] + 1);
+        QVERIFY(Decrypter(changed) != "SECRET");
+        if (i < 5 || i >= stored.size() - 2)
+            QCOMPARE(Decrypter(changed), kCannotUnscramble);
+    }
+    QCOMPARE(Decrypter(""), QByteArray("581362"));
+    for (const char* bad : {"motdepasse", "YI4", "\xff\xff\xff"})
+        QCOMPARE(Decrypter(bad), kCannotUnscramble);
 }
 
 QTEST_GUILESS_MAIN(TestConversions)
