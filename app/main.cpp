@@ -24,8 +24,11 @@ void printSettings()
     std::printf("  journal days      %d\n", p.NbJourStockJournal);
     std::printf("  thresholds        T1 %d%%, T2 %d%%\n", p.TauxActiviteT1, p.TauxActiviteT2);
     std::printf("  link mode         %d (%s)\n", p.ModeLie, qPrintable(p.ModeLieApp));
-    for (const CouleurDef& colour : Couleurs)
-        std::printf("  %-17s #%06X\n", colour.key, unsigned(p.*colour.field) & 0xFFFFFFu);
+    for (const CouleurDef& colour : Couleurs) {
+        const unsigned bgr = unsigned(p.*colour.field); // red in the low byte
+        std::printf("  %-17s #%02X%02X%02X\n", colour.key, bgr & 0xFFu, (bgr >> 8) & 0xFFu,
+                    (bgr >> 16) & 0xFFu);
+    }
 }
 
 } // namespace

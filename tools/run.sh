@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/deps.sh
-cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZOR_TESTS=OFF >/dev/null
 cmake --build build/run -j "$(nproc)" --target ZorCFG zorsrv zor_resources
 
 state="$PWD/build/run/state"
@@ -19,7 +19,10 @@ export XDG_RUNTIME_DIR="$state/runtime"
 build/run/bin/zorsrv --db "$state/data/zorsrv.sqlite" --listen 127.0.0.1:32000 &
 server=$!
 trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true' EXIT
-sleep 0.5
+for _ in $(seq 50); do
+    if (exec 3<>/dev/tcp/127.0.0.1/32000) 2>/dev/null; then break; fi
+    sleep 0.1
+done
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display: running under xvfb-run."
