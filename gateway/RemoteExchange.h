@@ -1,10 +1,30 @@
 #pragma once
 
 #include "AgentsList.h"
+#include "Layout.h"
+
+#include <array>
 
 // The steps the four transfers share: opening a session with the application
 // key, one request and its answer, reading an agent's record.
 namespace RemoteExchange {
+
+// The six yes/no rights: their offset in the agent record's data part and the
+// column of the agents list that shows them.
+struct YesNoRight
+{
+    int offset;
+    int column;
+};
+
+inline constexpr std::array<YesNoRight, 6> YesNoRights = {{
+    {Layout::Agent::DroitModifGroup, AgentsList::ColModifGroup},
+    {Layout::Agent::DroitPreference, AgentsList::ColPreference},
+    {Layout::Agent::DroitModifMotDePasse, AgentsList::ColModifMotDePasse},
+    {Layout::Agent::DroitQualif, AgentsList::ColQualif},
+    {Layout::Agent::DroitStat, AgentsList::ColStat},
+    {Layout::Agent::DroitListeAppel, AgentsList::ColListeAppel},
+}};
 
 // OpenSession with the application key and code; a failure is reported.
 // True when the session is open. After a local time-out the report has shown

@@ -16,21 +16,6 @@ namespace {
 
 using AgentsList::Row;
 
-struct YesNoRight
-{
-    int offset;
-    int column;
-};
-
-constexpr std::array<YesNoRight, 6> YesNoRights = {{
-    {Layout::Agent::DroitModifGroup, AgentsList::ColModifGroup},
-    {Layout::Agent::DroitPreference, AgentsList::ColPreference},
-    {Layout::Agent::DroitModifMotDePasse, AgentsList::ColModifMotDePasse},
-    {Layout::Agent::DroitQualif, AgentsList::ColQualif},
-    {Layout::Agent::DroitStat, AgentsList::ColStat},
-    {Layout::Agent::DroitListeAppel, AgentsList::ColListeAppel},
-}};
-
 bool granted(const Row& row, int column)
 {
     return row.cells[column] == QLatin1String(AgentsList::Granted);
@@ -41,7 +26,7 @@ bool granted(const Row& row, int column)
 void writeRights(const Row& row)
 {
     quint8* data = Passerelle::AgentRecord.data() + Layout::HeaderSize;
-    for (const YesNoRight& right : YesNoRights)
+    for (const RemoteExchange::YesNoRight& right : RemoteExchange::YesNoRights)
         Layout::writeInt(data, right.offset, granted(row, right.column) ? 1 : 0);
     qint32 fiche = granted(row, AgentsList::ColFicheComment) ? 1 : 0;
     if (granted(row, AgentsList::ColFicheTous))

@@ -40,22 +40,6 @@ constexpr std::array<RightDef, 7> Rights = {{
     {Layout::Agent::DroitListeAppel, &DroitsModele::Droit_ListeAppel},
 }};
 
-// The yes/no rights and the column that shows each.
-struct YesNoRight
-{
-    int offset;
-    int column;
-};
-
-constexpr std::array<YesNoRight, 6> YesNoRights = {{
-    {Layout::Agent::DroitModifGroup, AgentsList::ColModifGroup},
-    {Layout::Agent::DroitPreference, AgentsList::ColPreference},
-    {Layout::Agent::DroitModifMotDePasse, AgentsList::ColModifMotDePasse},
-    {Layout::Agent::DroitQualif, AgentsList::ColQualif},
-    {Layout::Agent::DroitStat, AgentsList::ColStat},
-    {Layout::Agent::DroitListeAppel, AgentsList::ColListeAppel},
-}};
-
 constexpr const char* DefaultModeLieApp = "Wscript.exe Post_it.vbs";
 
 quint8* agentData()
@@ -84,7 +68,7 @@ void showRights(Row& row)
 {
     const quint8* data = agentData();
     const QString granted = QString::fromLatin1(AgentsList::Granted);
-    for (const YesNoRight& right : YesNoRights) {
+    for (const RemoteExchange::YesNoRight& right : RemoteExchange::YesNoRights) {
         if (Layout::readInt(data, right.offset) == 1)
             row.cells[right.column] = granted;
     }
@@ -248,6 +232,10 @@ void FetchSupervisorSettings()
 {
     if (Parametres.TcpPort == 0) {
         SupervisorSettings::GetIniCouleurs();
+        // The file may name another language; its texts are shown from now
+        // on, as when the server supplies the language.
+        if (LanguageFilePath != Languages::LanguageFileFor(Parametres.Langue))
+            Languages::LoadLanguageFile();
         return;
     }
     readSupervisorRecord();
