@@ -52,3 +52,17 @@ endfunction()
 set(ZOR_TEST_RUNTIME_DIR ${CMAKE_BINARY_DIR}/xdg-runtime)
 file(MAKE_DIRECTORY ${ZOR_TEST_RUNTIME_DIR})
 file(CHMOD ${ZOR_TEST_RUNTIME_DIR} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+
+# Adds every sub-folder of the current folder that has a CMakeLists.txt, in
+# name order: each module keeps its tests, benchmarks and fuzz targets in a
+# folder of its own.
+function(zor_add_subfolders)
+    file(GLOB _parts LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+        ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    list(SORT _parts)
+    foreach(_part IN LISTS _parts)
+        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_part}/CMakeLists.txt)
+            add_subdirectory(${_part})
+        endif()
+    endforeach()
+endfunction()
