@@ -1,0 +1,304 @@
+#include "Cp1252.h"
+#include "Folders.h"
+#include "IniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Every read passes this default: only its trailing spaces go.
+const QByteArray kDefault = " d\t  "_ba;
+const QByteArray kDefaultRead = " d\t"_ba;
+
+// A UTF-16LE file with its byte-order mark.
+QByteArray utf16(const char* utf8)
+{
+    QStringEncoder encoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    return encoder(QString::fromUtf8(utf8));
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestPlatform : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_file;
+
+    void put(const QByteArray& bytes)
+    {
+        QFile file(m_file);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+
+    QByteArray read(QByteArrayView section, QByteArrayView key, const QString& path = {})
+    {
+        return IniFile::GetPrivateProfileString(section, key, kDefault, 255,
+                                                path.isEmpty() ? m_file : path);
+    }
+
+    static bool write(QByteArrayView section, QByteArrayView key, QByteArrayView value,
+                      const QString& path)
+    {
+        return IniFile::WritePrivateProfileString(section, key, value, path);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_file = m_dir.filePath(u"test.ini"_s);
+        QFile::remove(m_file);
+    }
+
+    void readRules_data()
+    {
+        for (const char* column : {"content", "section", "key", "expected"})
+            QTest::addColumn<QByteArray>(column);
+        const auto row = [](const char* name, const QByteArray& content, const QByteArray& section,
+                            const QByteArray& key, const QByteArray& expected) {
+            QTest::newRow(name) << content << section << key << expected;
+        };
+        const QByteArray basic = "[Section]\r\nKey=VaLue\r\n";
+        const QByteArray copies = "[S]\r\na=1\r\nA=2\r\n[T]\r\n[S]\r\na=3\r\nb=4\r\n";
+        const QByteArray d = kDefaultRead;
+        row("code page bytes", "[\x81\x8D]\r\n\xFF\xFE\xFD=\x90\x9D\r\n", "\x81\x8D",
+            "\xFF\xFE\xFD", "\x90\x9D");
+        row("UTF-8 mark is text", "\xEF\xBB\xBF[S]\r\nk=v\r\n", "S", "k", d);
+        row("UTF-16", utf16("[Café]\nk=€é中😀\n"), "CAF\xC9", "K", "\x80\xE9??");
+        row("UTF-16 odd length", utf16("[S]\r\nk=v") + 'A', "S", "k", "v");
+        row("names ignore case", basic, "  sECTION ", " KEY  ", "VaLue");
+        row("code page case", "[Caf\xE9]\r\n\xC9t\xE9=1\r\n", "CAF\xC9", "\xE9T\xC9", "1");
+        row("caller tab kept", basic, "Section", "\tKey", d);
+        row("header blanks and tail", " \t\v[ \tS \v] x]\r\nk=v\r\n", "S", "k", "v");
+        row("header without bracket", "[S\r\nk=v\r\n", "S", "k", "v");
+        row("key and value trimmed", "[S]\r\n \t\vk \t= \v v 1 \t\v\r\n", "S", "k", "v 1");
+        row("quotes keep inner blanks", "[S]\r\nk = \" a \" \r\n", "S", "k", " a ");
+        row("one pair of single quotes", "[S]\r\nk='\"a\"'\r\n", "S", "k", "\"a\"");
+        row("quotes must match", "[S]\r\nk=\"a'\r\n", "S", "k", "\"a'");
+        row("lone quote", "[S]\r\nk=\"\r\n", "S", "k", "\"");
+        row("comment", "[S]\r\n \t;k=1\r\n", "S", "k", d);
+        row("no inline comment", "[S]\r\nk=v ;c\r\n", "S", "k", "v ;c");
+        row("LF only", "[S]\nj=0\nk=v\n", "S", "k", "v");
+        row("CR only", "[S]\rj=0\rk=v\r", "S", "k", "v");
+        row("mixed ends, blank lines", "\r\n[S]\r\r\nj=0\n\n  \r\nk=v", "S", "k", "v");
+        row("key before header", "k=top\r\n[S]\r\nj=1\r\n", "S", "k", d);
+        row("key before header, no name", "k=top\r\n[S]\r\n", "", "k", d);
+        row("first copy of key", copies, "S", "a", "1");
+        row("second section not searched", copies, "S", "b", d);
+        row("keys end at next header", "[S]\r\n[T]\r\na=1\r\n", "S", "a", d);
+        row("empty value", "[S]\r\nk=\r\n", "S", "k", "");
+        row("equals in value", "[S]\r\nk=a=b\r\n", "S", "k", "a=b");
+        row("line without equals", "[S]\r\nk\r\n", "S", "k", d);
+        row("missing section", basic, "Other", "Key", d);
+        row("missing key", basic, "Section", "Other", d);
+        row("empty file", "", "S", "k", d);
+        row("254 bytes whole", "[S]\r\nk=" + QByteArray(254, 'x'), "S", "k", QByteArray(254, 'x'));
+        row("255 bytes cut", "[S]\r\nk=" + QByteArray(255, 'x'), "S", "k", QByteArray(254, 'x'));
+        row("long line", "[S]\r\nj=" + QByteArray(70000, 'z') + "\r\nk=v\r\n", "S", "k", "v");
+        row("NUL in value", "[S]\r\nk=ab\0cd\r\n"_ba, "S", "k", "ab");
+        row("NUL in other line", "[S]\r\n\0\0=\0\r\nk=v\r\n"_ba, "S", "k", "v");
+    }
+
+    void readRules()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QByteArray, section);
+        QFETCH(QByteArray, key);
+        QFETCH(QByteArray, expected);
+        put(content);
+        QCOMPARE(read(section, key), expected);
+        IniFile::ReadScope scope; // the scope's parsed copy answers the same
+        QCOMPARE(read(section, key), expected);
+        QCOMPARE(read(section, key), expected);
+    }
+
+    void writeRules_data()
+    {
+        for (const char* column : {"before", "section", "key", "value", "after"})
+            QTest::addColumn<QByteArray>(column);
+        const auto row = [](const char* name, const QByteArray& before, const QByteArray& section,
+                            const QByteArray& key, const QByteArray& value,
+                            const QByteArray& after) {
+            QTest::newRow(name) << before << section << key << value << after;
+        };
+        row("missing file created", {}, " T ", " k ", "v", "[T]\r\nk=v\r\n");
+        row("replace keeps spelling", "[S]\r\n \tKey \t= \"old\" ;c\r\nz=1\r\n", "s", "KEY", "new",
+            "[S]\r\nKey=new\r\nz=1\r\n");
+        row("replace first copy, LF", "[S]\nk=1\nk=2\n[S]\nk=3\n", "S", "k", "9",
+            "[S]\nk=9\r\nk=2\n[S]\nk=3\n");
+        row("replace in CR file", "[S]\rk=1\rz=2\r", "S", "k", "9", "[S]\rk=9\r\nz=2\r");
+        row("new key after last key", "[S]\r\na=1\r\nword\r\n\r\n;c=0\r\n[T]\r\n", "S", "c", "3",
+            "[S]\r\na=1\r\nc=3\r\nword\r\n\r\n;c=0\r\n[T]\r\n");
+        row("new key after header", "[S]\r\n; note\r\n[S]\r\nx=1\r\n", "S", "c", "3",
+            "[S]\r\nc=3\r\n; note\r\n[S]\r\nx=1\r\n");
+        row("new key, header ends file", "[S]", "S", "c", "3", "[S]\r\nc=3\r\n");
+        row("new key, last key ends file", "[S]\r\na=1", "S", "c", "3", "[S]\r\na=1\r\nc=3\r\n");
+        row("new section, no line end", "[S]\r\na=1", "T", "b", "2",
+            "[S]\r\na=1\r\n[T]\r\nb=2\r\n");
+        row("new section after LF", "k=0\n[S]\na=1\n", "T", "b", "2",
+            "k=0\n[S]\na=1\n[T]\r\nb=2\r\n");
+        row("new section after CR", "[S]\r\n\r\na=1\r", "T", "b", "2",
+            "[S]\r\n\r\na=1\r[T]\r\nb=2\r\n");
+        row("value raw", "[S]\r\nkey=1\r\n", "S", "key", " 30 \"q\"", "[S]\r\nkey= 30 \"q\"\r\n");
+        row("empty value", "[S]\r\nkey=1\r\n", "S", "key", "", "[S]\r\nkey=\r\n");
+        row("value with line breaks", "", "S", "k", "a\r\nb\n", "[S]\r\nk=a\r\nb\n\r\n");
+        row("odd bytes untouched",
+            "\0\xFF x\r\n[S]\r\n\x81=\x90\r\n;\t\v\r\na = 1 \n\r\n \x9D\r"_ba, "S", "a", "2",
+            "\0\xFF x\r\n[S]\r\n\x81=\x90\r\n;\t\v\r\na=2\r\n\r\n \x9D\r"_ba);
+        row("UTF-8 mark is text", "\xEF\xBB\xBF[S]\r\nk=1\r\n", "S", "k", "2",
+            "\xEF\xBB\xBF[S]\r\nk=1\r\n[S]\r\nk=2\r\n");
+        row("UTF-16 replace", utf16("[S]\r\n; 中\r\n Œ = 1\r\n"), "S", "\x9C", "\x80\xE9",
+            utf16("[S]\r\n; 中\r\nŒ=€é\r\n"));
+        row("UTF-16 new section", utf16("[S]\r\na=1"), "T", "b", "2",
+            utf16("[S]\r\na=1\r\n[T]\r\nb=2\r\n"));
+    }
+
+    void writeRules()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, section);
+        QFETCH(QByteArray, key);
+        QFETCH(QByteArray, value);
+        QFETCH(QByteArray, after);
+        if (!before.isNull())
+            put(before);
+        QVERIFY(write(section, key, value, m_file));
+        QCOMPARE(bytesOf(m_file), after);
+    }
+
+    void replaceIsAtomicAndKeepsPermissions()
+    {
+        // A second link to the old file keeps the old bytes: the new file was
+        // written aside and renamed over the old one, never written into it.
+        put("[S]\r\nk=1\r\n");
+        const QString oldLink = m_dir.filePath(u"old"_s);
+        QCOMPARE(::chmod(QFile::encodeName(m_file).constData(), 0604), 0);
+        QCOMPARE(
+            ::link(QFile::encodeName(m_file).constData(), QFile::encodeName(oldLink).constData()),
+            0);
+        QVERIFY(write("S", "k", "2", m_file));
+        struct stat info = {};
+        QCOMPARE(::stat(QFile::encodeName(m_file).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 07777, 0604u);
+        QCOMPARE(bytesOf(m_file), "[S]\r\nk=2\r\n");
+        QCOMPARE(bytesOf(oldLink), "[S]\r\nk=1\r\n");
+        QVERIFY(QFile::remove(oldLink));
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{u"test.ini"_s});
+    }
+
+    void largeRandomFile()
+    {
+        QByteArray data(10 * 1024 * 1024, Qt::Uninitialized);
+        QRandomGenerator(4711).fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
+        data.append("\r\n[ZzLast]\r\nkey=found\r\n");
+        put(data);
+        QCOMPARE(read("ZzLast", "key"), "found");
+        QVERIFY(write("ZzLast", "key", "new", m_file));
+        QCOMPARE(bytesOf(m_file), data.replace(data.size() - 7, 5, "new"));
+    }
+
+    void readScopeNeverStale()
+    {
+        put("[S]\r\nk=1\r\n");
+        QCOMPARE(read("S", "k"), "1");
+        put("[S]\r\nk=2\r\n"); // outside a scope every read goes to the disk
+        QCOMPARE(read("S", "k"), "2");
+        QVERIFY(QFile::remove(m_file));
+        QCOMPARE(read("S", "k"), kDefaultRead);
+        {
+            IniFile::ReadScope outer;
+            QCOMPARE(read("S", "k"), kDefaultRead);
+            QVERIFY(write("S", "k", "3", m_file));
+            QCOMPARE(read("S", "k"), "3");
+            IniFile::ReadScope inner;
+            QVERIFY(write("S", "k", "4", m_dir.path() + u"/./test.ini"_s));
+            QCOMPARE(read("S", "k"), "4");
+            put("[S]\r\nk=5\r\n"); // behind the module's back: the scope read once
+            QCOMPARE(read("S", "k"), "4");
+        }
+        QCOMPARE(read("S", "k"), "5");
+    }
+
+    void uncFilesAndMissingFolders()
+    {
+        qputenv("ZOR_UNC_ROOT", QFile::encodeName(m_dir.path()));
+        QVERIFY(QDir(m_dir.path()).mkpath(u"SRV/ZOR"_s));
+        QVERIFY(write("Config", "Langue", "1", uR"(\\SRV\ZOR\supervis.ini)"_s));
+        QCOMPARE(bytesOf(m_dir.filePath(u"SRV/ZOR/supervis.ini"_s)), "[Config]\r\nLangue=1\r\n");
+        QCOMPARE(read("config", "langue", uR"(\\SRV\ZOR\supervis.ini)"_s), "1");
+        QVERIFY(!write("S", "k", "v", uR"(\\SRV\NONE\x.ini)"_s));
+        QVERIFY(!write("S", "k", "v", m_dir.filePath(u"absent/x.ini"_s)));
+        QVERIFY(!QFileInfo::exists(m_dir.filePath(u"SRV/NONE"_s)));
+        QVERIFY(!QFileInfo::exists(m_dir.filePath(u"absent"_s)));
+    }
+
+    void localPath_data()
+    {
+        for (const char* column : {"root", "path", "expected"})
+            QTest::addColumn<QString>(column);
+        QTest::newRow("under root") << u"/u/"_s << uR"(\\SRV\ZOR\a.ini)"_s << u"/u/SRV/ZOR/a.ini"_s;
+        QTest::newRow("default root") << QString() << uR"(\\s\t\x)"_s << u"/mnt/s/t/x"_s;
+        QTest::newRow("local path") << u"/u"_s << uR"(Q.R.S\zor.ini)"_s << uR"(Q.R.S\zor.ini)"_s;
+        QTest::newRow("one backslash") << u"/u"_s << uR"(\s\x)"_s << uR"(\s\x)"_s;
+    }
+
+    void localPath()
+    {
+        QFETCH(QString, root);
+        QFETCH(QString, path);
+        QFETCH(QString, expected);
+        if (root.isNull())
+            qunsetenv("ZOR_UNC_ROOT");
+        else
+            qputenv("ZOR_UNC_ROOT", QFile::encodeName(root));
+        QCOMPARE(Folders::localPath(path), expected);
+    }
+
+    void cp1252_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("decodes"); // false: the text only encodes to the bytes
+        QByteArray high;
+        for (int byte = 0x80; byte < 0xA0; ++byte)
+            high += static_cast<char>(byte);
+        QTest::newRow("80-9F, undefined as C1")
+            << high << u"€\u0081‚ƒ„…†‡ˆ‰Š‹Œ\u008DŽ\u008F\u0090‘’“”•–—˜™š›œ\u009DžŸ"_s << true;
+        QTest::newRow("ASCII, Latin-1") << "A\0\xA0\xE9\xFF"_ba << u"A\0\u00A0éÿ"_s << true;
+        QTest::newRow("unmappable") << "a?b???"_ba << u"a中b😀\u0085"_s + QChar(0xD800) << false;
+    }
+
+    void cp1252()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QFETCH(bool, decodes);
+        if (decodes)
+            QCOMPARE(Cp1252::toUnicode(bytes), text);
+        QCOMPARE(Cp1252::fromUnicode(text), bytes);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "tst_platform.moc"
