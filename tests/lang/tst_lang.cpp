@@ -4,27 +4,15 @@
 #include "Languages.h"
 #include "Variables.h"
 
-#include <QDialog>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenuBar>
-#include <QPushButton>
-#include <QRandomGenerator>
-#include <QRegularExpression>
-#include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QToolBar>
-#include <QTreeWidget>
-#include <QtEndian>
+#include <QtWidgets>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 const QString Star = u"*"_s;
-const QString Design = u"design"_s;
+const QString Original = u"original"_s;
 const QString FormTexts = u"0=Zéro\r\n12=Douze\r\n13=Treize\r\n14=Quatorze\r\n800=Huit cents\r\n"_s;
 
 // A well-formed start of a language file, up to the ZORCFG header; its first
@@ -50,9 +38,7 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
 // The property that shows a control's text.
 const char* textProperty(const QWidget* widget)
 {
-    return widget->isWindow()                       ? "windowTitle"
-           : qobject_cast<const QGroupBox*>(widget) ? "title"
-                                                    : "text";
+    return qobject_cast<const QGroupBox*>(widget) ? "title" : "text";
 }
 
 template <typename Widget> Widget* tagged(Widget* widget, const char* tag)
@@ -61,14 +47,7 @@ template <typename Widget> Widget* tagged(Widget* widget, const char* tag)
     return widget;
 }
 
-enum Kind
-{
-    Window,
-    Label,
-    GroupBox,
-    TextBox,
-    Button
-};
+constexpr int Label = 0, GroupBox = 1, TextBox = 2, Button = 3; // the order of controls()
 
 } // namespace
 
@@ -136,17 +115,14 @@ void TestLang::lookup_data()
     row("first of two sections", h + "13=a\r\n[ZORCFG]\r\n12=b\r\n", Star);
     row("keys ignore case", h + "Abc=x\r\n", "x", "aBC");
     row("upper case keeps positions", h + "11=Straße\r\n12=Größe\r\n", "Größe");
-    row("key holding equals", h + "a=b=c\r\n", "c", "a=b");
-    row("section holding a bracket", h + "[A]B]\r\n1=x\r\n", "x", "1", "A]B");
     row("header not at line start", h + " [OTHER]\r\n12=x\r\n", Star, "12", "OTHER");
 
     const QString rest = u"[ZORCFG]\r\n12=x\r\n"_s;
-    auto id = [&](const QString& entry) { return "first\r\n[LANGID]\r\n" + entry + "\r\n" + rest; };
     row("LANGID on the first line", "[LANGID]\r\n1=1036\r\n" + rest, Star);
     row("no LANGID", "first\r\n" + rest, Star);
-    row("LANGID number then letters", id("1=1036x"), Star);
-    row("LANGID one tab", id("1=\t-1036"), "x");
-    row("LANGID lower case at the end", "first\r\n" + rest + "[langid]\r\n1=1", "x");
+    row("LANGID number then letters", "first\r\n[LANGID]\r\n1=1036x\r\n" + rest, Star);
+    row("LANGID one tab", "first\r\n[LANGID]\r\n1=\t-1036\r\n" + rest, "x");
+    row("LANGID two tabs", "first\r\n[LANGID]\r\n1=\t\t1036\r\n" + rest, Star);
 }
 
 // The plain scan, the index, and the loaded text with its index all agree.
@@ -157,7 +133,6 @@ void TestLang::lookup()
     QFETCH(QString, key);
     QFETCH(QString, expected);
     const QString upper = LangLookup::upperSameLength(text);
-    QCOMPARE(upper.size(), text.size());
     QCOMPARE(LangLookup::scan(section, key, Star, text, upper), expected);
     QCOMPARE(LangLookup::Index(text, upper).lookup(section, key, Star), expected);
     load(text, 3);
@@ -178,12 +153,10 @@ void TestLang::indexMatchesScan()
             text += pieces[random.bounded(pieces.size())];
         const QString upper = LangLookup::upperSameLength(text);
         const LangLookup::Index index(text, upper);
-        for (const QString& section : {u"ZORCFG"_s, u"zorcfg"_s, u"LANGID"_s, u"A]"_s, QString()})
-            for (const QString& key : pieces)
-                if (index.lookup(section, key, Star) !=
-                    LangLookup::scan(section, key, Star, text, upper))
-                    QFAIL(qPrintable("index and scan differ: " + text + " / " + section + " / " +
-                                     key));
+        for (const QString& s : {u"ZORCFG"_s, u"zorcfg"_s, u"LANGID"_s, u"A]"_s, QString()})
+            for (const QString& k : pieces)
+                if (index.lookup(s, k, Star) != LangLookup::scan(s, k, Star, text, upper))
+                    QFAIL(qPrintable("index and scan differ: " + text + " / " + s + " / " + k));
     }
 }
 
@@ -206,11 +179,6 @@ void TestLang::loadAndMessageNumbers()
     LanguageTextUpper = LanguageText.toUpper(); // longer: the scan's positions, as given
     QCOMPARE(Languages::GetMessageText(12),
              LangLookup::scan(u"ZORCFG", u"12", Star, LanguageText, LanguageTextUpper));
-
-    Parametres.Langue = 5;
-    Languages::LoadLanguageFile();
-    QVERIFY(LanguageFilePath.endsWith(u"Zor_Lg05.txt") && LanguageText.isEmpty());
-    QCOMPARE(Languages::GetMessageText(12), Star);
 }
 
 void TestLang::files_data()
@@ -225,22 +193,16 @@ void TestLang::files_data()
     };
     const QString entries = u"12=Bonjour\r\n13=x\r\n"_s;
     const QByteArray good = utf16(header("Bon") + entries);
-    const qsizetype valueEnd = good.indexOf(utf16("\r\n13="));
-    QString huge = header("Bon");
-    while (huge.size() < 5'000'000)
-        huge += QString::number(2000 + huge.size()) + "=filler text\r\n";
-    const QStringList bon = {"0:Bon"};
     QByteArray noise(10'000'000, Qt::Uninitialized);
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
 
-    row("well formed", good, "Bonjour", bon);
-    row("byte-order mark", "\xFF\xFE" + good, "Bonjour", bon);
+    row("well formed", good, "Bonjour", {"0:Bon"});
+    row("byte-order mark", "\xFF\xFE" + good, "Bonjour", {"0:Bon"});
     row("truncated in the header", good.left(31), Star, {});
-    row("odd length", good.left(valueEnd - 5), "Bonj", bon);
-    row("shifted by one byte", '\0' + good, Star, {});
+    row("odd length", good.left(good.indexOf(utf16("\r\n13=")) - 5), "Bonj", {"0:Bon"});
     row("binary", noise, Star, {});
-    row("binary after a good entry", good.left(valueEnd + 4) + noise.left(65536), "Bonjour", bon);
-    row("huge", utf16(huge + entries), "Bonjour", bon);
+    row("huge", utf16(header("Bon") + u"2000=filler text\r\n"_s.repeated(300'000) + entries),
+        "Bonjour", {"0:Bon"});
     row("no LANGID", utf16("first\r\n[LANG]\r\n1=Bon\r\n[ZORCFG]\r\n" + entries), Star, {});
     row("empty name", utf16(header("") + entries), "Bonjour", {});
     // The list reads 400 bytes: 200 characters.
@@ -275,8 +237,7 @@ void TestLang::files()
     QCOMPARE(found, list);
     QVERIFY(QFile::remove(Languages::LanguageFileFor(0)));
     Languages::LoadLanguageFile();
-    QCOMPARE(Languages::GetMessageText(12), Star);
-    QCOMPARE(Languages::GetLanguageName(1), QString());
+    QCOMPARE(Languages::GetMessageText(12) + Languages::GetLanguageName(1), Star);
 }
 
 void TestLang::controls_data()
@@ -286,33 +247,29 @@ void TestLang::controls_data()
     QTest::addColumn<QString>("toolTip");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("shownToolTip");
-    auto row = [](const char* name, Kind kind, const QVariant& tag, const QString& toolTip,
+    auto row = [](const char* name, int kind, const QVariant& tag, const QString& toolTip,
                   const QString& text, const QString& shownToolTip = QString()) {
-        QTest::newRow(name) << int(kind) << tag << toolTip << text << shownToolTip;
+        QTest::newRow(name) << kind << tag << toolTip << text << shownToolTip;
     };
-    // The window and labels: strict numbers.
-    row("window", Window, "13", "", "Treize");
+    // Labels: strict numbers.
     row("label", Label, "12", "", "Douze");
-    row("label empty Tag", Label, "", "", Design);
+    row("label empty Tag", Label, "", "", Original);
     row("label Tag 0", Label, "0", "", "Zéro");
-    row("label number not in the file", Label, "99", "", Star);
-    row("label number then letters", Label, "12abc", "", Design);
-    row("label number beyond 16 bits", Label, "40000", "", Design);
+    row("label number then letters", Label, "12abc", "", Original);
     row("label numbered tool tip", Label, "12", "13", "Douze", "Treize");
-    row("label tool tip of words", Label, "", "Some help", Design, "Some help");
+    row("label tool tip of words", Label, "", "Some help", Original, "Some help");
     row("label tool tip number then words", Label, "12", "13 help", "Douze", "13 help");
     // Every other kind: Val.
     row("button", Button, "12", "", "Douze");
-    row("button Tag 0", Button, "0", "", Design);
+    row("button Tag 0", Button, "0", "", Original);
     row("button number then letters", Button, "1 2abc", "", "Douze");
     row("button half to even, down", Button, "12.5", "", "Douze");
     row("button half to even, up", Button, "13.5", "", "Quatorze");
-    row("button number beyond 16 bits", Button, "99999", "", Design);
-    row("button integer Tag", Button, 13, "", "Treize");
-    row("button tool tip number then words", Button, "", "13 items", Design, "Treize");
-    row("button tool tip of words", Button, "", "Aide", Design, "Aide");
+    row("button number beyond 16 bits", Button, "99999", "", Original);
+    row("button tool tip number then words", Button, "", "13 items", Original, "Treize");
+    row("button tool tip of words", Button, "", "Aide", Original, "Aide");
     row("group box", GroupBox, "12", "", "Douze");
-    row("text box keeps its text", TextBox, "12", "13", Design, "Treize");
+    row("text box keeps its text", TextBox, "12", "13", Original, "Treize");
 }
 
 // One control of each kind; a label after them is translated whatever
@@ -326,18 +283,15 @@ void TestLang::controls()
     QFETCH(QString, shownToolTip);
     load(header() + FormTexts);
     QWidget window;
-    const QList<QWidget*> controls = {&window, new QLabel(&window), new QGroupBox(&window),
+    const QList<QWidget*> controls = {new QLabel(&window), new QGroupBox(&window),
                                       new QLineEdit(&window), new QPushButton(&window)};
     for (QWidget* widget : controls)
-        widget->setProperty(textProperty(widget), Design);
+        widget->setProperty(textProperty(widget), Original);
     QWidget* control = controls[kind];
-    if (tag.isValid())
-        control->setProperty("Tag", tag);
-    if (!toolTip.isEmpty()) {
-        control->setProperty("ToolTipText", toolTip);
-        control->setToolTip(toolTip);
-    }
-    QLabel* after = tagged(new QLabel(Design, &window), "13");
+    control->setProperty("Tag", tag); // an invalid QVariant: no Tag at all
+    control->setProperty("ToolTipText", toolTip);
+    control->setToolTip(toolTip);
+    QLabel* after = tagged(new QLabel(Original, &window), "13");
 
     FormTranslator::TranslateForm(&window);
     QCOMPARE(control->property(textProperty(control)).toString(), text);
@@ -354,25 +308,22 @@ void TestLang::compositeControls()
     QWidget window;
     window.setProperty("Tag", "14");
     auto* tabs = new QTabWidget(&window);
-    tabs->setTabToolTip(tabs->addTab(tagged(new QWidget, "12"), Design), u"14"_s);
-    tabs->setTabToolTip(tabs->addTab(tagged(new QWidget, "x"), Design), u"help"_s);
-    QPushButton* inPage = tagged(new QPushButton(Design, tabs->widget(0)), "13");
+    tabs->setTabToolTip(tabs->addTab(tagged(new QWidget, "12"), Original), u"14"_s);
+    tabs->setTabToolTip(tabs->addTab(tagged(new QWidget, "x"), Original), u"help"_s);
+    QPushButton* inPage = tagged(new QPushButton(Original, tabs->widget(0)), "13");
     auto* bar = new QTabBar(&window);
-    bar->setTabData(bar->addTab(Design), u"12"_s);
-    bar->setTabToolTip(bar->addTab(Design), u"13"_s);
-    bar->setTabData(1, u"12 x"_s);
+    bar->setTabData(bar->addTab(Original), u"12"_s);
+    bar->setTabToolTip(bar->addTab(Original), u"13"_s);
     auto* tree = new QTreeWidget(&window);
     tree->setHeaderLabels({"h0", "h1"});
     tree->headerItem()->setData(0, Qt::UserRole, u"12"_s);
     QMenu* menu = (new QMenuBar(&window))->addMenu(u"12"_s);
     QAction* open = menu->addAction(u"13"_s);
-    menu->addSeparator();
-    QAction* deep = menu->addMenu(u"Edit"_s)->addAction(u"14"_s);
     QAction* tool = (new QToolBar(&window))->addAction(u"a"_s);
     tool->setToolTip(u"13"_s);
-    QLabel* inDialog = tagged(new QLabel(Design, new QDialog(&window)), "12");
-    QLabel* fits = tagged(new QLabel(Design, &window), "700");
-    QLabel* tooFar = tagged(new QLabel(Design, &window), "800");
+    QLabel* inDialog = tagged(new QLabel(Original, new QDialog(&window)), "12");
+    QLabel* fits = tagged(new QLabel(Original, &window), "700");
+    QLabel* tooFar = tagged(new QLabel(Original, &window), "800");
 
     FormTranslator::TranslateForm(&window);
     FormTranslator::TranslateForm(&window);
@@ -380,18 +331,17 @@ void TestLang::compositeControls()
     QCOMPARE((QStringList{window.windowTitle(), tabs->tabText(0), tabs->tabText(1),
                           tabs->tabToolTip(0), tabs->tabToolTip(1), inPage->text(), bar->tabText(0),
                           bar->tabText(1), bar->tabToolTip(1), head->text(0), head->text(1),
-                          menu->title(), open->text(), deep->text(), tool->toolTip(), tool->text(),
+                          menu->title(), open->text(), tool->toolTip(), tool->text(),
                           inDialog->text(), fits->text(), tooFar->text()}),
-             (QStringList{"Quatorze", "Douze", Design, "Quatorze", "help", "Treize", "Douze",
-                          Design, "Treize", "Douze", "h1", "Douze", "Treize", "Quatorze", "Treize",
-                          "a", Design, Star, "Huit cents"}));
+             (QStringList{"Quatorze", "Douze", Original, "Quatorze", "help", "Treize", "Douze",
+                          Original, "Treize", "Douze", "h1", "Douze", "Treize", "Treize", "a",
+                          Original, Star, "Huit cents"}));
 
     load(header() + "12=Twelve\r\n13=Thirteen\r\n14=Fourteen\r\n700=Seven hundred\r\n", 16);
     FormTranslator::TranslateForm(&window);
-    QCOMPARE(
-        (QStringList{window.windowTitle(), tabs->tabText(0), inPage->text(), head->text(0),
-                     fits->text(), tooFar->text()}),
-        (QStringList{"Fourteen", "Twelve", "Thirteen", "Twelve", "Seven hundred", "Huit cents"}));
+    QCOMPARE(window.windowTitle() + tabs->tabText(0) + inPage->text() + head->text(0) + u':' +
+                 fits->text() + u':' + tooFar->text(),
+             u"FourteenTwelveThirteenTwelve:Seven hundred:Huit cents"_s);
 }
 
 // Every number the program asks for has a real text in every shipped
@@ -409,20 +359,16 @@ void TestLang::shippedTexts()
     const QList<Languages::LanguageEntry> languages = Languages::AvailableLanguages();
     const QDir folder(QStringLiteral(ZOR_PROGRAM_DIR));
     QCOMPARE(languages.size(), folder.entryList({"Zor_Lg*.txt"}, QDir::Files).size());
-    QVERIFY(languages.size() >= 2);
-    QCOMPARE(languages[0].name + languages[1].name, u"FrançaisEnglish"_s);
+    QVERIFY(languages.size() >= 2 && languages[0].name == u"Français" &&
+            languages[1].name == u"English");
     for (const Languages::LanguageEntry& language : languages) {
         Parametres.Langue = language.number;
-        LanguageBase = static_cast<qint16>(language.number * 2000);
         Languages::LoadLanguageFile();
         QStringList missing;
-        for (int number : numbers) {
-            if (Languages::GetMessageText(static_cast<qint16>(LanguageBase + number))
-                    .contains(u'*'))
+        for (int number : numbers)
+            if (Languages::GetMessageText(static_cast<qint16>(number)).contains(u'*'))
                 missing << QString::number(number);
-        }
-        QVERIFY2(missing.isEmpty(),
-                 qPrintable(language.name + ": no text for " + missing.join(u' ')));
+        QVERIFY2(missing.isEmpty(), qPrintable(language.name + ": " + missing.join(u' ')));
         const qsizetype texts = LanguageText.indexOf(u"\r\n[ZORCFG]\r\n");
         QVERIFY2(texts > 0 && LanguageText.indexOf(u'[', texts + 3) < 0 &&
                      LanguageText.count(u'\n') == LanguageText.count(u"\r\n"),
