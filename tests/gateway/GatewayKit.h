@@ -13,19 +13,17 @@
 #include "Variables.h"
 
 #include <QFile>
+#include <QHash>
 #include <QHostAddress>
-#include <QMap>
-#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
-
-#include <functional>
 
 namespace Kit {
 
 namespace L = Layout;
 using Ints = QList<qint32>;
+using Bytes = QByteArrayList;
 
 inline const QString Failure = QStringLiteral("Erreur de communication");
 inline const QString Title = QStringLiteral("Configuration ZOR");
@@ -34,11 +32,6 @@ inline constexpr int Rights = L::Agent::DroitModifGroup; // seven, in record ord
 inline quint8* bytes(const QByteArray& b)
 {
     return reinterpret_cast<quint8*>(const_cast<char*>(b.constData()));
-}
-
-inline qint32 intAt(const QByteArray& b, int at)
-{
-    return L::readInt(bytes(b), at);
 }
 
 // count consecutive 32-bit fields from at; setInts writes them.
@@ -101,31 +94,22 @@ inline void reset(int timeout)
     RecvTimeout = timeout;
     Parametres.VS_addr = QStringLiteral("127.0.0.1");
     Languages::LoadLanguageFile();
-    Passerelle::GatewayBlock = {};
-    Passerelle::AgentRecord = {};
-    Passerelle::SupervisorRecord = {};
 }
 
 // Listens at once and points TcpPort at itself. Each connection gets its
 // greeting (by index, the last one repeats; empty is silence); each whole
 // request (512 bytes, or 8704 when its length field says so) is recorded and
-// answered by the handler. By default it keeps records in memory: reads
-// answer with the whole record and echo its number, writes replace its data.
+// answered.
 struct FakeServer
 {
-    struct Reply
-    {
-        QByteArray bytes;
-        bool close = false; // close the connection after sending
-    };
-    using Handler = std::function<Reply(int connection, int index, const QByteArray& request)>;
-
     QByteArrayList greetings = {greeting()};
-    Handler handler = [this](int, int, const QByteArray& request) { return recordReply(request); };
+    // To each request in turn, over all connections; an empty one, or none
+    // left, is silence.
+    QByteArrayList replies;
+    bool closeAfterLast = false; // close the connection once the replies are out
     QByteArrayList requests;
     QList<bool> closed; // by connection: the client has closed it
-    QMap<qint32, QByteArray> records;
-    QTcpServer tcp; // last: its sockets go first
+    QTcpServer tcp;     // last: its sockets go first
 
     FakeServer()
     {
@@ -133,59 +117,14 @@ struct FakeServer
         tcp.listen(QHostAddress::LocalHost, 0);
         Parametres.TcpPort = qint16(tcp.serverPort());
     }
-    static QByteArray greeting()
-    {
-        QByteArray bytes = answer(0, 0, 0).replace(0, 256, QByteArray(256, 'Z'));
-        for (int i = 0; i < L::Header::NonceSize; ++i)
-            bytes[L::Header::Nonce + i] = char(QRandomGenerator::global()->bounded(256));
-        return bytes;
-    }
+    // The nonce of the greeting is at 128.
+    static QByteArray greeting() { return QByteArray(256, 'Z') + QByteArray(256, '\0'); }
     static QByteArray answer(qint32 status, qint32 length, qint32 error,
-                             const QByteArray& data = {}, qint32 record = 0)
+                             const QByteArray& data = {})
     {
         QByteArray bytes(L::HeaderSize, '\0');
-        setInts(bytes, L::Header::Record, {record});
         setInts(bytes, L::Header::Status, {status, length, 0, 0, error});
         return bytes + data;
-    }
-    // Answers every request, over all connections, with the next reply.
-    void script(QByteArrayList replies, bool closeAfterLast)
-    {
-        handler = [replies, closeAfterLast](int, int, const QByteArray&) mutable {
-            return replies.isEmpty()
-                       ? Reply{}
-                       : Reply{replies.takeFirst(), closeAfterLast && replies.isEmpty()};
-        };
-    }
-    // A record never written holds -1 in its "not set" fields.
-    QByteArray& record(qint32 n)
-    {
-        if (!records.contains(n)) {
-            records[n] = QByteArray(n == -1 ? L::SupervisorDataSize : L::AgentDataSize, '\0');
-            for (int at :
-                 n == -1 ? Ints(L::SupervisorUnsetFields.begin(), L::SupervisorUnsetFields.end())
-                         : Ints(L::AgentUnsetFields.begin(), L::AgentUnsetFields.end()))
-                setInts(records[n], at, {-1});
-        }
-        return records[n];
-    }
-    Reply recordReply(const QByteArray& request)
-    {
-        const qint32 code = intAt(request, L::Header::Request);
-        const qint32 n = intAt(request, L::Header::Record);
-        if (code == L::RequestWrite)
-            record(n) = request.mid(L::HeaderSize, record(n).size());
-        const QByteArray data = code == L::RequestRead ? record(n) : QByteArray();
-        return {answer(0, qint32(data.size()), 0, data, n)};
-    }
-    // Reads and writes, without the logins.
-    QByteArrayList exchanges() const
-    {
-        QByteArrayList found;
-        for (const QByteArray& request : requests)
-            if (intAt(request, L::Header::Request) != L::RequestOpenSession)
-                found.append(request);
-        return found;
     }
 
 private:
@@ -194,28 +133,30 @@ private:
         while (QTcpSocket* socket = tcp.nextPendingConnection()) {
             const int connection = int(closed.size());
             closed.append(false);
-            auto pending = std::make_shared<QByteArray>();
-            auto count = std::make_shared<int>(0);
             QObject::connect(socket, &QTcpSocket::disconnected, &tcp,
                              [this, connection] { closed[connection] = true; });
-            QObject::connect(socket, &QTcpSocket::readyRead, &tcp, [=, this] {
-                *pending += socket->readAll();
-                for (;;) {
-                    const bool block = intAt(*pending + QByteArray(8, 0), 4) == L::BlockSize;
-                    const qsizetype size = block ? L::BlockSize : L::HeaderSize;
-                    if (pending->size() < size)
-                        return;
-                    requests.append(pending->left(size));
-                    pending->remove(0, size);
-                    const Reply reply = handler(connection, (*count)++, requests.last());
-                    socket->write(reply.bytes);
-                    if (reply.close)
-                        socket->disconnectFromHost();
-                }
-            });
+            QObject::connect(socket, &QTcpSocket::readyRead, &tcp,
+                             [this, socket] { serve(socket); });
             socket->write(greetings.value(connection, greetings.last()));
         }
     }
+    void serve(QTcpSocket* socket)
+    {
+        QByteArray& pending = m_pending[socket];
+        pending += socket->readAll();
+        for (;;) {
+            const bool block = ints(pending + QByteArray(8, 0), 4, 1)[0] == L::BlockSize;
+            const qsizetype size = block ? L::BlockSize : L::HeaderSize;
+            if (pending.size() < size)
+                return;
+            requests.append(pending.left(size));
+            pending.remove(0, size);
+            socket->write(replies.isEmpty() ? QByteArray() : replies.takeFirst());
+            if (closeAfterLast && replies.isEmpty())
+                socket->disconnectFromHost();
+        }
+    }
+    QHash<QTcpSocket*, QByteArray> m_pending;
 };
 
 } // namespace Kit

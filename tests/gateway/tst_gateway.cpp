@@ -1,10 +1,8 @@
 // The gateway session and the four transfers against a scripted server in the
 // test process; the transfers' shared-folder branches against INI files.
 
-#include "Cp1252.h"
 #include "GatewayKit.h"
 #include "IniFile.h"
-#include "PasswordScrambler.h"
 #include "RemoteStore.h"
 #include "RemoteTransfers.h"
 
@@ -14,7 +12,6 @@
 
 using namespace Kit;
 using UiRecorder::Kind;
-using Bytes = QByteArrayList;
 
 namespace {
 
@@ -33,19 +30,6 @@ qint16 readRecord(qint32 n)
     return sent ? sent : Passerelle::ReceiveBlock(Passerelle::GatewayBlock, L::BlockSize);
 }
 
-QByteArray pattern(int size)
-{
-    QByteArray data(size, '\0');
-    for (int i = 0; i < size; ++i)
-        data[i] = char(3 + i * 7);
-    return data;
-}
-
-QByteArray textAt(const QByteArray& data, int at, int width)
-{
-    return Klt::conv_t6200_string(bytes(data) + at, width);
-}
-
 } // namespace
 
 class TstGateway : public QObject
@@ -58,21 +42,16 @@ private Q_SLOTS:
     void initTestCase() { QVERIFY(m_dir.isValid() && start(m_dir.path())); }
     void init() { reset(1); }
 
-    void deadline_data()
-    {
-        QTest::addColumn<qint64>("nowNs");
-        QTest::addColumn<qint64>("expected"); // with a time-out of 10 s
-        QTest::newRow("below a half") << 5'499'999'999LL << 15LL;
-        QTest::newRow("above a half") << 5'500'000'001LL << 16LL;
-        QTest::newRow("half, odd below: up") << 5'500'000'000LL << 16LL;
-        QTest::newRow("half, even below: down") << 4'500'000'000LL << 14LL;
-        QTest::newRow("past midnight") << 86'399'600'000'000LL << 86'410LL;
-    }
     void deadline()
     {
-        QFETCH(qint64, nowNs);
-        QFETCH(qint64, expected);
-        QCOMPARE(Passerelle::DeadlineSeconds(nowNs, 10), expected);
+        // Now plus 10 s, to the nearest second, halves to even; past midnight.
+        const QList<std::pair<qint64, qint64>> cases = {{5'499'999'999, 15},
+                                                        {5'500'000'001, 16},
+                                                        {5'500'000'000, 16},
+                                                        {4'500'000'000, 14},
+                                                        {86'399'600'000'000, 86'410}};
+        for (const auto& [nowNs, expected] : cases)
+            QCOMPARE(Passerelle::DeadlineSeconds(nowNs, 10), expected);
     }
 
     void session_data()
@@ -90,13 +69,14 @@ private Q_SLOTS:
             QTest::newRow(name) << (greeting.isEmpty() ? g : greeting) << replies << close << codes
                                 << data;
         };
-        row("a record", {ok, FakeServer::answer(0, 8192, 0, pattern(8192))}, {0, 0}, pattern(8192));
+        const QByteArray full(8192, 'd');
+        row("a whole data area", {ok, FakeServer::answer(0, 8192, 0, full)}, {0, 0}, full);
         for (int code : {-1, -2, -3, -4, -5, -6, -9, 70000})
             row(qPrintable(QString::number(code)), {FakeServer::answer(2, 0, code)},
                 {code == 70000 ? -32768 : code});
         row("refused read, data", {ok, FakeServer::answer(2, 6, -3, "REFUSE")}, {0, -3}, "REFUSE");
         row("negative data length", {ok, FakeServer::answer(0, -5, 0)}, {0, 0});
-        row("data length above 8192", {ok, FakeServer::answer(0, 8193, 0, pattern(8193))}, {0, 3});
+        row("data length above 8192", {ok, FakeServer::answer(0, 8193, 0, full + 'd')}, {0, 3});
         row("bytes after the answer",
             {ok, FakeServer::answer(0, 4, 0, "AAAA") + FakeServer::answer(2, 4, -2, "BBBB")},
             {0, 0, -2}, "BBBB");
@@ -119,7 +99,8 @@ private Q_SLOTS:
         RecvTimeout = waits ? 1 : 20;
         FakeServer server;
         server.greetings = {greeting == Silent ? QByteArray() : greeting};
-        server.script(replies, close);
+        server.replies = replies;
+        server.closeAfterLast = close;
         if (greeting == NoServer)
             server.tcp.close();
         std::fill(Passerelle::GatewayBlock.bytes.begin(), Passerelle::GatewayBlock.bytes.end(),
@@ -133,9 +114,8 @@ private Q_SLOTS:
         QCOMPARE(got, codes);
         QVERIFY2(waits ? clock.elapsed() >= 450 : clock.elapsed() < 10000,
                  qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(UiRecorder::calls().size(), 0);
-        const QByteArray area = dataOf(Passerelle::GatewayBlock);
-        QCOMPARE(area, data + QByteArray(L::DataSize - data.size(), Kept));
+        QCOMPARE(dataOf(Passerelle::GatewayBlock),
+                 data + QByteArray(L::DataSize - data.size(), Kept));
         // A time-out or a broken answer drops the connection: nothing goes out.
         QCOMPARE(Passerelle::SendBlock(Passerelle::GatewayBlock, 512) == 0, codes.last() <= 0);
         if (greeting.size() < L::HeaderSize)
@@ -173,6 +153,7 @@ private Q_SLOTS:
         QFETCH(QString, reason);
         QFETCH(bool, valide);
         FakeServer server;
+        server.replies = {FakeServer::answer(0, 0, 0)};
         QCOMPARE(Passerelle::OpenSession("5204", 2), Passerelle::Success);
         UiRecorder::setDialogHandler(
             [=](Ui::Dialog d) { return d == Ui::Dialog::Connection && valide; });
@@ -195,155 +176,43 @@ private Q_SLOTS:
         QCOMPARE(Passerelle::Socket().state() == QAbstractSocket::ConnectedState, !ends);
     }
 
-    void fetchAgent_data()
-    {
-        // Rights in record order: group, fiche, preference, password, qualif,
-        // stat, call list. ModelRights holds {1, 2, 0, 1, 0, 1, 1}.
-        QTest::addColumn<Ints>("record");
-        QTest::addColumn<QString>("cells"); // columns 2 to 10 afterwards
-        QTest::addColumn<Ints>("after");    // the record afterwards
-        QTest::newRow("granted, comment only")
-            << Ints{1, 1, 1, 1, 1, 1, 1} << "X|X|X|X|X|X||X|" << Ints{1, 1, 1, 1, 1, 1, 1};
-        QTest::newRow("unset take the model")
-            << Ints{-1, -1, -1, -1, -1, -1, 0} << "X||X||X||X|X|" << Ints{1, 2, 0, 1, 0, 1, 0};
-        QTest::newRow("only 1 grants")
-            << Ints{2, 3, -2, 7, 1, 0, 2} << "|||X|||||" << Ints{2, 3, -2, 7, 1, 0, 2};
-    }
-    void fetchAgent()
-    {
-        QFETCH(Ints, record);
-        QFETCH(QString, cells);
-        QFETCH(Ints, after);
-        FakeServer server;
-        setInts(server.record(6), Rights, record);
-        Parametres.ModelRights = DroitsModele{1, 2, 0, 1, 0, 1, 1};
-        AgentsList::Rows rows = {row(7, {}, QStringLiteral("3"))};
-
-        RemoteTransfers::FetchAgentRights(rows);
-        QCOMPARE(cellsOf(rows[0]), cells);
-        QCOMPARE(ints(dataOf(Passerelle::AgentRecord), Rights), after);
-        QCOMPARE(UiRecorder::calls().size(), 0);
-        // One read of record 6 from a cleared header, then the session closed.
-        const Bytes reads = server.exchanges();
-        QCOMPARE(reads.size(), 1);
-        QCOMPARE(ints(reads[0], L::Header::Request, 3), (Ints{L::RequestRead, 0, 6}));
-        QCOMPARE(reads[0].mid(20), QByteArray(L::HeaderSize - 20, '\0'));
-        QTRY_VERIFY(server.closed.value(0));
-    }
-
     void openAndCloseOnly()
     {
         // No row to read or to write: a login each, and the session closed.
         FakeServer server;
+        server.replies = {FakeServer::answer(0, 0, 0), FakeServer::answer(0, 0, 0)};
         AgentsList::Rows none;
         RemoteTransfers::FetchAgentRights(none);
         AgentsList::Rows unchanged = {row(1, QStringLiteral("X|X")), row(2, {})};
         QVERIFY(!RemoteStore::StoreAgentRights(unchanged));
         QTRY_VERIFY(server.closed.value(0) && server.closed.value(1));
         QCOMPARE(server.requests.size(), 2);
-    }
-
-    void fetchSupervisor_data()
-    {
-        // Journal, ModeLie, the field at 228, Etatinterdit, CmtAuto, T1, T2,
-        // Langue (2 before the fetch; only file 00 exists).
-        QTest::addColumn<Ints>("stored");
-        QTest::addColumn<qint32>("colour"); // in all sixteen
-        QTest::addColumn<QByteArray>("password");
-        QTest::addColumn<QByteArray>("app");
-        QTest::addColumn<Ints>("after"); // the record, and Langue of Parametres
-        QTest::addColumn<QString>("plain");
-        QTest::addColumn<QString>("appText");
-        const QByteArray secret = PasswordScrambler::Crypter("  s\xE9"
-                                                             "cret ");
-        QTest::newRow("out of range, empty texts, no file 03")
-            << Ints{41, -3, -1, 2, -1, 120, -5, 3} << -1 << QByteArray() << QByteArray()
-            << Ints{0, 0, 0, 0, 0, 30, 70, 0}
-            << Cp1252::toUnicode(
-                   PasswordScrambler::Decrypter(PasswordScrambler::DefaultSupervisorPassword()))
-                   .toUpper()
-                   .trimmed()
-            << "Wscript.exe Post_it.vbs";
-        QTest::newRow("limits kept, language kept")
-            << Ints{40, 7, 5, 1, 1, 99, 0, -1} << -2 << secret << QByteArray("  calc.exe /x  ")
-            << Ints{40, 7, 5, 1, 1, 99, 0, 2} << QString::fromUtf8("SÉCRET") << "calc.exe /x";
-        QTest::newRow("other limits, language 0")
-            << Ints{-1, 0, 0, 0, 2, -1, 100, 0} << 123456 << PasswordScrambler::Crypter("abc")
-            << QByteArray("x") << Ints{0, 0, 0, 0, 0, 30, 70, 0} << "ABC"
-            << "x";
-    }
-    void fetchSupervisor()
-    {
-        QFETCH(Ints, stored);
-        QFETCH(qint32, colour);
-        QFETCH(QByteArray, password);
-        QFETCH(QByteArray, app);
-        QFETCH(Ints, after);
-        QFETCH(QString, plain);
-        QFETCH(QString, appText);
-        using namespace L::Supervisor;
-        const int offsets[] = {NbJourStockJournal, ModeLie, Reserved228,
-                               Etatinterdit,       CmtAuto, TauxActiviteT1,
-                               TauxActiviteT2,     Langue};
-        FakeServer server;
-        QByteArray& record = server.record(-1);
-        for (int i = 0; i < 8; ++i)
-            setInts(record, offsets[i], {stored[i]});
-        setInts(record, Colours, Ints(ColourCount, colour));
-        Klt::conv_string_t6200(password, PasswordWidth, bytes(record) + Password);
-        Klt::conv_string_t6200(app, ModeLieAppWidth, bytes(record) + ModeLieApp);
-        Parametres.Langue = 2;
-        LanguageBase = 4000;
-
-        RemoteTransfers::FetchSupervisorSettings();
         QCOMPARE(UiRecorder::calls().size(), 0);
-        QCOMPARE(intAt(server.exchanges().value(0), L::Header::Record), -1);
-        const QByteArray data = dataOf(Passerelle::SupervisorRecord);
-        const ParametresRecord& p = Parametres;
-        QCOMPARE((Ints{p.NbJourStockJournal, p.ModeLie, intAt(data, Reserved228), p.Etatinterdit,
-                       p.CmtAuto, p.TauxActiviteT1, p.TauxActiviteT2, p.Langue}),
-                 after);
-        for (int i = 0; i < 7; ++i) // the record holds the replacements too
-            QCOMPARE(intAt(data, offsets[i]), after[i]);
-        QCOMPARE(LanguageBase, qint16(p.Langue * 2000));
-        for (std::size_t i = 0; i < Couleurs.size(); ++i) {
-            const qint32 expected = colour == -1 ? Couleurs[i].defaultValue : colour;
-            QCOMPARE(p.*(Couleurs[i].field), expected);
-            QCOMPARE(intAt(data, Colours + 4 * int(i)), expected);
-        }
-        QCOMPARE(p.MotDePasse + p.NouveauMotDePasse + p.ModeLieApp, plain + plain + appText);
-        QCOMPARE(textAt(data, Password, PasswordWidth),
-                 password.isEmpty() ? PasswordScrambler::DefaultSupervisorPassword() : password);
-        QCOMPARE(textAt(data, ModeLieApp, ModeLieAppWidth),
-                 app.isEmpty() ? QByteArray("Wscript.exe Post_it.vbs") : app);
     }
 
     void fetchSupervisorRetry_data()
     {
-        // Logins that time out, whether the read then times out, and what the
-        // connection dialog answers after each time-out.
+        // Connections without a greeting, the replies in turn (an empty one is
+        // silence) and what the connection dialog answers after each time-out.
         QTest::addColumn<int>("silent");
-        QTest::addColumn<bool>("readSilent");
+        QTest::addColumn<Bytes>("replies");
         QTest::addColumn<QList<bool>>("answers");
-        QTest::newRow("login: accepted") << 1 << false << QList<bool>{true};
-        QTest::newRow("login: cancelled") << 1 << false << QList<bool>{false};
-        QTest::newRow("login: accepted, cancelled") << 2 << false << QList<bool>{true, false};
-        QTest::newRow("read: accepted") << 0 << true << QList<bool>{true};
-        QTest::newRow("read: cancelled") << 0 << true << QList<bool>{false};
+        QByteArray record(L::SupervisorDataSize, '\0');
+        setInts(record, L::Supervisor::TauxActiviteT1, {42});
+        const QByteArray ok = FakeServer::answer(0, 0, 0);
+        const QByteArray read = FakeServer::answer(0, L::SupervisorDataSize, 0, record);
+        QTest::newRow("login: accepted, cancelled") << 2 << Bytes() << QList<bool>{true, false};
+        QTest::newRow("login: accepted") << 1 << Bytes{ok, read} << QList<bool>{true};
+        QTest::newRow("read: accepted") << 0 << Bytes{ok, {}, ok, read} << QList<bool>{true};
     }
     void fetchSupervisorRetry()
     {
         QFETCH(int, silent);
-        QFETCH(bool, readSilent);
+        QFETCH(Bytes, replies);
         QFETCH(QList<bool>, answers);
         FakeServer server;
         server.greetings = Bytes(silent, QByteArray()) << FakeServer::greeting();
-        if (readSilent)
-            server.handler = [&server](int connection, int index, const QByteArray& request) {
-                return connection == 0 && index == 1 ? FakeServer::Reply{}
-                                                     : server.recordReply(request);
-            };
-        setInts(server.record(-1), L::Supervisor::TauxActiviteT1, {42});
+        server.replies = replies;
         const int timeouts = int(answers.size());
         const bool ends = !answers.last();
         UiRecorder::setDialogHandler([&answers](Ui::Dialog) { return answers.takeFirst(); });
@@ -357,74 +226,6 @@ private Q_SLOTS:
         QCOMPARE(Parametres.TauxActiviteT1, ends ? 0 : 42);
     }
 
-    void storeAgent_data()
-    {
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<QString>("cells"); // columns 2 to 9
-        QTest::addColumn<Ints>("rights");   // the server holds {1, 1, 0, 1, 0, -1, 1}
-        QTest::newRow("1") << "1"
-                           << "X|X|X|X|X|X|X|X" << Ints{1, 2, 1, 1, 1, 1, 1};
-        QTest::newRow("2") << "2"
-                           << "" << Ints{1, 1, 0, 1, 0, -1, 1};
-        QTest::newRow("3") << "3"
-                           << "" << Ints{0, 0, 0, 0, 0, 0, 0};
-        QTest::newRow("1, all fields, no comment") << "1"
-                                                   << "||||||X|" << Ints{0, 2, 0, 0, 0, 0, 0};
-        QTest::newRow("1, exactly X") << "1"
-                                      << "X| X|XX|x||||X" << Ints{1, 1, 0, 0, 0, 0, 0};
-    }
-    void storeAgent()
-    {
-        QFETCH(QString, change);
-        QFETCH(QString, cells);
-        QFETCH(Ints, rights);
-        FakeServer server;
-        QByteArray& stored = server.record(4);
-        setInts(stored, Rights, {1, 1, 0, 1, 0, -1, 1});
-        stored.replace(L::Agent::Password, 6, "abcdef");
-        stored[300] = 'K'; // not interpreted by the tool
-        AgentsList::Rows rows = {row(5, cells, change)};
-        const QString before = cellsOf(rows[0]);
-
-        QCOMPARE(RemoteStore::StoreAgentRights(rows), change != QLatin1String("2"));
-        QCOMPARE(UiRecorder::calls().size(), 0);
-        QCOMPARE(cellsOf(rows[0]), before);
-        const QByteArray after = server.record(4);
-        QCOMPARE(ints(after, Rights), rights);
-        QCOMPARE(after.mid(L::Agent::Password, 6) + after.at(300),
-                 change == QLatin1String("1") ? QByteArray("abcdefK") : QByteArray("\0bcdefK", 7));
-        // The read of record 4, then the whole block with the write code and the
-        // record number that the read answer echoed.
-        const Bytes exchanges = server.exchanges();
-        QCOMPARE(exchanges.size(), 2);
-        QCOMPARE(intAt(exchanges[0], L::Header::Request), L::RequestRead);
-        QCOMPARE(exchanges[1].size(), L::BlockSize);
-        QCOMPARE(ints(exchanges[1], L::Header::Request, 3), (Ints{L::RequestWrite, 0, 4}));
-    }
-
-    void storeSupervisor()
-    {
-        // The record goes out after a cleared header, with what the fetch left
-        // in it and the settings; the end-to-end test follows every field.
-        FakeServer server;
-        RemoteTransfers::FetchSupervisorSettings();
-        Parametres.NouveauMotDePasse = QStringLiteral("NOUVEAU1");
-        Parametres.TauxActiviteT2 = 80;
-        Parametres.CouleurGrServis = 1234;
-        RemoteStore::StoreSupervisorSettings();
-
-        QCOMPARE(UiRecorder::calls().size(), 0);
-        const QByteArray write = server.exchanges().last();
-        QCOMPARE(write.size(), L::BlockSize);
-        QCOMPARE(ints(write, L::Header::Request, 3), (Ints{L::RequestWrite, 0, -1}));
-        QCOMPARE(write.mid(20, L::HeaderSize - 20), QByteArray(L::HeaderSize - 20, '\0'));
-        using namespace L::Supervisor;
-        const QByteArray data = server.record(-1);
-        QCOMPARE(textAt(data, Password, PasswordWidth), PasswordScrambler::Crypter("NOUVEAU1"));
-        QCOMPARE(ints(data, Colours + 60, 1) + ints(data, Reserved228, 7),
-                 (Ints{1234, 0, 0, 0, 0, 0, 30, 80}));
-    }
-
     void sharedFolder()
     {
         // TcpPort 0: the four transfers use the INI files of the shared folder.
@@ -432,12 +233,11 @@ private Q_SLOTS:
         qputenv("ZOR_UNC_ROOT", unc.path().toLocal8Bit());
         QVERIFY(QDir(unc.path()).mkpath(QStringLiteral("srv/zor")));
         Parametres.ConfigPath = QStringLiteral("\\\\srv\\zor");
-        Parametres.ConfigDir = QStringLiteral("\\\\srv\\zor\\");
+        Parametres.ConfigDir = Parametres.ConfigPath + u'\\';
         const QString agent = unc.path() + QStringLiteral("/srv/zor/agent003.ini");
         const QString supervisor = unc.path() + QStringLiteral("/srv/zor/supervis.ini");
         QVERIFY(IniFile::WritePrivateProfileString("SUPER", "Droit_Stat", "0", agent));
         QVERIFY(IniFile::WritePrivateProfileString("CONFIG", "TauxActiviteT1", "42", supervisor));
-
         AgentsList::Rows rows = {row(3, {})};
         RemoteTransfers::FetchAgentRights(rows);
         QCOMPARE(cellsOf(rows[0]), QStringLiteral("X|X|X|X||X||X|"));

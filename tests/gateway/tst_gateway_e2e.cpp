@@ -1,7 +1,10 @@
-// The transfers against a real zorsrv on loopback with its own SQLite file.
+// The four transfers against a real zorsrv on loopback with its own SQLite
+// file; records are written and read directly to set and see what it holds.
 
+#include "Cp1252.h"
 #include "GatewayKit.h"
 #include "PasswordScrambler.h"
+#include "RawClient.h"
 #include "RemoteStore.h"
 #include "RemoteTransfers.h"
 #include "ZorsrvProcess.h"
@@ -18,26 +21,13 @@ class TstGatewayE2e : public QObject
     ZorsrvProcess m_server;
 
     // Writes the data part of a record when given, then reads back what the
-    // server holds, in a session of its own.
+    // server holds.
     QByteArray raw(qint32 record, const QByteArray& data = {})
     {
-        quint8* block = Passerelle::GatewayBlock.data();
-        const auto exchange = [&](qint32 request, int length) {
-            Klt::Clear_Bloc_Entete(block);
-            L::writeInt(block, L::Header::Request, request);
-            L::writeInt(block, L::Header::Record, record);
-            if (request == L::RequestWrite)
-                std::copy(data.begin(), data.end(), block + L::HeaderSize);
-            return Passerelle::SendBlock(Passerelle::GatewayBlock, length) == 0 &&
-                   Passerelle::ReceiveBlock(Passerelle::GatewayBlock, L::BlockSize) == 0;
-        };
-        std::fill(block, block + L::BlockSize, 0);
-        const bool ok = Passerelle::OpenSession("5204", 2) == 0 &&
-                        (data.isEmpty() || exchange(L::RequestWrite, L::BlockSize)) &&
-                        exchange(L::RequestRead, L::HeaderSize);
-        Passerelle::CloseSession();
-        const int size = record == -1 ? L::SupervisorDataSize : L::AgentDataSize;
-        return ok ? dataOf(Passerelle::GatewayBlock).left(size) : QByteArray();
+        RawClient c;
+        const bool ok = c.connectTo(m_server.port()) && c.login() == 0 &&
+                        (data.isEmpty() || c.write(record, data).complete);
+        return ok ? c.read(record).data : QByteArray();
     }
 
 private Q_SLOTS:
@@ -56,82 +46,136 @@ private Q_SLOTS:
 
     void agent_data()
     {
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<QString>("cells");   // columns 2 to 9 as stored
-        QTest::addColumn<QString>("fetched"); // columns 2 to 10 as fetched back
-        // The server holds the comment right and Droit_Stat.
-        QTest::newRow("1, all") << "1"
-                                << "X|X|X|X|X|X|X|X"
+        // Rights in record order: group, fiche, preference, password, qualif,
+        // stat, call list. ModelRights holds {1, 2, 0, 1, 0, 1, 1}.
+        QTest::addColumn<Ints>("stored");
+        QTest::addColumn<int>("change");            // of the stored row, 0 for none
+        QTest::addColumn<QString>("cells");         // columns 2 to 9 of the stored row
+        QTest::addColumn<QString>("fetched");       // columns 2 to 10 as fetched back
+        const Ints comment = {0, 1, 0, 0, 0, 1, 0}; // the comment right and Droit_Stat
+        QTest::newRow("unset take the model")
+            << Ints{-1, -1, -1, -1, -1, -1, 0} << 0 << QString() << "X||X||X||X|X|";
+        QTest::newRow("only 1 grants")
+            << Ints{2, 3, -2, 7, 1, 0, 2} << 0 << QString() << "|||X|||||";
+        QTest::newRow("1, all") << comment << 1 << QStringLiteral("X|X|X|X|X|X|X|X")
                                 << "X|X|X|X|X|X|X|X|";
-        QTest::newRow("1, comment only") << "1"
-                                         << "|X||X||||X"
-                                         << "|X||X||||X|";
-        QTest::newRow("2, password only") << "2"
-                                          << "X|X"
-                                          << "||||X|||X|";
-        QTest::newRow("3, all fields") << "3"
-                                       << "||||||X|"
-                                       << "||||||X|X|";
+        QTest::newRow("2, password only") << comment << 2 << QStringLiteral("X|X") << "||||X|||X|";
+        QTest::newRow("3, exactly X, all fields")
+            << comment << 3 << QStringLiteral("X| X|XX|x|||X|") << "X||||||X|X|";
     }
     void agent()
     {
-        QFETCH(QString, change);
+        QFETCH(Ints, stored);
+        QFETCH(int, change);
         QFETCH(QString, cells);
         QFETCH(QString, fetched);
-        QByteArray data(L::AgentDataSize, '\0');
-        for (int i = 0; i < data.size(); ++i)
-            data[i] = char('a' + i % 26);
+        QByteArray data =
+            QByteArray("abcdefghijklmnopqrstuvwxyz").repeated(18).left(L::AgentDataSize);
         data.replace(L::Agent::Password, 7, QByteArray("secret\0", 7));
-        setInts(data, Rights, {0, 1, 0, 0, 0, 1, 0});
+        setInts(data, Rights, stored);
         QCOMPARE(raw(9, data), data);
-        const QByteArray neighbour = raw(10);
-        AgentsList::Rows rows = {row(10, cells, change), row(11, QStringLiteral("X"))};
+        Parametres.ModelRights = DroitsModele{1, 2, 0, 1, 0, 1, 1};
+        AgentsList::Rows rows = {row(10, cells, change ? QString::number(change) : QString())};
+        const QString before = cellsOf(rows[0]);
 
-        QCOMPARE(RemoteStore::StoreAgentRights(rows), change != QLatin1String("2"));
+        QCOMPARE(RemoteStore::StoreAgentRights(rows), change == 1 || change == 3);
+        QCOMPARE(cellsOf(rows[0]), before);
         AgentsList::Rows again = {row(10, {}, QStringLiteral("3"))};
         RemoteTransfers::FetchAgentRights(again);
         QCOMPARE(cellsOf(again[0]), fetched);
+        QVERIFY(!ints(dataOf(Passerelle::AgentRecord), Rights).contains(-1));
         // The other bytes come back as they were, but for the password's
         // first byte when it is cleared.
         QByteArray after = raw(9);
-        QCOMPARE(after.at(L::Agent::Password), change == QLatin1String("1") ? 's' : '\0');
+        QCOMPARE(after.at(L::Agent::Password), change >= 2 ? '\0' : 's');
         after[L::Agent::Password] = 's';
-        setInts(after, Rights, {0, 1, 0, 0, 0, 1, 0});
+        setInts(after, Rights, stored);
         QCOMPARE(after, data);
-        QCOMPARE(raw(10), neighbour);
     }
 
+    void supervisor_data()
+    {
+        // Journal, ModeLie, the field at 228, Etatinterdit, CmtAuto, T1, T2,
+        // Langue (2 before the fetch; only file 00 exists), the colours.
+        QTest::addColumn<Ints>("stored");
+        QTest::addColumn<Bytes>("texts");       // the password (scrambled), ModeLieApp
+        QTest::addColumn<Ints>("after");        // the record, but Langue of Parametres
+        QTest::addColumn<QStringList>("plain"); // the password, ModeLieApp
+        QTest::newRow("out of range, empty texts, no file 03")
+            << Ints{41, -3, -1, 2, -1, 120, -5, 3, -1} << Bytes{{}, {}}
+            << Ints{0, 0, 0, 0, 0, 30, 70, 0}
+            << QStringList{Cp1252::toUnicode(PasswordScrambler::Decrypter(
+                                                 PasswordScrambler::DefaultSupervisorPassword()))
+                               .toUpper()
+                               .trimmed(),
+                           QStringLiteral("Wscript.exe Post_it.vbs")};
+        QTest::newRow("limits kept, language kept")
+            << Ints{40, 7, 5, 1, 1, 99, 0, -1, -2}
+            << Bytes{PasswordScrambler::Crypter("  s\xE9"
+                                                "cret "),
+                     "  calc.exe /x  "}
+            << Ints{40, 7, 5, 1, 1, 99, 0, 2}
+            << QStringList{QString::fromUtf8("SÉCRET"), QStringLiteral("calc.exe /x")};
+    }
     void supervisor()
     {
+        QFETCH(Ints, stored);
+        QFETCH(Bytes, texts);
+        QFETCH(Ints, after);
+        QFETCH(QStringList, plain);
         using namespace L::Supervisor;
-        QByteArray data = raw(-1);
-        QCOMPARE(data.size(), L::SupervisorDataSize);
+        const int offsets[] = {NbJourStockJournal, ModeLie, Reserved228,
+                               Etatinterdit,       CmtAuto, TauxActiviteT1,
+                               TauxActiviteT2,     Langue};
+        QByteArray data(L::SupervisorDataSize, '\0');
+        for (int i = 0; i < 8; ++i)
+            setInts(data, offsets[i], {stored[i]});
+        setInts(data, Colours, Ints(ColourCount, stored[8]));
+        Klt::conv_string_t6200(texts[0], PasswordWidth, bytes(data) + Password);
+        Klt::conv_string_t6200(texts[1], ModeLieAppWidth, bytes(data) + ModeLieApp);
         for (int i : {64, 100, 127, 256, 291})
-            data[i] = char(i);
-        setInts(data, Reserved228, {77});
+            data[i] = char(i); // bytes the tool does not interpret
         QCOMPARE(raw(-1, data), data);
+        std::tie(Parametres.Langue, LanguageBase) = std::tuple(2, 4000);
 
         RemoteTransfers::FetchSupervisorSettings();
+        QCOMPARE(raw(-1), data); // the replacements stay local
+        const QByteArray record = dataOf(Passerelle::SupervisorRecord);
         ParametresRecord& p = Parametres;
+        QCOMPARE((Ints{p.NbJourStockJournal, p.ModeLie, ints(record, Reserved228, 1)[0],
+                       p.Etatinterdit, p.CmtAuto, p.TauxActiviteT1, p.TauxActiviteT2, p.Langue}),
+                 after);
+        for (int i = 0; i < 7; ++i) // the record holds the replacements too
+            QCOMPARE(ints(record, offsets[i], 1)[0], after[i]);
+        QCOMPARE(LanguageBase, qint16(p.Langue * 2000));
+        for (std::size_t i = 0; i < Couleurs.size(); ++i) // -1 takes the default
+            QCOMPARE((Ints{p.*(Couleurs[i].field), ints(record, Colours + 4 * int(i), 1)[0]}),
+                     Ints(2, stored[8] == -1 ? Couleurs[i].defaultValue : stored[8]));
+        QCOMPARE((QStringList{p.MotDePasse, p.NouveauMotDePasse, p.ModeLieApp}),
+                 (QStringList{plain[0], plain[0], plain[1]}));
+        QCOMPARE(Klt::conv_t6200_string(bytes(record) + Password, PasswordWidth),
+                 texts[0].isEmpty() ? PasswordScrambler::DefaultSupervisorPassword() : texts[0]);
+        QCOMPARE(Klt::conv_t6200_string(bytes(record) + ModeLieApp, ModeLieAppWidth),
+                 texts[1].isEmpty() ? QByteArray("Wscript.exe Post_it.vbs") : texts[1]);
+
+        // Stored back: the settings, and the other bytes as the fetch left them.
         p.NouveauMotDePasse = QStringLiteral("CHANGE7");
-        std::tie(p.NbJourStockJournal, p.TauxActiviteT1, p.TauxActiviteT2, p.Etatinterdit,
-                 p.CouleurGrS2) = std::tuple(21, 15, 85, 1, 0x010203);
+        std::tie(p.NbJourStockJournal, p.TauxActiviteT1, p.Etatinterdit, p.CouleurGrS2) =
+            std::tuple(21, 15, 1, 0x010203);
         p.ModeLieApp = QString::fromUtf8("lien.vbs élan");
         RemoteStore::StoreSupervisorSettings();
-        const QByteArray after = raw(-1);
-        QCOMPARE(after.mid(64, 64) + after.mid(256) + after.mid(Reserved228, 4),
-                 data.mid(64, 64) + data.mid(256) + data.mid(Reserved228, 4));
-        QCOMPARE(Klt::conv_t6200_string(bytes(after) + Password, PasswordWidth),
+        const QByteArray back = raw(-1);
+        QCOMPARE(back.mid(64, 64) + back.mid(256) + back.mid(Reserved228, 4),
+                 data.mid(64, 64) + data.mid(256) + record.mid(Reserved228, 4));
+        QCOMPARE(Klt::conv_t6200_string(bytes(back) + Password, PasswordWidth),
                  PasswordScrambler::Crypter("CHANGE7"));
-        QVERIFY(!after.contains("CHANGE7"));
-
-        const ParametresRecord stored = Parametres;
+        const ParametresRecord sent = Parametres;
         init();
         RemoteTransfers::FetchSupervisorSettings();
-        QCOMPARE(p.MotDePasse + p.ModeLieApp, QStringLiteral("CHANGE7") + stored.ModeLieApp);
+        QCOMPARE(p.MotDePasse + p.ModeLieApp, QStringLiteral("CHANGE7") + sent.ModeLieApp);
         QCOMPARE((Ints{p.NbJourStockJournal, p.TauxActiviteT1, p.TauxActiviteT2, p.Etatinterdit,
                        p.CouleurGrS2}),
-                 (Ints{21, 15, 85, 1, 0x010203}));
+                 (Ints{21, 15, sent.TauxActiviteT2, 1, 0x010203}));
     }
 };
 
