@@ -13,24 +13,16 @@
 using namespace Kit;
 using UiRecorder::Kind;
 
-namespace {
+static const QByteArray NoServer = "nobody listening";
+static const QByteArray Silent = "no greeting";
+static constexpr char Kept = char(0xEE);
 
-const QByteArray NoServer = "nobody listening";
-const QByteArray Silent = "no greeting";
-constexpr char Kept = char(0xEE);
-
-// Reads record n on the open session.
-qint16 readRecord(qint32 n)
+// Sends a request header on the open session and takes the answer.
+static qint16 readRecord()
 {
-    quint8* header = Passerelle::GatewayBlock.data();
-    Klt::Clear_Bloc_Entete(header);
-    L::writeInt(header, L::Header::Request, L::RequestRead);
-    L::writeInt(header, L::Header::Record, n);
     const qint16 sent = Passerelle::SendBlock(Passerelle::GatewayBlock, L::HeaderSize);
     return sent ? sent : Passerelle::ReceiveBlock(Passerelle::GatewayBlock, L::BlockSize);
 }
-
-} // namespace
 
 class TstGateway : public QObject
 {
@@ -45,13 +37,11 @@ private Q_SLOTS:
     void deadline()
     {
         // Now plus 10 s, to the nearest second, halves to even; past midnight.
-        const QList<std::pair<qint64, qint64>> cases = {{5'499'999'999, 15},
-                                                        {5'500'000'001, 16},
-                                                        {5'500'000'000, 16},
-                                                        {4'500'000'000, 14},
-                                                        {86'399'600'000'000, 86'410}};
-        for (const auto& [nowNs, expected] : cases)
-            QCOMPARE(Passerelle::DeadlineSeconds(nowNs, 10), expected);
+        const qint64 nowNs[] = {5'499'999'999, 5'500'000'001, 5'500'000'000, 4'500'000'000,
+                                86'399'600'000'000};
+        const qint64 expected[] = {15, 16, 16, 14, 86'410};
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(Passerelle::DeadlineSeconds(nowNs[i], 10), expected[i]);
     }
 
     void session_data()
@@ -103,14 +93,13 @@ private Q_SLOTS:
         server.closeAfterLast = close;
         if (greeting == NoServer)
             server.tcp.close();
-        std::fill(Passerelle::GatewayBlock.bytes.begin(), Passerelle::GatewayBlock.bytes.end(),
-                  Kept);
+        Passerelle::GatewayBlock.bytes.fill(Kept);
 
         QElapsedTimer clock;
         clock.start();
         QList<int> got = {Passerelle::OpenSession("5204", 2)};
         while (got.size() < codes.size() && got.last() == 0)
-            got.append(readRecord(int(got.size())));
+            got.append(readRecord());
         QCOMPARE(got, codes);
         QVERIFY2(waits ? clock.elapsed() >= 450 : clock.elapsed() < 10000,
                  qPrintable(QString::number(clock.elapsed())));
@@ -159,9 +148,8 @@ private Q_SLOTS:
             [=](Ui::Dialog d) { return d == Ui::Dialog::Connection && valide; });
         bool result = false;
         const bool ends = code != 2; // every code but the local time-out
-        QCOMPARE(
-            UiRecorder::endsProgram([&] { result = Passerelle::ReportGatewayError(qint16(code)); }),
-            ends);
+        const auto report = [&] { result = Passerelle::ReportGatewayError(qint16(code)); };
+        QCOMPARE(UiRecorder::endsProgram(report), ends);
         QCOMPARE(result, !ends && valide);
         const QList<UiRecorder::Call> calls = UiRecorder::calls();
         QCOMPARE(calls.size(), 3);
@@ -169,9 +157,8 @@ private Q_SLOTS:
         QCOMPARE(int(calls[1].kind) + int(calls[1].icon) + calls[1].value,
                  int(Kind::MessageBox) + int(Ui::Icon::Exclamation) + int(Ui::Buttons::Ok));
         QCOMPARE(calls[1].text, reason.isEmpty() ? QString() : Failure + reason);
-        QCOMPARE(
-            calls[1].title,
-            Title + QStringLiteral("  (Server:127.0.0.1  Socket:%1)").arg(server.tcp.serverPort()));
+        const QString port = QString::number(server.tcp.serverPort());
+        QCOMPARE(calls[1].title, Title + "  (Server:127.0.0.1  Socket:" + port + ")");
         QCOMPARE(calls[2].kind, ends ? Kind::End : Kind::Dialog);
         QCOMPARE(Passerelle::Socket().state() == QAbstractSocket::ConnectedState, !ends);
     }

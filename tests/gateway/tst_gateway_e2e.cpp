@@ -49,18 +49,17 @@ private Q_SLOTS:
         // Rights in record order: group, fiche, preference, password, qualif,
         // stat, call list. ModelRights holds {1, 2, 0, 1, 0, 1, 1}.
         QTest::addColumn<Ints>("stored");
-        QTest::addColumn<int>("change");            // of the stored row, 0 for none
-        QTest::addColumn<QString>("cells");         // columns 2 to 9 of the stored row
-        QTest::addColumn<QString>("fetched");       // columns 2 to 10 as fetched back
+        QTest::addColumn<int>("change");      // of the stored row, 0 for none
+        QTest::addColumn<QString>("cells");   // columns 2 to 9 of the stored row
+        QTest::addColumn<QString>("fetched"); // columns 2 to 10 as fetched back
+        const Ints unset = {-1, -1, -1, -1, -1, -1, 0}, odd = {2, 3, -2, 7, 1, 0, 2};
         const Ints comment = {0, 1, 0, 0, 0, 1, 0}; // the comment right and Droit_Stat
-        QTest::newRow("unset take the model")
-            << Ints{-1, -1, -1, -1, -1, -1, 0} << 0 << QString() << "X||X||X||X|X|";
-        QTest::newRow("only 1 grants")
-            << Ints{2, 3, -2, 7, 1, 0, 2} << 0 << QString() << "|||X|||||";
-        QTest::newRow("1, all") << comment << 1 << QStringLiteral("X|X|X|X|X|X|X|X")
-                                << "X|X|X|X|X|X|X|X|";
-        QTest::newRow("2, password only") << comment << 2 << QStringLiteral("X|X") << "||||X|||X|";
-        QTest::newRow("3, exactly X, all fields")
+        QTest::newRow("unset take the model") << unset << 0 << QString() << "X||X||X||X|X|";
+        QTest::newRow("only 1 grants") << odd << 0 << QString() << "|||X|||||";
+        const QString all = QStringLiteral("X|X|X|X|X|X|X|X");
+        QTest::newRow("1") << comment << 1 << all << all + u'|';
+        QTest::newRow("2") << comment << 2 << QStringLiteral("X|X") << "||||X|||X|";
+        QTest::newRow("3, exactly X")
             << comment << 3 << QStringLiteral("X| X|XX|x|||X|") << "X||||||X|X|";
     }
     void agent()
@@ -101,21 +100,18 @@ private Q_SLOTS:
         QTest::addColumn<Bytes>("texts");       // the password (scrambled), ModeLieApp
         QTest::addColumn<Ints>("after");        // the record, but Langue of Parametres
         QTest::addColumn<QStringList>("plain"); // the password, ModeLieApp
+        using namespace PasswordScrambler;
+        const QString plainDefault =
+            Cp1252::toUnicode(Decrypter(DefaultSupervisorPassword())).toUpper().trimmed();
+        const QByteArray secret = Crypter(Cp1252::fromUnicode(QStringLiteral("  s\u00e9cret ")));
         QTest::newRow("out of range, empty texts, no file 03")
             << Ints{41, -3, -1, 2, -1, 120, -5, 3, -1} << Bytes{{}, {}}
             << Ints{0, 0, 0, 0, 0, 30, 70, 0}
-            << QStringList{Cp1252::toUnicode(PasswordScrambler::Decrypter(
-                                                 PasswordScrambler::DefaultSupervisorPassword()))
-                               .toUpper()
-                               .trimmed(),
-                           QStringLiteral("Wscript.exe Post_it.vbs")};
+            << QStringList{plainDefault, "Wscript.exe Post_it.vbs"};
         QTest::newRow("limits kept, language kept")
-            << Ints{40, 7, 5, 1, 1, 99, 0, -1, -2}
-            << Bytes{PasswordScrambler::Crypter("  s\xE9"
-                                                "cret "),
-                     "  calc.exe /x  "}
+            << Ints{40, 7, 5, 1, 1, 99, 0, -1, -2} << Bytes{secret, "  calc.exe /x  "}
             << Ints{40, 7, 5, 1, 1, 99, 0, 2}
-            << QStringList{QString::fromUtf8("SÉCRET"), QStringLiteral("calc.exe /x")};
+            << QStringList{QStringLiteral("S\u00c9CRET"), "calc.exe /x"};
     }
     void supervisor()
     {
