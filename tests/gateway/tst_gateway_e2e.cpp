@@ -105,12 +105,12 @@ private Q_SLOTS:
             Cp1252::toUnicode(Decrypter(DefaultSupervisorPassword())).toUpper().trimmed();
         const QByteArray secret = Crypter(Cp1252::fromUnicode(QStringLiteral("  s\u00e9cret ")));
         QTest::newRow("out of range, empty texts, no file 03")
-            << Ints{41, -3, -1, 2, -1, 120, -5, 3, -1} << Bytes{{}, {}}
+            << Ints{41, -3, -1, 2, -1, 100, -1, 3, -1} << Bytes{{}, {}}
             << Ints{0, 0, 0, 0, 0, 30, 70, 0}
             << QStringList{plainDefault, "Wscript.exe Post_it.vbs"};
         QTest::newRow("limits kept, language kept")
-            << Ints{40, 7, 5, 1, 1, 99, 0, -1, -2} << Bytes{secret, "  calc.exe /x  "}
-            << Ints{40, 7, 5, 1, 1, 99, 0, 2}
+            << Ints{40, 7, 5, 1, 1, 0, 99, -1, -2} << Bytes{secret, "  calc.exe /x  "}
+            << Ints{40, 7, 5, 1, 1, 0, 99, 2}
             << QStringList{QStringLiteral("S\u00c9CRET"), "calc.exe /x"};
     }
     void supervisor()
