@@ -77,18 +77,16 @@ inline bool start(const QString& folder)
 {
     Folders::setProgramFolder(folder);
     const QString t =
-        QStringLiteral("; language\r\n[LANGID]\r\n1=1036\r\n[LANG]\r\n1=L\r\n[ZORCFG]\r\n121=%1\r\n"
-                       "1285=%2\r\n")
-            .arg(Title, Failure);
+        QStringLiteral("; language\r\n[LANGID]\r\n1=1036\r\n[LANG]\r\n1=L\r\n[ZORCFG]\r\n") +
+        "121=" + Title + "\r\n1285=" + Failure + "\r\n";
     QFile file(folder + QStringLiteral("/Zor_Lg00.txt"));
     return file.open(QIODevice::WriteOnly) &&
            file.write(reinterpret_cast<const char*>(t.utf16()), t.size() * 2) == t.size() * 2;
 }
 
-// A fresh start of every test: globals, recorder, blocks, no session.
+// A fresh start of every test: globals, recorder, language text.
 inline void reset(int timeout)
 {
-    Passerelle::CloseSession();
     ResetGlobals();
     UiRecorder::install();
     RecvTimeout = timeout;
