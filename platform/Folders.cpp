@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cstdlib>
+
 namespace {
 
 QString& programFolderOverride()
@@ -77,14 +79,25 @@ QString localPath(const QString& path)
 #else
     if (!isUncPath(path))
         return path;
-    QString root = qEnvironmentVariable("ZOR_UNC_ROOT");
-    if (root.isEmpty())
-        root = QStringLiteral("/mnt");
-    QString rest = path.mid(2);
-    rest.replace(u'\\', u'/');
-    while (root.size() > 1 && root.endsWith(u'/'))
-        root.chop(1);
-    return root + u'/' + rest;
+    // The root is read again at each call (tests point it elsewhere), but only
+    // decoded when it changed: files are opened often.
+    static QByteArray rawRoot;
+    static QString root = QStringLiteral("/mnt");
+    const char* env = std::getenv("ZOR_UNC_ROOT");
+    const QByteArrayView current(env ? env : "");
+    if (current != rawRoot) {
+        rawRoot = current.toByteArray();
+        root = rawRoot.isEmpty() ? QStringLiteral("/mnt") : QFile::decodeName(rawRoot);
+        while (root.size() > 1 && root.endsWith(u'/'))
+            root.chop(1);
+    }
+    QString local;
+    local.reserve(root.size() + path.size() - 1);
+    local += root;
+    local += u'/';
+    for (qsizetype i = 2; i < path.size(); ++i)
+        local += path[i] == u'\\' ? QChar(u'/') : path[i];
+    return local;
 #endif
 }
 

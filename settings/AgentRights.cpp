@@ -51,6 +51,10 @@ QString modelFile()
 
 QString agentFile(const Row& row)
 {
+    bool plain = false; // the usual agent number, digits only
+    const int agent = row.cells[ColNumber].toInt(&plain);
+    if (plain)
+        return Parametres.ConfigDir + AgentRights::AgentFileName(agent);
     const double number = Conversions::strict(Cp1252::fromUnicode(row.cells[ColNumber]));
     return Parametres.ConfigDir + AgentRights::AgentFileName(Conversions::toInt32(number));
 }
@@ -65,12 +69,11 @@ void fillRow(Row& row)
     const QString path = agentFile(row);
     for (const YesNoRight& right : kYesNoRights) {
         if (readRight(right.key, path) == "1")
-            row.cells[right.column] = QString::fromLatin1(Granted);
+            row.cells[right.column] = grantedCell();
     }
     const QByteArray fiche = readRight(kFicheKey, path);
-    row.cells[ColFicheTous] = fiche == "2" ? QString::fromLatin1(Granted) : QString();
-    row.cells[ColFicheComment] =
-        (fiche == "2" || fiche == "1") ? QString::fromLatin1(Granted) : QString();
+    row.cells[ColFicheTous] = fiche == "2" ? grantedCell() : QString();
+    row.cells[ColFicheComment] = (fiche == "2" || fiche == "1") ? grantedCell() : QString();
     row.cells[ColChange].clear();
 }
 

@@ -154,8 +154,11 @@ QByteArray ReadIniValue(QByteArrayView section, QByteArrayView key, QByteArrayVi
     qsizetype end = value.size();
     while (end > begin && value[end - 1] == ' ')
         --end;
-    IniBuffer = value.mid(begin);
+    IniBuffer.resize(0); // keeps its storage from one read to the next
+    IniBuffer.append(value.constData() + begin, value.size() - begin);
     IniBuffer.append('\0');
+    if (begin == 0 && end == value.size())
+        return value;
     return value.mid(begin, end - begin);
 }
 

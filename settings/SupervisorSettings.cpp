@@ -13,9 +13,16 @@ using SettingsFolders::WriteIniValue;
 
 namespace {
 
-QString supervisorFile()
+// The file in the shared folder, built once for the keys of one operation.
+const QString& supervisorFile()
 {
-    return Parametres.ConfigPath + QStringLiteral("\\supervis.ini");
+    static QString folder;
+    static QString file;
+    if (file.isEmpty() || folder != Parametres.ConfigPath) {
+        folder = Parametres.ConfigPath;
+        file = folder + QStringLiteral("\\supervis.ini");
+    }
+    return file;
 }
 
 QByteArray readConfig(const char* key, QByteArrayView defaultValue)
@@ -117,7 +124,7 @@ void GetIniCouleurs()
 
 void SetIniCouleurs()
 {
-    const QString path = supervisorFile();
+    const QString& path = supervisorFile();
     WriteIniValue("CONFIG", "mot_de_passe",
                   PasswordScrambler::Crypter(Cp1252::fromUnicode(Parametres.NouveauMotDePasse)),
                   path);

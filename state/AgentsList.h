@@ -26,6 +26,12 @@ enum Column {
 };
 
 inline constexpr const char* Granted = "X";
+
+// The text of a granted right's cell.
+inline QString grantedCell()
+{
+    return QStringLiteral("X");
+}
 inline constexpr const char* ChangeRights = "1";
 inline constexpr const char* ChangePassword = "2";
 inline constexpr const char* ChangeBoth = "3";
