@@ -228,6 +228,9 @@ private Q_SLOTS:
         const QString supervisor = unc.path() + QStringLiteral("/srv/zor/supervis.ini");
         QVERIFY(IniFile::WritePrivateProfileString("SUPER", "Droit_Stat", "0", agent));
         QVERIFY(IniFile::WritePrivateProfileString("CONFIG", "TauxActiviteT1", "42", supervisor));
+        // The file names language 1: its texts are loaded with the settings.
+        QVERIFY(IniFile::WritePrivateProfileString("CONFIG", "langue", "1", supervisor));
+        QVERIFY(QFile::copy(Languages::LanguageFileFor(0), Languages::LanguageFileFor(1)));
         AgentsList::Rows rows = {row(3, {})};
         RemoteTransfers::FetchAgentRights(rows);
         QCOMPARE(cellsOf(rows[0]), QStringLiteral("X|X|X|X||X||X|"));
@@ -236,6 +239,10 @@ private Q_SLOTS:
         QCOMPARE(IniFile::GetPrivateProfileString("SUPER", "Droit_Stat", "?", 255, agent), "1");
         RemoteTransfers::FetchSupervisorSettings();
         QCOMPARE(Parametres.TauxActiviteT1, 42);
+        QCOMPARE(LanguageFilePath, Languages::LanguageFileFor(1));
+        QCOMPARE(LanguageBase, qint16(2000));
+        QVERIFY(!LanguageText.isEmpty());
+        QFile::remove(Languages::LanguageFileFor(1));
         Parametres.TauxActiviteT2 = 55;
         RemoteStore::StoreSupervisorSettings();
         QCOMPARE(IniFile::GetPrivateProfileString("CONFIG", "TauxActiviteT2", "?", 255, supervisor)
