@@ -1,49 +1,14 @@
 #include "Admin.h"
 #include "CommandLine.h"
 #include "Server.h"
+#include "StopSignals.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTextStream>
 
-#include <csignal>
 #include <cstdio>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-
-// SIGTERM and SIGINT only write a byte; the event loop does the rest.
-bool installSignalPipe()
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
-        return false;
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    return ::sigaction(SIGTERM, &action, nullptr) == 0 &&
-           ::sigaction(SIGINT, &action, nullptr) == 0;
-}
-
-// Each connection takes a descriptor; take all the system allows.
-void raiseDescriptorLimit()
-{
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
-    }
-}
 
 int exitCodeFor(Server::Failure failure)
 {
@@ -63,25 +28,21 @@ int exitCodeFor(Server::Failure failure)
 
 int serve(const Server::Options& options)
 {
-    raiseDescriptorLimit();
-    if (!installSignalPipe()) {
-        std::fprintf(stderr, "zorsrv: cannot install the signal handlers\n");
-        return 1;
-    }
-    ::signal(SIGPIPE, SIG_IGN);
+    StopSignals::raiseDescriptorLimit();
     Server server(options);
     const Server::Started started = server.start();
     if (started.failure != Server::Failure::None) {
         std::fprintf(stderr, "zorsrv: %s\n", qPrintable(started.message));
         return exitCodeFor(started.failure);
     }
-    QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &server, [&] {
-        char byte = 0;
-        [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+    const bool handlers = StopSignals::install(&server, [&server] {
         std::fprintf(stderr, "zorsrv: stopping\n");
         server.shutdown();
     });
+    if (!handlers) {
+        std::fprintf(stderr, "zorsrv: cannot install the signal handlers\n");
+        return 1;
+    }
     QObject::connect(&server, &Server::stopped, QCoreApplication::instance(),
                      &QCoreApplication::quit);
     std::printf("zorsrv: listening on %s:%u\n", qPrintable(server.address().toString()),
