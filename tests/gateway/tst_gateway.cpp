@@ -180,6 +180,43 @@ private Q_SLOTS:
         QCOMPARE(UiRecorder::calls().size(), 0);
     }
 
+    void agentRequests()
+    {
+        // Agent 5 read by the fetch, then read and written back by the store:
+        // each read is a cleared header asking for record 4; the write is the
+        // whole block, the read answer's header with request 401 and the rights
+        // of the row.
+        FakeServer server;
+        QByteArray record(L::AgentDataSize, '\x55');
+        setInts(record, Rights, {-1, 2, 0, 1, 0, 1, 0});
+        QByteArray read = FakeServer::answer(0, L::AgentDataSize, 0, record);
+        setInts(read, L::Header::Record, {4});
+        read[300] = 'k'; // a header byte of the answer, kept by the write
+        const QByteArray ok = FakeServer::answer(0, 0, 0);
+        server.replies = {ok, read, ok, read, ok};
+        Parametres.ModelRights.Droit_Modif_Group = 1;
+        AgentsList::Rows rows = {row(5, {})};
+        RemoteTransfers::FetchAgentRights(rows);
+        QCOMPARE(cellsOf(rows[0]), QStringLiteral("X||X||X||X|X|"));
+        rows[0] = row(5, QStringLiteral("|X||||||X"), QStringLiteral("3"));
+        QVERIFY(RemoteStore::StoreAgentRights(rows));
+        QTRY_COMPARE(server.requests.size(), 5);
+        for (int i : {1, 3}) {
+            const QByteArray& request = server.requests[i];
+            QCOMPARE(request.size(), L::HeaderSize);
+            QCOMPARE(ints(request, L::Header::Request, 3), (Ints{L::RequestRead, 0, 4}));
+            QCOMPARE(request.mid(20).count('\0'), L::HeaderSize - 20);
+        }
+        const QByteArray& write = server.requests[4];
+        QCOMPARE(write.size(), L::BlockSize);
+        QCOMPARE(ints(write, 0, 5), (Ints{qint32(L::Magic), L::BlockSize, L::RequestWrite, 0, 4}));
+        QCOMPARE(write[300], 'k');
+        const QByteArray data = write.mid(L::HeaderSize, L::AgentDataSize);
+        QCOMPARE(ints(data, Rights), (Ints{0, 1, 1, 0, 0, 0, 0}));
+        QCOMPARE(data[L::Agent::Password], '\0');
+        QCOMPARE(data[L::Agent::Password + 1], '\x55');
+    }
+
     void fetchSupervisorRetry_data()
     {
         // Connections without a greeting, the replies in turn (an empty one is
