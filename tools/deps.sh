@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libqt6sql6-sqlite
     clang-14 libclang-rt-14-dev
     libchm-dev fp-utils
-    sqlite3 xvfb
+    sqlite3 xvfb xauth fonts-dejavu-core
 )
 
 missing=()
