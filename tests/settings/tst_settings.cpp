@@ -318,7 +318,8 @@ void TestSettings::supervisorRead_data()
         "SUPER", {0, 0, 40, 0, 0, 0, 0, 0, 255});
     row("leading numbers", "NbJourStockJournal=12abc\r\nTauxActiviteT1=39.5\r\n",
         "CouleurTxBas= 12x\r\n", "SUPER", {0, 0, 12, 40, 70, 0, 0, 0, 12});
-    row("mode 2, switches", "ModeLie=2\r\nEtatinterdit=1\r\nCmtAuto=&H1\r\n", {}, "SUPER",
+    row("mode 2, switches",
+        "ModeLie=2\r\nEtatinterdit=1\r\nCmtAuto=&H1\r\nNbJourStockJournal=41\r\n", {}, "SUPER",
         {0, 0, 0, 30, 70, 2, 1, 1, 255});
     row("password lower with spaces",
         "mot_de_passe=" + PasswordScrambler::Crypter(" \xe9t\xe9 ") + "\r\n", {}, "\u00c9T\u00c9",
