@@ -1,38 +1,200 @@
-// The gateway session and the four transfers against a scripted server in the
-// test process; the transfers' shared-folder branches against INI files.
+// The gateway session and the four transfers: against a scripted server in
+// the test process (real sockets on 127.0.0.1, served while the gateway waits
+// in its event loop), against the INI files of the shared folder, and end to
+// end against a real zorsrv on loopback with its own SQLite file.
 
-#include "GatewayKit.h"
+#include "AgentsList.h"
+#include "BlockLibrary.h"
+#include "Cp1252.h"
+#include "Folders.h"
 #include "IniFile.h"
+#include "Languages.h"
+#include "Passerelle.h"
+#include "PasswordScrambler.h"
+#include "RawClient.h"
 #include "RemoteStore.h"
 #include "RemoteTransfers.h"
+#include "UiRecorder.h"
+#include "Variables.h"
+#include "ZorsrvProcess.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QHash>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QtTest>
 
-using namespace Kit;
+namespace L = Layout;
+using Ints = QList<qint32>;
+using Bytes = QByteArrayList;
 using UiRecorder::Kind;
 
 static const QByteArray NoServer = "nobody listening";
 static const QByteArray Silent = "no greeting";
 static constexpr char Kept = char(0xEE);
 
-// Sends a request header on the open session and takes the answer.
-static qint16 readRecord()
+namespace L = Layout;
+using Ints = QList<qint32>;
+using Bytes = QByteArrayList;
+
+static const QString Failure = QStringLiteral("Erreur de communication");
+static const QString Title = QStringLiteral("Configuration ZOR");
+static constexpr int Rights = L::Agent::DroitModifGroup; // seven, in record order
+
+static quint8* bytes(const QByteArray& b)
 {
-    const qint16 sent = Passerelle::SendBlock(Passerelle::GatewayBlock, L::HeaderSize);
-    return sent ? sent : Passerelle::ReceiveBlock(Passerelle::GatewayBlock, L::BlockSize);
+    return reinterpret_cast<quint8*>(const_cast<char*>(b.constData()));
 }
+
+// count consecutive 32-bit fields from at; setInts writes them.
+static Ints ints(const QByteArray& b, int at, int count = 7)
+{
+    Ints values;
+    for (int i = 0; i < count; ++i)
+        values.append(L::readInt(bytes(b), at + 4 * i));
+    return values;
+}
+
+static void setInts(QByteArray& b, int at, const Ints& values)
+{
+    for (int i = 0; i < values.size(); ++i)
+        L::writeInt(bytes(b), at + 4 * i, values[i]);
+}
+
+// The data part of a record or of the exchange block.
+template <typename Record> QByteArray dataOf(const Record& r)
+{
+    return QByteArray(reinterpret_cast<const char*>(r.data()), qsizetype(r.bytes.size()))
+        .mid(L::HeaderSize);
+}
+
+// A row of the agents list: columns 2 to 9 from "a|b|...", then column 10.
+static AgentsList::Row row(int agent, const QString& cells, const QString& change = {})
+{
+    AgentsList::Row r = AgentsList::makeRow(QString::number(agent), QStringLiteral("A"));
+    const QStringList parts = (cells + QStringLiteral("||||||||")).split(QLatin1Char('|'));
+    std::copy(parts.begin(), parts.begin() + 8, r.cells.begin() + AgentsList::ColModifGroup);
+    r.cells[AgentsList::ColChange] = change;
+    return r;
+}
+
+// Columns 2 to 10 joined by "|".
+static QString cellsOf(const AgentsList::Row& r)
+{
+    return QStringList(r.cells.begin() + AgentsList::ColModifGroup, r.cells.end()).join(u'|');
+}
+
+// Listens at once and points TcpPort at itself. Each connection gets its
+// greeting (by index, the last one repeats; empty is silence); each whole
+// request (512 bytes, or 8704 when its length field says so) is recorded and
+// answered.
+struct FakeServer
+{
+    QByteArrayList greetings = {greeting()};
+    // To each request in turn, over all connections; an empty one, or none
+    // left, is silence.
+    QByteArrayList replies;
+    bool closeAfterLast = false; // close the connection once the replies are out
+    QByteArrayList requests;
+    QList<bool> closed; // by connection: the client has closed it
+    QTcpServer tcp;     // last: its sockets go first
+
+    FakeServer()
+    {
+        QObject::connect(&tcp, &QTcpServer::newConnection, &tcp, [this] { accept(); });
+        tcp.listen(QHostAddress::LocalHost, 0);
+        Parametres.TcpPort = qint16(tcp.serverPort());
+    }
+    // The nonce of the greeting is at 128.
+    static QByteArray greeting() { return QByteArray(256, 'Z') + QByteArray(256, '\0'); }
+    static QByteArray answer(qint32 status, qint32 length, qint32 error,
+                             const QByteArray& data = {})
+    {
+        QByteArray bytes(L::HeaderSize, '\0');
+        setInts(bytes, L::Header::Status, {status, length, 0, 0, error});
+        return bytes + data;
+    }
+
+private:
+    void accept()
+    {
+        while (QTcpSocket* socket = tcp.nextPendingConnection()) {
+            const int connection = int(closed.size());
+            closed.append(false);
+            QObject::connect(socket, &QTcpSocket::disconnected, &tcp,
+                             [this, connection] { closed[connection] = true; });
+            QObject::connect(socket, &QTcpSocket::readyRead, &tcp,
+                             [this, socket] { serve(socket); });
+            socket->write(greetings.value(connection, greetings.last()));
+        }
+    }
+    void serve(QTcpSocket* socket)
+    {
+        QByteArray& pending = m_pending[socket];
+        pending += socket->readAll();
+        for (;;) {
+            const bool block = ints(pending + QByteArray(8, 0), 4, 1)[0] == L::BlockSize;
+            const qsizetype size = block ? L::BlockSize : L::HeaderSize;
+            if (pending.size() < size)
+                return;
+            requests.append(pending.left(size));
+            pending.remove(0, size);
+            socket->write(replies.isEmpty() ? QByteArray() : replies.takeFirst());
+            if (closeAfterLast && replies.isEmpty())
+                socket->disconnectFromHost();
+        }
+    }
+    QHash<QTcpSocket*, QByteArray> m_pending;
+};
 
 class TstGateway : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir m_dir;
+    ZorsrvProcess m_server;
+
+    // Writes the data part of a record when given, then reads back what the
+    // server holds.
+    QByteArray raw(qint32 record, const QByteArray& data = {})
+    {
+        RawClient c;
+        const bool ok = c.connectTo(m_server.port()) && c.login() == 0 &&
+                        (data.isEmpty() || c.write(record, data).complete);
+        return ok ? c.read(record).data : QByteArray();
+    }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(m_dir.isValid() && start(m_dir.path())); }
-    void init() { reset(1); }
+    // The program folder, with language file 0 holding the two texts of the
+    // report, and the server.
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        Folders::setProgramFolder(m_dir.path());
+        const QString t =
+            QStringLiteral("; language\r\n[LANGID]\r\n1=1036\r\n[LANG]\r\n1=L\r\n[ZORCFG]\r\n") +
+            "121=" + Title + "\r\n1285=" + Failure + "\r\n";
+        QFile file(Languages::LanguageFileFor(0));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(reinterpret_cast<const char*>(t.utf16()), t.size() * 2), t.size() * 2);
+        file.close();
+        QVERIFY2(m_server.start({QStringLiteral("--agents"), QStringLiteral("64")}),
+                 qPrintable(m_server.errorText()));
+    }
+    // A fresh start of every test: globals, recorder, language text, the
+    // real server (a scripted one takes its place when made).
+    void init()
+    {
+        ResetGlobals();
+        UiRecorder::install();
+        RecvTimeout = 10;
+        Parametres.VS_addr = QStringLiteral("127.0.0.1");
+        Parametres.TcpPort = qint16(m_server.port());
+        Languages::LoadLanguageFile();
+    }
 
     void deadline()
     {
@@ -98,8 +260,11 @@ private Q_SLOTS:
         QElapsedTimer clock;
         clock.start();
         QList<int> got = {Passerelle::OpenSession("5204", 2)};
-        while (got.size() < codes.size() && got.last() == 0)
-            got.append(readRecord());
+        while (got.size() < codes.size() && got.last() == 0) { // a request header, its answer
+            const qint16 sent = Passerelle::SendBlock(Passerelle::GatewayBlock, L::HeaderSize);
+            got.append(sent ? sent
+                            : Passerelle::ReceiveBlock(Passerelle::GatewayBlock, L::BlockSize));
+        }
         QCOMPARE(got, codes);
         QVERIFY2(waits ? clock.elapsed() >= 450 : clock.elapsed() < 10000,
                  qPrintable(QString::number(clock.elapsed())));
@@ -121,27 +286,19 @@ private Q_SLOTS:
 
     void report_data()
     {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("reason");
-        QTest::addColumn<bool>("valide"); // the connection dialog's answer
-        QTest::newRow("0: no failure") << 0 << QString() << true;
-        QTest::newRow("1") << 1 << " (No Connect)" << false;
-        QTest::newRow("2, accepted") << 2 << " (Local Time-out)" << true;
-        QTest::newRow("2, cancelled") << 2 << " (Local Time-out)" << false;
-        QTest::newRow("3") << 3 << " (Bad Answer)" << false;
-        QTest::newRow("-1") << -1 << " (Table full)" << false;
-        QTest::newRow("-2") << -2 << " (Server Time_out)" << false;
-        QTest::newRow("-3") << -3 << " (Server Stop)" << false;
-        QTest::newRow("-4") << -4 << " (Too Connection)" << false;
-        QTest::newRow("-5") << -5 << " (Bad Password)" << false;
-        QTest::newRow("-6") << -6 << " (Unknown Application)" << true;
-        QTest::newRow("-9") << -9 << QString() << true;
+        QTest::addColumn<QStringList>("row"); // code, reason, the connection dialog's answer
+        const QString table =
+            "0,,1;1,No Connect,0;2,Local Time-out,1;2,Local Time-out,0;"
+            "3,Bad Answer,0;-1,Table full,0;-2,Server Time_out,0;-3,Server Stop,0;"
+            "-4,Too Connection,0;-5,Bad Password,0;-6,Unknown Application,1;-9,,1";
+        for (const QString& r : table.split(u';'))
+            QTest::newRow(qPrintable(r)) << r.split(u',');
     }
     void report()
     {
-        QFETCH(int, code);
-        QFETCH(QString, reason);
-        QFETCH(bool, valide);
+        QFETCH(QStringList, row);
+        const int code = row[0].toInt();
+        const bool valide = row[2] == u'1';
         FakeServer server;
         server.replies = {FakeServer::answer(0, 0, 0)};
         QCOMPARE(Passerelle::OpenSession("5204", 2), Passerelle::Success);
@@ -159,30 +316,17 @@ private Q_SLOTS:
         QCOMPARE(calls[0].kind, Kind::Beep);
         QCOMPARE(int(calls[1].kind) + int(calls[1].icon) + calls[1].value,
                  int(Kind::MessageBox) + int(Ui::Icon::Exclamation) + int(Ui::Buttons::Ok));
-        QCOMPARE(calls[1].text, reason.isEmpty() ? QString() : Failure + reason);
+        QCOMPARE(calls[1].text, row[1].isEmpty() ? QString() : Failure + " (" + row[1] + ")");
         const QString port = QString::number(server.tcp.serverPort());
         QCOMPARE(calls[1].title, Title + "  (Server:127.0.0.1  Socket:" + port + ")");
         QCOMPARE(calls[2].kind, ends ? Kind::End : Kind::Dialog);
         QCOMPARE(Passerelle::Socket().state() == QAbstractSocket::ConnectedState, !ends);
     }
 
-    void openAndCloseOnly()
-    {
-        // No row to read or to write: a login each, and the session closed.
-        FakeServer server;
-        server.replies = {FakeServer::answer(0, 0, 0), FakeServer::answer(0, 0, 0)};
-        AgentsList::Rows none;
-        RemoteTransfers::FetchAgentRights(none);
-        AgentsList::Rows unchanged = {row(1, QStringLiteral("X|X")), row(2, {})};
-        QVERIFY(!RemoteStore::StoreAgentRights(unchanged));
-        QTRY_VERIFY(server.closed.value(0) && server.closed.value(1));
-        QCOMPARE(server.requests.size(), 2);
-        QCOMPARE(UiRecorder::calls().size(), 0);
-    }
-
     void agentRequests()
     {
-        // Agent 5 read by the fetch, then read and written back by the store:
+        // No row to read or to write: a login each, and the session closed.
+        // Then agent 5 read by the fetch, then read and written back by the store:
         // each read is a cleared header asking for record 4; the write is the
         // whole block, the read answer's header with request 401 and the rights
         // of the row.
@@ -193,21 +337,28 @@ private Q_SLOTS:
         setInts(read, L::Header::Record, {4});
         read[300] = 'k'; // a header byte of the answer, kept by the write
         const QByteArray ok = FakeServer::answer(0, 0, 0);
-        server.replies = {ok, read, ok, read, ok};
+        server.replies = {ok, ok, ok, read, ok, read, ok};
+        AgentsList::Rows rows;
+        RemoteTransfers::FetchAgentRights(rows);
+        rows = {row(1, QStringLiteral("X|X")), row(2, {})};
+        QVERIFY(!RemoteStore::StoreAgentRights(rows));
+        QTRY_VERIFY(server.closed.value(0) && server.closed.value(1));
+        QCOMPARE(server.requests.size(), 2);
         Parametres.ModelRights.Droit_Modif_Group = 1;
-        AgentsList::Rows rows = {row(5, {})};
+        rows = {row(5, {})};
         RemoteTransfers::FetchAgentRights(rows);
         QCOMPARE(cellsOf(rows[0]), QStringLiteral("X||X||X||X|X|"));
         rows[0] = row(5, QStringLiteral("|X||||||X"), QStringLiteral("3"));
         QVERIFY(RemoteStore::StoreAgentRights(rows));
-        QTRY_COMPARE(server.requests.size(), 5);
-        for (int i : {1, 3}) {
+        QTRY_COMPARE(server.requests.size(), 7);
+        QCOMPARE(UiRecorder::calls().size(), 0);
+        for (int i : {3, 5}) {
             const QByteArray& request = server.requests[i];
             QCOMPARE(request.size(), L::HeaderSize);
             QCOMPARE(ints(request, L::Header::Request, 3), (Ints{L::RequestRead, 0, 4}));
             QCOMPARE(request.mid(20).count('\0'), L::HeaderSize - 20);
         }
-        const QByteArray& write = server.requests[4];
+        const QByteArray& write = server.requests[6];
         QCOMPARE(write.size(), L::BlockSize);
         QCOMPARE(ints(write, 0, 5), (Ints{qint32(L::Magic), L::BlockSize, L::RequestWrite, 0, 4}));
         QCOMPARE(write[300], 'k');
@@ -237,6 +388,7 @@ private Q_SLOTS:
         QFETCH(int, silent);
         QFETCH(Bytes, replies);
         QFETCH(QList<bool>, answers);
+        RecvTimeout = 1;
         FakeServer server;
         server.greetings = Bytes(silent, QByteArray()) << FakeServer::greeting();
         server.replies = replies;
@@ -256,13 +408,13 @@ private Q_SLOTS:
     void sharedFolder()
     {
         // TcpPort 0: the four transfers use the INI files of the shared folder.
-        QTemporaryDir unc;
-        qputenv("ZOR_UNC_ROOT", unc.path().toLocal8Bit());
-        QVERIFY(QDir(unc.path()).mkpath(QStringLiteral("srv/zor")));
+        Parametres.TcpPort = 0;
+        qputenv("ZOR_UNC_ROOT", m_dir.path().toLocal8Bit());
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("srv/zor")));
         Parametres.ConfigPath = QStringLiteral("\\\\srv\\zor");
         Parametres.ConfigDir = Parametres.ConfigPath + u'\\';
-        const QString agent = unc.path() + QStringLiteral("/srv/zor/agent003.ini");
-        const QString supervisor = unc.path() + QStringLiteral("/srv/zor/supervis.ini");
+        const QString agent = m_dir.path() + QStringLiteral("/srv/zor/agent003.ini");
+        const QString supervisor = m_dir.path() + QStringLiteral("/srv/zor/supervis.ini");
         QVERIFY(IniFile::WritePrivateProfileString("SUPER", "Droit_Stat", "0", agent));
         QVERIFY(IniFile::WritePrivateProfileString("CONFIG", "TauxActiviteT1", "42", supervisor));
         // The file names language 1: its texts are loaded with the settings.
@@ -286,6 +438,137 @@ private Q_SLOTS:
                      .trimmed(),
                  "55");
         qunsetenv("ZOR_UNC_ROOT");
+    }
+
+    void agent_data()
+    {
+        // Rights in record order: group, fiche, preference, password, qualif,
+        // stat, call list. ModelRights holds {1, 2, 0, 1, 0, 1, 1}.
+        QTest::addColumn<Ints>("stored");
+        QTest::addColumn<int>("change");      // of the stored row, 0 for none
+        QTest::addColumn<QString>("cells");   // columns 2 to 9 of the stored row
+        QTest::addColumn<QString>("fetched"); // columns 2 to 10 as fetched back
+        const Ints unset = {-1, -1, -1, -1, -1, -1, 0}, odd = {2, 3, -2, 7, 1, 0, 2};
+        const Ints comment = {0, 1, 0, 0, 0, 1, 0}; // the comment right and Droit_Stat
+        QTest::newRow("unset take the model") << unset << 0 << QString() << "X||X||X||X|X|";
+        QTest::newRow("only 1 grants") << odd << 0 << QString() << "|||X|||||";
+        const QString all = QStringLiteral("X|X|X|X|X|X|X|X");
+        QTest::newRow("1") << comment << 1 << all << all + u'|';
+        QTest::newRow("2") << comment << 2 << QStringLiteral("X|X") << "||||X|||X|";
+        QTest::newRow("3, exactly X")
+            << comment << 3 << QStringLiteral("X| X|XX|x|||X|") << "X||||||X|X|";
+    }
+    void agent()
+    {
+        QFETCH(Ints, stored);
+        QFETCH(int, change);
+        QFETCH(QString, cells);
+        QFETCH(QString, fetched);
+        QByteArray data =
+            QByteArray("abcdefghijklmnopqrstuvwxyz").repeated(18).left(L::AgentDataSize);
+        data.replace(L::Agent::Password, 7, QByteArray("secret\0", 7));
+        setInts(data, Rights, stored);
+        QCOMPARE(raw(9, data), data);
+        Parametres.ModelRights = DroitsModele{1, 2, 0, 1, 0, 1, 1};
+        AgentsList::Rows rows = {row(10, cells, change ? QString::number(change) : QString())};
+        const QString before = cellsOf(rows[0]);
+
+        QCOMPARE(RemoteStore::StoreAgentRights(rows), change == 1 || change == 3);
+        QCOMPARE(cellsOf(rows[0]), before);
+        AgentsList::Rows again = {row(10, {}, QStringLiteral("3"))};
+        RemoteTransfers::FetchAgentRights(again);
+        QCOMPARE(cellsOf(again[0]), fetched);
+        QVERIFY(!ints(dataOf(Passerelle::AgentRecord), Rights).contains(-1));
+        // The other bytes come back as they were, but for the password's
+        // first byte when it is cleared.
+        QByteArray after = raw(9);
+        QCOMPARE(after.at(L::Agent::Password), change >= 2 ? '\0' : 's');
+        after[L::Agent::Password] = 's';
+        setInts(after, Rights, stored);
+        QCOMPARE(after, data);
+        QCOMPARE(UiRecorder::calls().size(), 0);
+    }
+
+    void supervisor_data()
+    {
+        // Journal, ModeLie, the field at 228, Etatinterdit, CmtAuto, T1, T2,
+        // Langue (2 before the fetch; only file 00 exists), the colours.
+        QTest::addColumn<Ints>("stored");
+        QTest::addColumn<Bytes>("texts");       // the password (scrambled), ModeLieApp
+        QTest::addColumn<Ints>("after");        // the record, but Langue of Parametres
+        QTest::addColumn<QStringList>("plain"); // the password, ModeLieApp
+        using namespace PasswordScrambler;
+        const QString plainDefault =
+            Cp1252::toUnicode(Decrypter(DefaultSupervisorPassword())).toUpper().trimmed();
+        const QByteArray secret = Crypter(Cp1252::fromUnicode(QStringLiteral("  s\u00e9cret ")));
+        QTest::newRow("out of range, empty texts, no file 03")
+            << Ints{41, -3, -1, 2, -1, 100, -1, 3, -1} << Bytes{{}, {}}
+            << Ints{0, 0, 0, 0, 0, 30, 70, 0}
+            << QStringList{plainDefault, "Wscript.exe Post_it.vbs"};
+        QTest::newRow("limits kept, language kept")
+            << Ints{40, 7, 5, 1, 1, 0, 99, -1, -2} << Bytes{secret, "  calc.exe /x  "}
+            << Ints{40, 7, 5, 1, 1, 0, 99, 2}
+            << QStringList{QStringLiteral("S\u00c9CRET"), "calc.exe /x"};
+    }
+    void supervisor()
+    {
+        QFETCH(Ints, stored);
+        QFETCH(Bytes, texts);
+        QFETCH(Ints, after);
+        QFETCH(QStringList, plain);
+        using namespace L::Supervisor;
+        const int offsets[] = {NbJourStockJournal, ModeLie, Reserved228,
+                               Etatinterdit,       CmtAuto, TauxActiviteT1,
+                               TauxActiviteT2,     Langue};
+        QByteArray data(L::SupervisorDataSize, '\0');
+        for (int i = 0; i < 8; ++i)
+            setInts(data, offsets[i], {stored[i]});
+        setInts(data, Colours, Ints(ColourCount, stored[8]));
+        Klt::conv_string_t6200(texts[0], PasswordWidth, bytes(data) + Password);
+        Klt::conv_string_t6200(texts[1], ModeLieAppWidth, bytes(data) + ModeLieApp);
+        for (int i : {64, 100, 127, 256, 291})
+            data[i] = char(i); // bytes the tool does not interpret
+        QCOMPARE(raw(-1, data), data);
+        std::tie(Parametres.Langue, LanguageBase) = std::tuple(2, 4000);
+
+        RemoteTransfers::FetchSupervisorSettings();
+        const QByteArray record = dataOf(Passerelle::SupervisorRecord);
+        ParametresRecord& p = Parametres;
+        QCOMPARE((Ints{p.NbJourStockJournal, p.ModeLie, ints(record, Reserved228, 1)[0],
+                       p.Etatinterdit, p.CmtAuto, p.TauxActiviteT1, p.TauxActiviteT2, p.Langue}),
+                 after);
+        for (int i = 0; i < 7; ++i) // the record holds the replacements too
+            QCOMPARE(ints(record, offsets[i], 1)[0], after[i]);
+        QCOMPARE(LanguageBase, qint16(p.Langue * 2000));
+        for (std::size_t i = 0; i < Couleurs.size(); ++i) // -1 takes the default
+            QCOMPARE((Ints{p.*(Couleurs[i].field), ints(record, Colours + 4 * int(i), 1)[0]}),
+                     Ints(2, stored[8] == -1 ? Couleurs[i].defaultValue : stored[8]));
+        QCOMPARE((QStringList{p.MotDePasse, p.NouveauMotDePasse, p.ModeLieApp}),
+                 (QStringList{plain[0], plain[0], plain[1]}));
+        QCOMPARE(Klt::conv_t6200_string(bytes(record) + Password, PasswordWidth),
+                 texts[0].isEmpty() ? PasswordScrambler::DefaultSupervisorPassword() : texts[0]);
+        QCOMPARE(Klt::conv_t6200_string(bytes(record) + ModeLieApp, ModeLieAppWidth),
+                 texts[1].isEmpty() ? QByteArray("Wscript.exe Post_it.vbs") : texts[1]);
+
+        // Stored back: the settings, and the other bytes as the fetch left them.
+        p.NouveauMotDePasse = QStringLiteral("CHANGE7");
+        std::tie(p.NbJourStockJournal, p.TauxActiviteT1, p.Etatinterdit, p.CouleurGrS2) =
+            std::tuple(21, 15, 1, 0x010203);
+        p.ModeLieApp = QString::fromUtf8("lien.vbs élan");
+        RemoteStore::StoreSupervisorSettings();
+        const QByteArray back = raw(-1);
+        QCOMPARE(back.mid(64, 64) + back.mid(256) + back.mid(Reserved228, 4),
+                 data.mid(64, 64) + data.mid(256) + record.mid(Reserved228, 4));
+        QCOMPARE(Klt::conv_t6200_string(bytes(back) + Password, PasswordWidth),
+                 PasswordScrambler::Crypter("CHANGE7"));
+        const ParametresRecord sent = Parametres;
+        init();
+        RemoteTransfers::FetchSupervisorSettings();
+        QCOMPARE(p.MotDePasse + p.ModeLieApp, QStringLiteral("CHANGE7") + sent.ModeLieApp);
+        QCOMPARE((Ints{p.NbJourStockJournal, p.TauxActiviteT1, p.TauxActiviteT2, p.Etatinterdit,
+                       p.CouleurGrS2}),
+                 (Ints{21, 15, sent.TauxActiviteT2, 1, 0x010203}));
+        QCOMPARE(UiRecorder::calls().size(), 0);
     }
 };
 
