@@ -14,18 +14,8 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
-
-QString latin1(const uint8_t*& data, size_t& size, size_t length)
-{
-    length = length < size ? length : size;
-    QString text = QString::fromLatin1(reinterpret_cast<const char*>(data), qsizetype(length));
-    data += length;
-    size -= length;
-    return text;
-}
 
 void expectSame(const QString& a, const QString& b)
 {
@@ -39,18 +29,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return 0;
-    const size_t sectionLength = data[0] & 0x0F;
-    const size_t keyLength = data[0] >> 4;
-    ++data;
-    --size;
-    const QString section = latin1(data, size, sectionLength);
-    const QString key = latin1(data, size, keyLength);
+    const QByteArrayView input(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
+    const QString section =
+        QString::fromLatin1(input.first(std::min<qsizetype>(data[0] & 0x0F, input.size())));
+    const QByteArrayView rest = input.sliced(section.size());
+    const QString key =
+        QString::fromLatin1(rest.first(std::min<qsizetype>(data[0] >> 4, rest.size())));
+    const QByteArrayView bytes = rest.sliced(key.size());
 
-    QString text(qsizetype(size / 2), Qt::Uninitialized);
-    qFromLittleEndian<char16_t>(data, text.size(), text.data());
+    QString text(bytes.size() / 2, Qt::Uninitialized);
+    qFromLittleEndian<char16_t>(bytes.data(), text.size(), text.data());
     const QString upper = LangLookup::upperSameLength(text);
     const QString fallback = QStringLiteral("<default>");
-
     const QString scanned = LangLookup::scan(section, key, fallback, text, upper);
     expectSame(LangLookup::Index(text, upper).lookup(section, key, fallback), scanned);
 
@@ -59,13 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     LanguageTextUpper = upper;
     expectSame(Languages::GetLangString(section, key, fallback, LanguageText, LanguageTextUpper),
                scanned);
-    bool numeric = false;
-    const int number = key.toInt(&numeric);
-    if (numeric && number >= -1999 && number <= 1999 && key == QString::number(number)) {
-        expectSame(
-            Languages::GetMessageText(static_cast<qint16>(number)),
-            LangLookup::scan(QStringLiteral("ZORCFG"), key, QStringLiteral("*"), text, upper));
-    }
+    const int number = key.toInt();
+    if (key == QString::number(number) && number >= -1999 && number <= 1999)
+        expectSame(Languages::GetMessageText(static_cast<qint16>(number)),
+                   LangLookup::scan(u"ZORCFG", key, QStringLiteral("*"), text, upper));
 
     // An upper-case copy of another length takes the scan's positions.
     const QString other = text.toUpper();
