@@ -37,7 +37,8 @@ bool roundTrips(QByteArrayView section, QByteArrayView key, QByteArrayView value
            clean(key, "\r\n=") && !key.startsWith(';') && !key.startsWith('[');
 }
 
-// A few keys of every section read the same in both documents, the key set aside.
+// A few keys of every section read the same in both documents, the key set
+// aside; names are looked up as a caller passes them (cut at a NUL).
 void checkOtherKeys(const IniParser::Document& before, const IniParser::Document& after,
                     QByteArrayView section, QByteArrayView key)
 {
@@ -47,12 +48,14 @@ void checkOtherKeys(const IniParser::Document& before, const IniParser::Document
     const IniParser::Entry* set =
         target ? IniParser::findEntry(before, *target, IniParser::callerName(key)) : nullptr;
     for (const IniParser::Section& s : before.sections) {
-        const QByteArrayView name = image.sliced(s.name.begin, s.name.size());
+        const QByteArrayView name =
+            IniParser::callerName(image.sliced(s.name.begin, s.name.size()));
         for (qsizetype i = 0; i < s.entryCount && i < 8; ++i) {
             const auto& e = before.entries[static_cast<std::size_t>(s.firstEntry + i)];
-            const QByteArrayView other = image.sliced(e.key.begin, e.key.size());
-            if (!target || IniParser::findSection(before, name) != target ||
-                IniParser::findEntry(before, *target, other) != set)
+            const QByteArrayView other =
+                IniParser::callerName(image.sliced(e.key.begin, e.key.size()));
+            if (IniParser::findSection(before, name) != target ||
+                (target && IniParser::findEntry(before, *target, other) != set))
                 check(IniParser::value(after, name, other) ==
                       IniParser::value(before, name, other));
         }
