@@ -94,10 +94,10 @@ private Q_SLOTS:
         row("key and value trimmed", "[S]\r\n \t\vk \t= \v v 1 \t\v\r\n", "S", "k", "v 1");
         row("quotes keep inner blanks", "[S]\r\nk = \" a \" \r\n", "S", "k", " a ");
         row("one pair of single quotes", "[S]\r\nk='\"a\"'\r\n", "S", "k", "\"a\"");
+        row("quotes must match", "[S]\r\nk=\"a'\r\n", "S", "k", "\"a'");
         row("lone quote", "[S]\r\nk=\"\r\n", "S", "k", "\"");
         row("comment", "[S]\r\n \t;k=1\r\n", "S", "k", d);
         row("no inline comment", "[S]\r\nk=v ;c\r\n", "S", "k", "v ;c");
-        row("LF only", "[S]\nj=0\nk=v\n", "S", "k", "v");
         row("mixed ends, blank lines", "\r\n[S]\r\r\nj=0\n\n  \r\nk=v", "S", "k", "v");
         row("key before header", "k=top\r\n[S]\r\nj=1\r\n", "S", "k", d);
         row("first copy of key", copies, "S", "a", "1");
