@@ -87,23 +87,6 @@ RawClient::Answer RawClient::receive(int timeoutMs)
     return answer;
 }
 
-qint32 RawClient::login(qint32 application, QByteArrayView key)
-{
-    // Even when the send fails, a refusal may already be waiting.
-    send(loginRequest(m_greeting, application, key));
-    return receive().code();
-}
-
-RawClient::Answer RawClient::read(qint32 record)
-{
-    return send(readRequest(record)) ? receive() : Answer{};
-}
-
-RawClient::Answer RawClient::write(qint32 record, QByteArrayView data)
-{
-    return send(writeRequest(record, data)) ? receive() : Answer{};
-}
-
 bool RawClient::waitForClosed(int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);

@@ -12,12 +12,9 @@ public:
     {
         bool complete = false; // a whole header and its data arrived
         QByteArray data;
-        qint32 status = 0;
-        qint32 error = 0;
-        qint32 record = 0;
-        bool refused() const { return complete && status == 2; }
+        qint32 status = 0, error = 0, record = 0;
         // 0 when accepted, the refusal code, or 1 when no whole answer came.
-        qint32 code() const { return !complete ? 1 : refused() ? error : 0; }
+        qint32 code() const { return !complete ? 1 : status == 2 ? error : 0; }
     };
 
     // Connects and takes the 512-byte greeting.
@@ -33,10 +30,14 @@ public:
     bool send(QByteArrayView bytes);
     Answer receive(int timeoutMs = 10000);
     // Logs in with the greeting's nonce; the result is the code() of the
-    // answer that arrives (a refusal sent before the login, such as -4, too).
-    qint32 login(qint32 application = 2, QByteArrayView key = "5204");
-    Answer read(qint32 record);
-    Answer write(qint32 record, QByteArrayView data);
+    // answer that arrives (a refusal sent before the login, such as -4, too,
+    // since a refusal may be waiting even when the send fails).
+    qint32 login() { return send(loginRequest(m_greeting)), receive().code(); }
+    Answer read(qint32 record) { return send(readRequest(record)) ? receive() : Answer{}; }
+    Answer write(qint32 record, QByteArrayView data)
+    {
+        return send(writeRequest(record, data)) ? receive() : Answer{};
+    }
 
     // True when the server closes the connection within the time.
     bool waitForClosed(int timeoutMs = 10000);

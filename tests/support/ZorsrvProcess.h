@@ -19,14 +19,11 @@ public:
     // and waits for the listening line. False when it exits or stays silent;
     // errorText() then says why.
     bool start(const QStringList& extraArguments = {}, int timeoutMs = 30000);
-    // Starts again on the same database with the same extra arguments.
-    bool restart() { return start(m_extra); }
 
-    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     quint16 port() const { return m_port; }
 
-    // SIGKILL, then waits for the process to go.
-    void kill();
+    // SIGKILL, then waits for the process to go (nothing when it is not running).
+    void kill() { m_process.kill(), m_process.waitForFinished(30000); }
     // SIGTERM, then waits for it to exit; true when it exited normally with 0.
     bool terminate(int timeoutMs = 30000);
 
@@ -38,8 +35,7 @@ public:
     struct Result
     {
         int exitCode = -1; // also when it had to be killed
-        QByteArray out;
-        QByteArray err;
+        QByteArray out, err;
     };
     static Result run(const QStringList& arguments, int timeoutMs = 30000);
 
@@ -47,7 +43,6 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     QString m_database;
-    QStringList m_extra;
     QString m_error;
     quint16 m_port = 0;
 };
