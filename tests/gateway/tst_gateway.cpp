@@ -431,7 +431,7 @@ private Q_SLOTS:
     void supervisor_data()
     {
         // Journal, ModeLie, the field at 228, Etatinterdit, CmtAuto, T1, T2,
-        // Langue (2 before the fetch; only file 00 exists), the colours.
+        // Langue (2 before the fetch; there is no file 03), the colours.
         QTest::addColumn<Ints>("stored");
         QTest::addColumn<Ints>("after");        // the record, but Langue of Parametres
         QTest::addColumn<Bytes>("texts");       // the password (scrambled), ModeLieApp
