@@ -1,15 +1,20 @@
 #include "AgentRights.h"
 #include "Conversions.h"
+#include "Folders.h"
 #include "PasswordScrambler.h"
-#include "SettingsFixture.h"
 #include "SettingsFolders.h"
 #include "StationSettings.h"
 #include "SupervisorSettings.h"
+#include "UiRecorder.h"
+#include "Variables.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
-#include <cmath>
+#include <memory>
 
 using namespace AgentsList;
 using UiRecorder::Kind;
@@ -38,8 +43,30 @@ Row row(const QString& number, const QString& pattern = {}, const QString& chang
     return r;
 }
 
+void write(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(bytes);
+}
+
+QByteArray read(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString lastMessage()
+{
+    const auto boxes = UiRecorder::callsOf(Kind::MessageBox);
+    return boxes.isEmpty() ? QStringLiteral("") : boxes.last().text;
+}
+
 } // namespace
 
+// Each test has a program folder and a shared folder \\SRV\ZOR of its own, the
+// recording UI and the globals as at program start.
 class TestSettings : public QObject
 {
     Q_OBJECT
@@ -64,19 +91,38 @@ private Q_SLOTS:
     void rightsWrite();
 
 private:
+    QString path(const QString& relative) const { return m_dir->path() + u'/' + relative; }
+    QString program(const QString& name) const { return path(QStringLiteral("program/") + name); }
+    QString shared(const QString& name) const
+    {
+        return path(QStringLiteral("unc/SRV/ZOR/") + name);
+    }
+    QString supervis() const { return shared(QStringLiteral("supervis.ini")); }
+    // Only the file's presence matters to the settings readers.
+    void addLanguageFile(int number) const
+    {
+        write(program(QStringLiteral("Zor_Lg%1.txt").arg(number, 2, 10, QChar(u'0'))), "x");
+    }
     bool loadStation(const QByteArray& station)
     {
-        SettingsFixture::write(StationIniPath, station);
+        write(StationIniPath, station);
         return UiRecorder::endsProgram([] { StationSettings::LoadStationSettings(); });
     }
-    QString supervis() const { return m_fx.shared(QStringLiteral("supervis.ini")); }
-    SettingsFixture m_fx;
+    std::unique_ptr<QTemporaryDir> m_dir;
 };
 
 void TestSettings::init()
 {
-    m_fx.setUp();
-    StationIniPath = m_fx.path(QStringLiteral("zor.ini"));
+    m_dir = std::make_unique<QTemporaryDir>();
+    for (const char* sub : {"program", "unc/SRV/ZOR", "appdata"})
+        QDir(m_dir->path()).mkpath(QLatin1StringView(sub));
+    Folders::setProgramFolder(path(QStringLiteral("program")));
+    qputenv("ZOR_UNC_ROOT", path(QStringLiteral("unc")).toUtf8());
+    ResetGlobals();
+    UiRecorder::install();
+    Parametres.ConfigPath = QStringLiteral("\\\\SRV\\ZOR");
+    Parametres.ConfigDir = QStringLiteral("\\\\SRV\\ZOR\\");
+    StationIniPath = path(QStringLiteral("zor.ini"));
 }
 
 // Val reads the leading number; strict needs the whole text to be one;
@@ -180,16 +226,16 @@ void TestSettings::resolve()
     QFETCH(QByteArray, programFile);
     QFETCH(QString, base);
     QFETCH(QByteArray, content);
-    const QString source = m_fx.path(QStringLiteral("program/"));
-    const QString baseFolder = base.trimmed().isEmpty() ? base : m_fx.path(base);
+    const QString source = path(QStringLiteral("program/"));
+    const QString baseFolder = base.trimmed().isEmpty() ? base : path(base);
     const QString user = baseFolder + QStringLiteral("ZorCFG/zor.ini");
     if (!userFile.isNull()) {
         QDir().mkpath(baseFolder + QStringLiteral("ZorCFG"));
-        SettingsFixture::write(user, userFile);
+        write(user, userFile);
         QFile(user).setPermissions(QFileDevice::ReadOwner);
     }
     if (!programFile.isNull())
-        SettingsFixture::write(source + QStringLiteral("zor.ini"), programFile);
+        write(source + QStringLiteral("zor.ini"), programFile);
     QFETCH(bool, create);
     const QString path = SettingsFolders::ResolveIniFile(
         QStringLiteral("zor.ini"), QStringLiteral("ZorCFG"), source, baseFolder, create);
@@ -199,7 +245,7 @@ void TestSettings::resolve()
     }
     QCOMPARE(path, user);
     QCOMPARE(QFileInfo::exists(path), !content.isNull());
-    QCOMPARE(SettingsFixture::read(path), content);
+    QCOMPARE(read(path), content);
     QVERIFY(content.isNull() || QFileInfo(path).permissions() & QFileDevice::WriteOwner);
 }
 
@@ -233,8 +279,8 @@ void TestSettings::station()
     QFETCH(QString, help);
     Parametres.ConfigPath.clear();
     Parametres.ConfigDir.clear();
-    m_fx.addLanguageFile(2);
-    SettingsFixture::write(m_fx.program(QStringLiteral("Zor_Hp02.chm")), "");
+    addLanguageFile(2);
+    write(program(QStringLiteral("Zor_Hp02.chm")), "");
     UiRecorder::setDialogHandler([dialog](Ui::Dialog) {
         Parametres.VS_addr = QStringLiteral("FROMDIALOG");
         return dialog;
@@ -248,13 +294,12 @@ void TestSettings::station()
         return;
     }
     QCOMPARE(Parametres.Poste, QStringLiteral("0000"));
-    QCOMPARE(HelpFile, m_fx.program(help));
+    QCOMPARE(HelpFile, program(help));
     QVERIFY(Parametres.ConfigDir.isEmpty());
-    SettingsFixture::write(StationIniPath, "; station\r\n[VOICE_SERVER]\r\nVS_addr=OLD\r\nx=1\r\n");
+    write(StationIniPath, "; station\r\n[VOICE_SERVER]\r\nVS_addr=OLD\r\nx=1\r\n");
     StationSettings::SaveServerAddress();
-    QCOMPARE(SettingsFixture::read(StationIniPath),
-             "; station\r\n[VOICE_SERVER]\r\nVS_addr=" + Parametres.VS_addr.toLatin1() +
-                 "\r\nx=1\r\n");
+    QCOMPARE(read(StationIniPath), "; station\r\n[VOICE_SERVER]\r\nVS_addr=" +
+                                       Parametres.VS_addr.toLatin1() + "\r\nx=1\r\n");
 }
 
 void TestSettings::sharedFolder_data()
@@ -281,19 +326,19 @@ void TestSettings::sharedFolder()
     QFETCH(QString, failure);
     QFETCH(bool, model);
     if (model)
-        SettingsFixture::write(m_fx.program(QStringLiteral("model.ini")), "[SUPER]\r\n");
-    QDir().mkpath(m_fx.path(QStringLiteral("unc/SRV1/ZOR")));
-    const QString kept = m_fx.path(QStringLiteral("unc/SRV1/ZOR/agent007.ini"));
-    SettingsFixture::write(kept, "mine");
+        write(program(QStringLiteral("model.ini")), "[SUPER]\r\n");
+    QDir().mkpath(path(QStringLiteral("unc/SRV1/ZOR")));
+    const QString kept = path(QStringLiteral("unc/SRV1/ZOR/agent007.ini"));
+    write(kept, "mine");
     QCOMPARE(loadStation("[VOICE_SERVER]\r\nVS_addr=SRV1\r\n[CONFIG]\r\nServer_Tcp=0\r\n" + config),
              !failure.isEmpty());
     QCOMPARE(Parametres.ConfigPath, QStringLiteral("\\\\") + folder + QStringLiteral("\\ZOR"));
     QCOMPARE(Parametres.ConfigDir, Parametres.ConfigPath + u'\\');
     QCOMPARE(Parametres.TcpPort, qint16(0));
-    const QDir shared(m_fx.path(QStringLiteral("unc/") + folder + QStringLiteral("/ZOR")));
+    const QDir shared(path(QStringLiteral("unc/") + folder + QStringLiteral("/ZOR")));
     QTEST(int(shared.entryList({QStringLiteral("agent0??.ini")}, QDir::Files).size()), "files");
-    QCOMPARE(SettingsFixture::read(kept), QByteArray("mine"));
-    QVERIFY(SettingsFixture::lastMessage().endsWith(failure));
+    QCOMPARE(read(kept), QByteArray("mine"));
+    QVERIFY(lastMessage().endsWith(failure));
 }
 
 // Each row: the CONFIG and FRAME lines of supervis.ini and what is read from
@@ -343,7 +388,7 @@ void TestSettings::supervisorRead()
     QFETCH(QByteArray, frame);
     QFETCH(QString, failure);
     for (int n : {2, 17})
-        m_fx.addLanguageFile(n);
+        addLanguageFile(n);
     ParametresRecord& p = Parametres;
     for (qint32* field : {&p.NbJourStockJournal, &p.TauxActiviteT1, &p.TauxActiviteT2, &p.ModeLie,
                           &p.Etatinterdit, &p.CmtAuto})
@@ -353,7 +398,7 @@ void TestSettings::supervisorRead()
     p.Langue = 4;
     LanguageBase = 8000;
     if (!config.isNull() || !frame.isNull())
-        SettingsFixture::write(supervis(), "[CONFIG]\r\n" + config + "[FRAME]\r\n" + frame);
+        write(supervis(), "[CONFIG]\r\n" + config + "[FRAME]\r\n" + frame);
     SupervisorSettings::GetIniCouleurs();
     QTEST(p.MotDePasse, "password");
     QCOMPARE(p.NouveauMotDePasse, p.MotDePasse);
@@ -362,7 +407,7 @@ void TestSettings::supervisorRead()
                       p.Etatinterdit,   p.CmtAuto,        p.CouleurTxBas};
     QTEST(actual, "expected");
     QCOMPARE(UiRecorder::count(Kind::MessageBox), failure.isEmpty() ? 0 : 1);
-    QVERIFY(SettingsFixture::lastMessage().endsWith(failure));
+    QVERIFY(lastMessage().endsWith(failure));
     if (failure.isEmpty())
         QCOMPARE(p.ModeLieApp + QString::number(p.CouleurGrFile),
                  QStringLiteral("Wscript.exe Post_it.vbs16777215"));
@@ -373,8 +418,8 @@ void TestSettings::supervisorRead()
 // back, the same settings come out.
 void TestSettings::supervisorWrite()
 {
-    SettingsFixture::write(supervis(), "; shared\r\n[CONFIG]\r\nTauxActiviteT1=30\r\nother=keep\r\n"
-                                       "\r\n[FRAME]\r\n");
+    write(supervis(), "; shared\r\n[CONFIG]\r\nTauxActiviteT1=30\r\nother=keep\r\n"
+                      "\r\n[FRAME]\r\n");
     SupervisorSettings::GetIniCouleurs();
     Parametres.NouveauMotDePasse = QStringLiteral("NOUVEAU");
     Parametres.TauxActiviteT1 = 25;
@@ -387,7 +432,7 @@ void TestSettings::supervisorWrite()
         "\r\nNbJourStockJournal= 0\r\nTauxActiviteT2= 70\r\nlangue= 0\r\nModeLie= 0\r\n"
         "ModeLieApp=cscript lien.vbs\r\nEtatinterdit= 0\r\nCmtAuto= 0\r\n\r\n[FRAME]\r\n"
         "CouleurTxBas= 255\r\n";
-    const QByteArray written = SettingsFixture::read(supervis());
+    const QByteArray written = read(supervis());
     QVERIFY2(written.startsWith(expected), written.constData());
     QVERIFY(written.contains("\r\nCouleurGrFile=-5\r\n"));
     QVERIFY(written.endsWith("CouleurGrServis= 65535\r\n"));
@@ -421,8 +466,8 @@ void TestSettings::rightsRead()
     QFETCH(QByteArray, content);
     QFETCH(QString, expected);
     if (!content.isNull()) {
-        SettingsFixture::write(m_fx.program(QStringLiteral("MODEL.INI")), content);
-        SettingsFixture::write(m_fx.shared(QStringLiteral("agent005.ini")), content);
+        write(program(QStringLiteral("MODEL.INI")), content);
+        write(shared(QStringLiteral("agent005.ini")), content);
     }
     AgentRights::GetModel_Ini();
     const DroitsModele& m = Parametres.ModelRights;
@@ -439,8 +484,7 @@ void TestSettings::rightsRead()
     AgentRights::GetAgentxx_Ini(rows);
     QCOMPARE(cells(rows[0]) + cells(rows[1]) + cells(rows[2]), expected + QString(16, u'.'));
     QVERIFY(rows[0].cells[ColChange].isEmpty());
-    QVERIFY(SettingsFixture::lastMessage().endsWith(
-        QStringLiteral(" [GetAgentxx_Ini 13 Type mismatch]")));
+    QVERIFY(lastMessage().endsWith(QStringLiteral(" [GetAgentxx_Ini 13 Type mismatch]")));
 }
 
 void TestSettings::rightsWrite_data()
@@ -482,14 +526,13 @@ void TestSettings::rightsWrite()
     QFETCH(QString, number);
     QFETCH(QString, pattern);
     QFETCH(QString, change);
-    SettingsFixture::write(m_fx.shared(QStringLiteral("agent012.ini")),
-                           "[SUPER]\r\nDroit_Stat=1\r\n[CONFIG]\r\nmot_de_passe=abc\r\n");
+    write(shared(QStringLiteral("agent012.ini")),
+          "[SUPER]\r\nDroit_Stat=1\r\n[CONFIG]\r\nmot_de_passe=abc\r\n");
     Rows rows{row(number, pattern, change), row(QStringLiteral("7"), QStringLiteral("XX"))};
     QTEST(AgentRights::SetAgentxx_Ini(rows), "result");
-    QTEST(SettingsFixture::read(m_fx.shared(AgentRights::AgentFileName(number.toInt()))),
-          "expected");
+    QTEST(read(shared(AgentRights::AgentFileName(number.toInt()))), "expected");
     QCOMPARE(rows[0].cells[ColChange], change);
-    QVERIFY(!QFile::exists(m_fx.shared(QStringLiteral("agent007.ini"))));
+    QVERIFY(!QFile::exists(shared(QStringLiteral("agent007.ini"))));
 }
 
 QTEST_GUILESS_MAIN(TestSettings)
