@@ -11,13 +11,35 @@
 // answers it.
 namespace Ui {
 
-enum class Icon { None, Information, Exclamation, Critical, Question };
-enum class Buttons { Ok, OkCancel, YesNo };
-enum class Answer { Ok, Cancel, Yes, No };
+enum class Icon
+{
+    None,
+    Information,
+    Exclamation,
+    Critical,
+    Question
+};
+enum class Buttons
+{
+    Ok,
+    OkCancel,
+    YesNo
+};
+enum class Answer
+{
+    Ok,
+    Cancel,
+    Yes,
+    No
+};
 
 // Modal dialogs that code outside the windows asks for. Each returns its
 // public Valide when it has closed.
-enum class Dialog { Connection, Login };
+enum class Dialog
+{
+    Connection,
+    Login
+};
 
 struct Hooks
 {

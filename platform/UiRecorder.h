@@ -13,7 +13,15 @@
 // that the test goes on.
 namespace UiRecorder {
 
-enum class Kind { MessageBox, Beep, Dialog, Help, Busy, End };
+enum class Kind
+{
+    MessageBox,
+    Beep,
+    Dialog,
+    Help,
+    Busy,
+    End
+};
 
 struct Call
 {

@@ -33,9 +33,9 @@ inline constexpr int Length = 4;
 inline constexpr int Request = 8;
 inline constexpr int Application = 12;
 inline constexpr int Record = 16;
-inline constexpr int Key = 40;      // the enciphered application key
-inline constexpr int KeySize = 32;  // HMAC-SHA256
-inline constexpr int Nonce = 128;   // the server's greeting nonce
+inline constexpr int Key = 40;     // the enciphered application key
+inline constexpr int KeySize = 32; // HMAC-SHA256
+inline constexpr int Nonce = 128;  // the server's greeting nonce
 inline constexpr int NonceSize = 32;
 inline constexpr int Status = 256;
 inline constexpr int DataLength = 260;
@@ -77,19 +77,39 @@ inline constexpr int TauxActiviteT2 = 252;
 // The 32-bit fields that a record never written holds as -1 ("not set"),
 // offsets within the data part; every other byte is zero.
 inline constexpr std::array<int, 7> AgentUnsetFields = {
-    Agent::DroitModifGroup, Agent::DroitModifFiche, Agent::DroitPreference,
-    Agent::DroitModifMotDePasse, Agent::DroitQualif, Agent::DroitStat, Agent::DroitListeAppel};
-inline constexpr std::array<int, 24> SupervisorUnsetFields = {
-    0,  4,  8,  12, 16, 20, 24, 28, 32,  36,  40,  44,  48,  52,  56,  60, // colours
-    Supervisor::Langue, Supervisor::Reserved228, Supervisor::Etatinterdit, Supervisor::CmtAuto,
-    Supervisor::ModeLie, Supervisor::NbJourStockJournal, Supervisor::TauxActiviteT1,
-    Supervisor::TauxActiviteT2};
+    Agent::DroitModifGroup,      Agent::DroitModifFiche, Agent::DroitPreference,
+    Agent::DroitModifMotDePasse, Agent::DroitQualif,     Agent::DroitStat,
+    Agent::DroitListeAppel};
+inline constexpr std::array<int, 24> SupervisorUnsetFields = {0,
+                                                              4,
+                                                              8,
+                                                              12,
+                                                              16,
+                                                              20,
+                                                              24,
+                                                              28,
+                                                              32,
+                                                              36,
+                                                              40,
+                                                              44,
+                                                              48,
+                                                              52,
+                                                              56,
+                                                              60, // colours
+                                                              Supervisor::Langue,
+                                                              Supervisor::Reserved228,
+                                                              Supervisor::Etatinterdit,
+                                                              Supervisor::CmtAuto,
+                                                              Supervisor::ModeLie,
+                                                              Supervisor::NbJourStockJournal,
+                                                              Supervisor::TauxActiviteT1,
+                                                              Supervisor::TauxActiviteT2};
 
 inline qint32 readInt(const quint8* base, int offset)
 {
     const quint8* p = base + offset;
-    const quint32 v = quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) |
-                      (quint32(p[3]) << 24);
+    const quint32 v =
+        quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
     qint32 result;
     std::memcpy(&result, &v, sizeof result);
     return result;

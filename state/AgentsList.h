@@ -10,7 +10,8 @@
 // the stores write the rows it marks.
 namespace AgentsList {
 
-enum Column {
+enum Column
+{
     ColNumber = 0, // the agent number, the row's own text
     ColName = 1,
     ColModifGroup = 2,
@@ -19,9 +20,9 @@ enum Column {
     ColQualif = 5,
     ColStat = 6,
     ColListeAppel = 7,
-    ColFicheTous = 8,   // "X": every field of customer records
+    ColFicheTous = 8,    // "X": every field of customer records
     ColFicheComment = 9, // "X": the comment field may be changed
-    ColChange = 10,     // "", "1" rights changed, "2" password to clear, "3" both
+    ColChange = 10,      // "", "1" rights changed, "2" password to clear, "3" both
     ColumnCount = 11
 };
 

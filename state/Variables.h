@@ -26,7 +26,7 @@ struct ParametresRecord
     // Station settings
     QString VS_addr;
     QString VS_port;
-    QString ConfigDir; // shared folder with its trailing "\", shared-folder mode only
+    QString ConfigDir;  // shared folder with its trailing "\", shared-folder mode only
     qint16 TcpPort = 0; // 0: shared-folder mode; otherwise the server's port
     QString ConfigPath;
     QString Poste;
