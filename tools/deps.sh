@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build
+    build-essential cmake ninja-build clang-format git
     qt6-base-dev libqt6sql6-sqlite
     clang-14 libclang-rt-14-dev
     libchm-dev fp-utils

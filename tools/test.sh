@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/deps.sh
+tools/format.sh --check
 
 werror=OFF
 if [ -n "${CI:-}" ]; then werror=ON; fi
