@@ -59,4 +59,13 @@ bool ReadAgentRecord(const AgentsList::Row& row)
     return true;
 }
 
+int RecordOffset(quint8 DroitsModele::*model)
+{
+    for (const RecordRight& right : RecordRights) {
+        if (right.model == model)
+            return right.offset;
+    }
+    return Layout::Agent::DroitModifGroup; // every field of ModelRights is listed
+}
+
 } // namespace RemoteExchange

@@ -9,22 +9,26 @@
 // key, one request and its answer, reading an agent's record.
 namespace RemoteExchange {
 
-// The six yes/no rights: their offset in the agent record's data part and the
-// column of the agents list that shows them.
-struct YesNoRight
+// The seven rights of an agent record, in the order of ModelRights, with
+// their offsets in the record's data part.
+struct RecordRight
 {
     int offset;
-    int column;
+    quint8 DroitsModele::*model;
 };
 
-inline constexpr std::array<YesNoRight, 6> YesNoRights = {{
-    {Layout::Agent::DroitModifGroup, AgentsList::ColModifGroup},
-    {Layout::Agent::DroitPreference, AgentsList::ColPreference},
-    {Layout::Agent::DroitModifMotDePasse, AgentsList::ColModifMotDePasse},
-    {Layout::Agent::DroitQualif, AgentsList::ColQualif},
-    {Layout::Agent::DroitStat, AgentsList::ColStat},
-    {Layout::Agent::DroitListeAppel, AgentsList::ColListeAppel},
+inline constexpr std::array<RecordRight, 7> RecordRights = {{
+    {Layout::Agent::DroitModifGroup, &DroitsModele::Droit_Modif_Group},
+    {Layout::Agent::DroitModifFiche, &DroitsModele::Droit_Modif_Fiche},
+    {Layout::Agent::DroitPreference, &DroitsModele::Droit_Preference},
+    {Layout::Agent::DroitModifMotDePasse, &DroitsModele::Droit_Modif_MotDePasse},
+    {Layout::Agent::DroitQualif, &DroitsModele::Droit_Qualif},
+    {Layout::Agent::DroitStat, &DroitsModele::Droit_Stat},
+    {Layout::Agent::DroitListeAppel, &DroitsModele::Droit_ListeAppel},
 }};
+
+// The offset in the agent record of the right kept in that ModelRights field.
+int RecordOffset(quint8 DroitsModele::*model);
 
 // OpenSession with the application key and code; a failure is reported.
 // True when the session is open. After a local time-out the report has shown

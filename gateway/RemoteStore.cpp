@@ -26,8 +26,9 @@ bool granted(const Row& row, int column)
 void writeRights(const Row& row)
 {
     quint8* data = Passerelle::AgentRecord.data() + Layout::HeaderSize;
-    for (const RemoteExchange::YesNoRight& right : RemoteExchange::YesNoRights)
-        Layout::writeInt(data, right.offset, granted(row, right.column) ? 1 : 0);
+    for (const AgentsList::YesNoRight& right : AgentsList::YesNoRights)
+        Layout::writeInt(data, RemoteExchange::RecordOffset(right.model),
+                         granted(row, right.column) ? 1 : 0);
     qint32 fiche = granted(row, AgentsList::ColFicheComment) ? 1 : 0;
     if (granted(row, AgentsList::ColFicheTous))
         fiche = 2;

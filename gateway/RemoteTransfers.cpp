@@ -23,23 +23,6 @@ namespace {
 
 using AgentsList::Row;
 
-// The seven rights of an agent record, in the order of ModelRights.
-struct RightDef
-{
-    int offset;
-    quint8 DroitsModele::*model;
-};
-
-constexpr std::array<RightDef, 7> Rights = {{
-    {Layout::Agent::DroitModifGroup, &DroitsModele::Droit_Modif_Group},
-    {Layout::Agent::DroitModifFiche, &DroitsModele::Droit_Modif_Fiche},
-    {Layout::Agent::DroitPreference, &DroitsModele::Droit_Preference},
-    {Layout::Agent::DroitModifMotDePasse, &DroitsModele::Droit_Modif_MotDePasse},
-    {Layout::Agent::DroitQualif, &DroitsModele::Droit_Qualif},
-    {Layout::Agent::DroitStat, &DroitsModele::Droit_Stat},
-    {Layout::Agent::DroitListeAppel, &DroitsModele::Droit_ListeAppel},
-}};
-
 constexpr const char* DefaultModeLieApp = "Wscript.exe Post_it.vbs";
 
 quint8* agentData()
@@ -57,7 +40,7 @@ quint8* supervisorData()
 void fillUnsetRights()
 {
     quint8* data = agentData();
-    for (const RightDef& right : Rights) {
+    for (const RemoteExchange::RecordRight& right : RemoteExchange::RecordRights) {
         if (Layout::readInt(data, right.offset) == -1)
             Layout::writeInt(data, right.offset, Parametres.ModelRights.*(right.model));
     }
@@ -68,8 +51,8 @@ void showRights(Row& row)
 {
     const quint8* data = agentData();
     const QString granted = QString::fromLatin1(AgentsList::Granted);
-    for (const RemoteExchange::YesNoRight& right : RemoteExchange::YesNoRights) {
-        if (Layout::readInt(data, right.offset) == 1)
+    for (const AgentsList::YesNoRight& right : AgentsList::YesNoRights) {
+        if (Layout::readInt(data, RemoteExchange::RecordOffset(right.model)) == 1)
             row.cells[right.column] = granted;
     }
     const qint32 fiche = Layout::readInt(data, Layout::Agent::DroitModifFiche);

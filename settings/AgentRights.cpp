@@ -17,26 +17,6 @@ using namespace AgentsList;
 
 namespace {
 
-// The six yes/no rights: their key, their column in the agents list and their
-// field of ModelRights. Droit_Modif_Fiche is handled apart.
-struct YesNoRight
-{
-    const char* key;
-    Column column;
-    quint8 DroitsModele::*field;
-};
-
-constexpr std::array<YesNoRight, 6> kYesNoRights = {{
-    {"Droit_Modif_Group", ColModifGroup, &DroitsModele::Droit_Modif_Group},
-    {"Droit_Preference", ColPreference, &DroitsModele::Droit_Preference},
-    {"Droit_Modif_MotDePasse", ColModifMotDePasse, &DroitsModele::Droit_Modif_MotDePasse},
-    {"Droit_Qualif", ColQualif, &DroitsModele::Droit_Qualif},
-    {"Droit_Stat", ColStat, &DroitsModele::Droit_Stat},
-    {"Droit_ListeAppel", ColListeAppel, &DroitsModele::Droit_ListeAppel},
-}};
-
-constexpr const char* kFicheKey = "Droit_Modif_Fiche";
-
 // The model file. File names compare without regard to case, as on the
 // stations that share the folder: Model.ini and model.ini are one file.
 QString modelFile()
@@ -67,11 +47,11 @@ QByteArray readRight(const char* key, const QString& path)
 void fillRow(Row& row)
 {
     const QString path = agentFile(row);
-    for (const YesNoRight& right : kYesNoRights) {
+    for (const YesNoRight& right : YesNoRights) {
         if (readRight(right.key, path) == "1")
             row.cells[right.column] = grantedCell();
     }
-    const QByteArray fiche = readRight(kFicheKey, path);
+    const QByteArray fiche = readRight(FicheKey, path);
     row.cells[ColFicheTous] = fiche == "2" ? grantedCell() : QString();
     row.cells[ColFicheComment] = (fiche == "2" || fiche == "1") ? grantedCell() : QString();
     row.cells[ColChange].clear();
@@ -79,14 +59,14 @@ void fillRow(Row& row)
 
 void writeRights(const Row& row, const QString& path)
 {
-    for (const YesNoRight& right : kYesNoRights) {
+    for (const YesNoRight& right : YesNoRights) {
         const bool granted = row.cells[right.column] == QLatin1StringView(Granted);
         SettingsFolders::WriteIniValue("SUPER", right.key, granted ? "1" : "0", path);
     }
     const char* fiche = !row.cells[ColFicheTous].isEmpty()      ? "2"
                         : !row.cells[ColFicheComment].isEmpty() ? "1"
                                                                 : "0";
-    SettingsFolders::WriteIniValue("SUPER", kFicheKey, fiche, path);
+    SettingsFolders::WriteIniValue("SUPER", FicheKey, fiche, path);
 }
 
 } // namespace
@@ -103,9 +83,9 @@ void GetModel_Ini()
     const QString path = modelFile();
     IniFile::ReadScope scope;
     DroitsModele& model = Parametres.ModelRights;
-    for (const YesNoRight& right : kYesNoRights)
-        model.*right.field = readRight(right.key, path) == "1";
-    const QByteArray fiche = readRight(kFicheKey, path);
+    for (const YesNoRight& right : YesNoRights)
+        model.*right.model = readRight(right.key, path) == "1";
+    const QByteArray fiche = readRight(FicheKey, path);
     model.Droit_Modif_Fiche = fiche == "2" ? 2 : fiche == "1" ? 1 : 0;
 }
 

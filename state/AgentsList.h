@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Variables.h"
+
 #include <QString>
 
 #include <array>
@@ -36,6 +38,27 @@ inline QString grantedCell()
 inline constexpr const char* ChangeRights = "1";
 inline constexpr const char* ChangePassword = "2";
 inline constexpr const char* ChangeBoth = "3";
+
+// The six yes/no rights, in the order the rights files list them: the key,
+// the column that shows "X" when the right is granted, and the field of the
+// model rights. Droit_Modif_Fiche, with its three values, stands apart.
+struct YesNoRight
+{
+    const char* key;
+    Column column;
+    quint8 DroitsModele::*model;
+};
+
+inline constexpr std::array<YesNoRight, 6> YesNoRights = {{
+    {"Droit_Modif_Group", ColModifGroup, &DroitsModele::Droit_Modif_Group},
+    {"Droit_Preference", ColPreference, &DroitsModele::Droit_Preference},
+    {"Droit_Modif_MotDePasse", ColModifMotDePasse, &DroitsModele::Droit_Modif_MotDePasse},
+    {"Droit_Qualif", ColQualif, &DroitsModele::Droit_Qualif},
+    {"Droit_Stat", ColStat, &DroitsModele::Droit_Stat},
+    {"Droit_ListeAppel", ColListeAppel, &DroitsModele::Droit_ListeAppel},
+}};
+
+inline constexpr const char* FicheKey = "Droit_Modif_Fiche";
 
 struct Row
 {
