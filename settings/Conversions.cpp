@@ -97,6 +97,16 @@ qsizetype decimalPrefix(const QByteArray& text, double& value)
 
 namespace Conversions {
 
+// The nearest whole number, halves to the even one (the default rounding
+// mode); outside the integer's range, an overflow.
+template <typename Int> Int rounded(double value)
+{
+    const double whole = std::nearbyint(value);
+    if (!(whole >= std::numeric_limits<Int>::min() && whole <= std::numeric_limits<Int>::max()))
+        throw overflow();
+    return static_cast<Int>(whole);
+}
+
 Failure typeMismatch()
 {
     return Failure{13, QStringLiteral("Type mismatch")};
@@ -162,20 +172,12 @@ double strict(QByteArrayView text)
 
 qint16 toInt16(double value)
 {
-    const double rounded = std::nearbyint(value);
-    if (!(rounded >= std::numeric_limits<qint16>::min() &&
-          rounded <= std::numeric_limits<qint16>::max()))
-        throw overflow();
-    return static_cast<qint16>(rounded);
+    return rounded<qint16>(value);
 }
 
 qint32 toInt32(double value)
 {
-    const double rounded = std::nearbyint(value);
-    if (!(rounded >= std::numeric_limits<qint32>::min() &&
-          rounded <= std::numeric_limits<qint32>::max()))
-        throw overflow();
-    return static_cast<qint32>(rounded);
+    return rounded<qint32>(value);
 }
 
 QString padded(qint64 number, int digits)
