@@ -1,6 +1,6 @@
 #include "QtUi.h"
 
-#include "Ui.h"
+#include "UiServices.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -10,47 +10,47 @@
 
 namespace {
 
-QMessageBox::Icon toQt(Ui::Icon icon)
+QMessageBox::Icon toQt(UiServices::Icon icon)
 {
     switch (icon) {
-    case Ui::Icon::Information:
+    case UiServices::Icon::Information:
         return QMessageBox::Information;
-    case Ui::Icon::Exclamation:
+    case UiServices::Icon::Exclamation:
         return QMessageBox::Warning;
-    case Ui::Icon::Critical:
+    case UiServices::Icon::Critical:
         return QMessageBox::Critical;
-    case Ui::Icon::Question:
+    case UiServices::Icon::Question:
         return QMessageBox::Question;
-    case Ui::Icon::None:
+    case UiServices::Icon::None:
         break;
     }
     return QMessageBox::NoIcon;
 }
 
-QMessageBox::StandardButtons toQt(Ui::Buttons buttons)
+QMessageBox::StandardButtons toQt(UiServices::Buttons buttons)
 {
     switch (buttons) {
-    case Ui::Buttons::OkCancel:
+    case UiServices::Buttons::OkCancel:
         return QMessageBox::Ok | QMessageBox::Cancel;
-    case Ui::Buttons::YesNo:
+    case UiServices::Buttons::YesNo:
         return QMessageBox::Yes | QMessageBox::No;
-    case Ui::Buttons::Ok:
+    case UiServices::Buttons::Ok:
         break;
     }
     return QMessageBox::Ok;
 }
 
-Ui::Answer fromQt(int button)
+UiServices::Answer fromQt(int button)
 {
     switch (button) {
     case QMessageBox::Cancel:
-        return Ui::Answer::Cancel;
+        return UiServices::Answer::Cancel;
     case QMessageBox::Yes:
-        return Ui::Answer::Yes;
+        return UiServices::Answer::Yes;
     case QMessageBox::No:
-        return Ui::Answer::No;
+        return UiServices::Answer::No;
     default:
-        return Ui::Answer::Ok;
+        return UiServices::Answer::Ok;
     }
 }
 
@@ -60,9 +60,9 @@ namespace QtUi {
 
 void install()
 {
-    Ui::Hooks& hooks = Ui::hooks();
-    hooks.messageBox = [](const QString& text, const QString& title, Ui::Icon icon,
-                          Ui::Buttons buttons) {
+    UiServices::Hooks& hooks = UiServices::hooks();
+    hooks.messageBox = [](const QString& text, const QString& title, UiServices::Icon icon,
+                          UiServices::Buttons buttons) {
         QMessageBox box(toQt(icon), title, text, toQt(buttons));
         QApplication::restoreOverrideCursor();
         return fromQt(box.exec());

@@ -6,7 +6,7 @@
 #include "RemoteTransfers.h"
 #include "SettingsFolders.h"
 #include "StationSettings.h"
-#include "Ui.h"
+#include "UiServices.h"
 #include "Variables.h"
 
 #include <QDir>
@@ -28,7 +28,7 @@ QString ResolveStationFile()
 
 void PrepareSettings()
 {
-    Ui::setBusy(true);
+    UiServices::setBusy(true);
     StationIniPath = ResolveStationFile();
     Languages::LoadLanguageFile();
     StationSettings::LoadStationSettings();

@@ -1,6 +1,6 @@
 #include "QtUi.h"
 #include "StartUp.h"
-#include "Ui.h"
+#include "UiServices.h"
 #include "Variables.h"
 
 #include <QApplication>
@@ -13,7 +13,7 @@ namespace {
 // configuration window take over.
 void printSettings()
 {
-    const ParametresRecord& p = Parametres;
+    const SettingsRecord& p = Parametres;
     std::printf("ZorCFG: settings loaded\n");
     std::printf("  station file      %s\n", qPrintable(StationIniPath));
     std::printf("  mode              %s\n", p.TcpPort ? "configuration server" : "shared folder");
@@ -24,7 +24,7 @@ void printSettings()
     std::printf("  journal days      %d\n", p.NbJourStockJournal);
     std::printf("  thresholds        T1 %d%%, T2 %d%%\n", p.TauxActiviteT1, p.TauxActiviteT2);
     std::printf("  link mode         %d (%s)\n", p.ModeLie, qPrintable(p.ModeLieApp));
-    for (const CouleurDef& colour : Couleurs) {
+    for (const ColourDef& colour : ColourTable) {
         const unsigned bgr = unsigned(p.*colour.field); // red in the low byte
         std::printf("  %-17s #%02X%02X%02X\n", colour.key, bgr & 0xFFu, (bgr >> 8) & 0xFFu,
                     (bgr >> 16) & 0xFFu);
@@ -38,7 +38,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QtUi::install();
     StartUp::PrepareSettings();
-    Ui::setBusy(false);
+    UiServices::setBusy(false);
     printSettings();
     return 0;
 }

@@ -29,7 +29,7 @@
 
 #include "BlockLibrary.h"
 #include "SettingsMessages.h"
-#include "Ui.h"
+#include "UiServices.h"
 #include "Variables.h"
 
 #include <QCoreApplication>
@@ -310,17 +310,17 @@ bool ReportGatewayError(qint16 code)
         return true;
     const QString reason = ReasonText(code);
     const QString prompt = reason.isEmpty() ? QString() : message(MessageGatewayFailure) + reason;
-    Ui::beep();
+    UiServices::beep();
     const QString title = message(MessageApplicationTitle) + QStringLiteral("  (Server:") +
                           Parametres.VS_addr + QStringLiteral("  Socket:") +
                           QString::number(static_cast<quint16>(Parametres.TcpPort)) +
                           QStringLiteral(")");
-    Ui::messageBox(prompt, title, Ui::Icon::Exclamation, Ui::Buttons::Ok);
+    UiServices::messageBox(prompt, title, UiServices::Icon::Exclamation, UiServices::Buttons::Ok);
     if (code != LocalTimeout) {
         CloseSession();
-        Ui::endProgram(1);
+        UiServices::endProgram(1);
     }
-    return Ui::showDialog(Ui::Dialog::Connection);
+    return UiServices::showDialog(UiServices::Dialog::Connection);
 }
 
 } // namespace Passerelle

@@ -59,7 +59,7 @@ bool ReadAgentRecord(const AgentsList::Row& row)
     return true;
 }
 
-int RecordOffset(quint8 DroitsModele::*model)
+int RecordOffset(quint8 ModelRightsRecord::*model)
 {
     for (const RecordRight& right : RecordRights) {
         if (right.model == model)

@@ -14,21 +14,21 @@ namespace RemoteExchange {
 struct RecordRight
 {
     int offset;
-    quint8 DroitsModele::*model;
+    quint8 ModelRightsRecord::*model;
 };
 
 inline constexpr std::array<RecordRight, 7> RecordRights = {{
-    {Layout::Agent::DroitModifGroup, &DroitsModele::Droit_Modif_Group},
-    {Layout::Agent::DroitModifFiche, &DroitsModele::Droit_Modif_Fiche},
-    {Layout::Agent::DroitPreference, &DroitsModele::Droit_Preference},
-    {Layout::Agent::DroitModifMotDePasse, &DroitsModele::Droit_Modif_MotDePasse},
-    {Layout::Agent::DroitQualif, &DroitsModele::Droit_Qualif},
-    {Layout::Agent::DroitStat, &DroitsModele::Droit_Stat},
-    {Layout::Agent::DroitListeAppel, &DroitsModele::Droit_ListeAppel},
+    {Layout::Agent::DroitModifGroup, &ModelRightsRecord::Droit_Modif_Group},
+    {Layout::Agent::DroitModifFiche, &ModelRightsRecord::Droit_Modif_Fiche},
+    {Layout::Agent::DroitPreference, &ModelRightsRecord::Droit_Preference},
+    {Layout::Agent::DroitModifMotDePasse, &ModelRightsRecord::Droit_Modif_MotDePasse},
+    {Layout::Agent::DroitQualif, &ModelRightsRecord::Droit_Qualif},
+    {Layout::Agent::DroitStat, &ModelRightsRecord::Droit_Stat},
+    {Layout::Agent::DroitListeAppel, &ModelRightsRecord::Droit_ListeAppel},
 }};
 
 // The offset in the agent record of the right kept in that ModelRights field.
-int RecordOffset(quint8 DroitsModele::*model);
+int RecordOffset(quint8 ModelRightsRecord::*model);
 
 // OpenSession with the application key and code; a failure is reported.
 // True when the session is open. After a local time-out the report has shown

@@ -77,8 +77,8 @@ void fillSupervisorRecord()
                        data + ModeLieApp);
     Layout::writeInt(data, Etatinterdit, Parametres.Etatinterdit);
     Layout::writeInt(data, CmtAuto, Parametres.CmtAuto);
-    for (std::size_t i = 0; i < Couleurs.size(); ++i)
-        Layout::writeInt(data, Colours + int(i) * 4, Parametres.*(Couleurs[i].field));
+    for (std::size_t i = 0; i < ColourTable.size(); ++i)
+        Layout::writeInt(data, Colours + int(i) * 4, Parametres.*(ColourTable[i].field));
 }
 
 } // namespace

@@ -10,7 +10,7 @@
 #include "RemoteExchange.h"
 #include "SettingsFolders.h"
 #include "SupervisorSettings.h"
-#include "Ui.h"
+#include "UiServices.h"
 #include "Variables.h"
 
 #include <QCoreApplication>
@@ -154,9 +154,9 @@ void applySupervisorRecord()
     Parametres.CmtAuto = validated(CmtAuto, [](qint32 v) { return v == 1 ? 1 : 0; });
     Parametres.TauxActiviteT1 = validated(TauxActiviteT1, withinOr(0, 99, 30));
     Parametres.TauxActiviteT2 = validated(TauxActiviteT2, withinOr(0, 99, 70));
-    for (std::size_t i = 0; i < Couleurs.size(); ++i) {
+    for (std::size_t i = 0; i < ColourTable.size(); ++i) {
         const int offset = Colours + int(i) * 4;
-        Parametres.*(Couleurs[i].field) = validated(offset, setOr(Couleurs[i].defaultValue));
+        Parametres.*(ColourTable[i].field) = validated(offset, setOr(ColourTable[i].defaultValue));
     }
 }
 
@@ -181,7 +181,7 @@ void readSupervisorRecord()
         }
         if (!valide) {
             Passerelle::CloseSession();
-            Ui::endProgram(1);
+            UiServices::endProgram(1);
         }
     }
 }

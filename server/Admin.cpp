@@ -63,7 +63,7 @@ QList<FieldDef> definitions(qint32 record)
     QList<FieldDef> defs;
     if (record == Layout::SupervisorRecordNumber) {
         for (int i = 0; i < Layout::Supervisor::ColourCount; ++i)
-            defs.append({Couleurs[std::size_t(i)].key, Layout::Supervisor::Colours + 4 * i, 4,
+            defs.append({ColourTable[std::size_t(i)].key, Layout::Supervisor::Colours + 4 * i, 4,
                          Kind::Colour});
         defs.append(QList<FieldDef>(SupervisorFields.begin(), SupervisorFields.end()));
     } else {

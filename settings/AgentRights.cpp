@@ -82,7 +82,7 @@ void GetModel_Ini()
 {
     const QString path = modelFile();
     IniFile::ReadScope scope;
-    DroitsModele& model = Parametres.ModelRights;
+    ModelRightsRecord& model = Parametres.ModelRights;
     for (const YesNoRight& right : YesNoRights)
         model.*right.model = readRight(right.key, path) == "1";
     const QByteArray fiche = readRight(FicheKey, path);

@@ -1,7 +1,7 @@
 #include "SettingsMessages.h"
 
 #include "Languages.h"
-#include "Ui.h"
+#include "UiServices.h"
 #include "Variables.h"
 
 #include <limits>
@@ -22,7 +22,7 @@ void reportFailure(int head, const char* operation, const Conversions::Failure& 
     const QString message = text(head) + QStringLiteral(" [") + QLatin1StringView(operation) +
                             u' ' + QString::number(failure.number) + u' ' + failure.description +
                             u']';
-    Ui::messageBox(message, text(224), Ui::Icon::Exclamation);
+    UiServices::messageBox(message, text(224), UiServices::Icon::Exclamation);
 }
 
 } // namespace SettingsMessages

@@ -6,7 +6,7 @@
 #include "Folders.h"
 #include "SettingsFolders.h"
 #include "SettingsMessages.h"
-#include "Ui.h"
+#include "UiServices.h"
 #include "Variables.h"
 
 #include <QFile>
@@ -57,9 +57,9 @@ void readServerAddress()
         Cp1252::toUnicode(ReadIniValue("VOICE_SERVER", "VS_addr", "", StationIniPath));
     if (!Parametres.VS_addr.isEmpty())
         return;
-    Ui::messageBox(text(1107), text(121), Ui::Icon::None);
-    if (Parametres.VS_addr.isEmpty() && !Ui::showDialog(Ui::Dialog::Connection))
-        Ui::endProgram();
+    UiServices::messageBox(text(1107), text(121), UiServices::Icon::None);
+    if (Parametres.VS_addr.isEmpty() && !UiServices::showDialog(UiServices::Dialog::Connection))
+        UiServices::endProgram();
 }
 
 void readPortAndTimeout()
@@ -67,7 +67,7 @@ void readPortAndTimeout()
     const QByteArray port = ReadIniValue("VOICE_SERVER", "VS_port", "20772", StationIniPath);
     Parametres.VS_port = Cp1252::toUnicode(port);
     if (!Conversions::isNumeric(port))
-        Ui::messageBox(text(1106), text(121), Ui::Icon::None);
+        UiServices::messageBox(text(1106), text(121), UiServices::Icon::None);
     skipOnFailure([] {
         RecvTimeout = Conversions::toInt16(Conversions::strict(
             ReadIniValue("VOICE_SERVER", "Recv_timeout", "10", StationIniPath)));
@@ -95,8 +95,8 @@ void prepareAgentFiles()
     } catch (const Conversions::Failure& failure) {
         const QString message = text(117) + u' ' + name + u' ' + QString::number(failure.number) +
                                 u' ' + failure.description + u']';
-        Ui::messageBox(message, text(224), Ui::Icon::Critical);
-        Ui::endProgram();
+        UiServices::messageBox(message, text(224), UiServices::Icon::Critical);
+        UiServices::endProgram();
     }
 }
 

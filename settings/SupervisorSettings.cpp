@@ -86,7 +86,7 @@ void readOptions()
 
 void readColours()
 {
-    for (const CouleurDef& colour : Couleurs) {
+    for (const ColourDef& colour : ColourTable) {
         const QByteArray defaultValue = QByteArray::number(colour.defaultValue);
         Parametres.*colour.field = Conversions::toInt32(
             Conversions::Val(ReadIniValue("FRAME", colour.key, defaultValue, supervisorFile())));
@@ -136,7 +136,7 @@ void SetIniCouleurs()
     WriteIniValue("CONFIG", "ModeLieApp", Cp1252::fromUnicode(Parametres.ModeLieApp), path);
     writeNumber("CONFIG", "Etatinterdit", Parametres.Etatinterdit);
     writeNumber("CONFIG", "CmtAuto", Parametres.CmtAuto);
-    for (const CouleurDef& colour : Couleurs)
+    for (const ColourDef& colour : ColourTable)
         writeNumber("FRAME", colour.key, Parametres.*colour.field);
 }
 

@@ -46,16 +46,16 @@ struct YesNoRight
 {
     const char* key;
     Column column;
-    quint8 DroitsModele::*model;
+    quint8 ModelRightsRecord::*model;
 };
 
 inline constexpr std::array<YesNoRight, 6> YesNoRights = {{
-    {"Droit_Modif_Group", ColModifGroup, &DroitsModele::Droit_Modif_Group},
-    {"Droit_Preference", ColPreference, &DroitsModele::Droit_Preference},
-    {"Droit_Modif_MotDePasse", ColModifMotDePasse, &DroitsModele::Droit_Modif_MotDePasse},
-    {"Droit_Qualif", ColQualif, &DroitsModele::Droit_Qualif},
-    {"Droit_Stat", ColStat, &DroitsModele::Droit_Stat},
-    {"Droit_ListeAppel", ColListeAppel, &DroitsModele::Droit_ListeAppel},
+    {"Droit_Modif_Group", ColModifGroup, &ModelRightsRecord::Droit_Modif_Group},
+    {"Droit_Preference", ColPreference, &ModelRightsRecord::Droit_Preference},
+    {"Droit_Modif_MotDePasse", ColModifMotDePasse, &ModelRightsRecord::Droit_Modif_MotDePasse},
+    {"Droit_Qualif", ColQualif, &ModelRightsRecord::Droit_Qualif},
+    {"Droit_Stat", ColStat, &ModelRightsRecord::Droit_Stat},
+    {"Droit_ListeAppel", ColListeAppel, &ModelRightsRecord::Droit_ListeAppel},
 }};
 
 inline constexpr const char* FicheKey = "Droit_Modif_Fiche";

@@ -1,6 +1,6 @@
 #include "Variables.h"
 
-ParametresRecord Parametres;
+SettingsRecord Parametres;
 
 QString StationIniPath;
 QString LanguageFilePath;
@@ -13,7 +13,7 @@ QByteArray IniBuffer;
 
 void ResetGlobals()
 {
-    Parametres = ParametresRecord{};
+    Parametres = SettingsRecord{};
     StationIniPath.clear();
     LanguageFilePath.clear();
     LanguageText.clear();

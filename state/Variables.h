@@ -10,7 +10,7 @@
 
 // The seven default agent rights of the model file. 1 grants; Droit_Modif_Fiche
 // is 0 (none), 1 (comment field only) or 2 (all fields).
-struct DroitsModele
+struct ModelRightsRecord
 {
     quint8 Droit_Modif_Group = 0;
     quint8 Droit_Modif_Fiche = 0;
@@ -21,7 +21,7 @@ struct DroitsModele
     quint8 Droit_ListeAppel = 0;
 };
 
-struct ParametresRecord
+struct SettingsRecord
 {
     // Station settings
     QString VS_addr;
@@ -59,43 +59,43 @@ struct ParametresRecord
     qint32 TauxActiviteT2 = 0;
     qint32 Langue = 0;
 
-    DroitsModele ModelRights;
+    ModelRightsRecord ModelRights;
 };
 
 // The sixteen colours of the statistics displays, in file and record order:
 // the key (also the field's name) and the default, an RGB number with red in
 // the low byte.
-struct CouleurDef
+struct ColourDef
 {
     const char* key;
-    qint32 ParametresRecord::*field;
+    qint32 SettingsRecord::*field;
     qint32 defaultValue;
 };
 
-inline constexpr std::array<CouleurDef, 16> Couleurs = {{
-    {"CouleurTxBas", &ParametresRecord::CouleurTxBas, 255},
-    {"CouleurTxMilieu", &ParametresRecord::CouleurTxMilieu, 16711680},
-    {"CouleurTxHaut", &ParametresRecord::CouleurTxHaut, 65535},
-    {"CouleurCptService", &ParametresRecord::CouleurCptService, 255},
-    {"CouleurCptRetrait", &ParametresRecord::CouleurCptRetrait, 65280},
-    {"CouleurCptAbsence", &ParametresRecord::CouleurCptAbsence, 16711680},
-    {"CouleurCptTComp", &ParametresRecord::CouleurCptTComp, 65535},
-    {"CouleurEtatFerme", &ParametresRecord::CouleurEtatFerme, 8421504},
-    {"CouleurEtatOuvert", &ParametresRecord::CouleurEtatOuvert, 65280},
-    {"CouleurEtatSatu", &ParametresRecord::CouleurEtatSatu, 33023},
-    {"CouleurEtatDissu", &ParametresRecord::CouleurEtatDissu, 255},
-    {"CouleurGrFile", &ParametresRecord::CouleurGrFile, 16777215},
-    {"CouleurGrS2", &ParametresRecord::CouleurGrS2, 255},
-    {"CouleurGrInfS1", &ParametresRecord::CouleurGrInfS1, 65280},
-    {"CouleurGrSupS1", &ParametresRecord::CouleurGrSupS1, 16711680},
-    {"CouleurGrServis", &ParametresRecord::CouleurGrServis, 65535},
+inline constexpr std::array<ColourDef, 16> ColourTable = {{
+    {"CouleurTxBas", &SettingsRecord::CouleurTxBas, 255},
+    {"CouleurTxMilieu", &SettingsRecord::CouleurTxMilieu, 16711680},
+    {"CouleurTxHaut", &SettingsRecord::CouleurTxHaut, 65535},
+    {"CouleurCptService", &SettingsRecord::CouleurCptService, 255},
+    {"CouleurCptRetrait", &SettingsRecord::CouleurCptRetrait, 65280},
+    {"CouleurCptAbsence", &SettingsRecord::CouleurCptAbsence, 16711680},
+    {"CouleurCptTComp", &SettingsRecord::CouleurCptTComp, 65535},
+    {"CouleurEtatFerme", &SettingsRecord::CouleurEtatFerme, 8421504},
+    {"CouleurEtatOuvert", &SettingsRecord::CouleurEtatOuvert, 65280},
+    {"CouleurEtatSatu", &SettingsRecord::CouleurEtatSatu, 33023},
+    {"CouleurEtatDissu", &SettingsRecord::CouleurEtatDissu, 255},
+    {"CouleurGrFile", &SettingsRecord::CouleurGrFile, 16777215},
+    {"CouleurGrS2", &SettingsRecord::CouleurGrS2, 255},
+    {"CouleurGrInfS1", &SettingsRecord::CouleurGrInfS1, 65280},
+    {"CouleurGrSupS1", &SettingsRecord::CouleurGrSupS1, 16711680},
+    {"CouleurGrServis", &SettingsRecord::CouleurGrServis, 65535},
 }};
 
 inline constexpr int LanguageCount = 17; // numbers 0 to 16: Langue * 2000 fits 16 bits
 inline constexpr const char* ApplicationKey = "5204";
 inline constexpr qint32 ApplicationCode = 2;
 
-extern ParametresRecord Parametres;
+extern SettingsRecord Parametres;
 
 extern QString StationIniPath;    // the per-user zor.ini
 extern QString LanguageFilePath;  // the language file in memory

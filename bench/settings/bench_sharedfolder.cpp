@@ -30,7 +30,7 @@ QByteArray supervisorText()
                       "TauxActiviteT1= 30\r\nTauxActiviteT2= 70\r\nlangue= 0\r\nModeLie= 1\r\n"
                       "ModeLieApp=Wscript.exe Post_it.vbs\r\nEtatinterdit= 0\r\nCmtAuto= 1\r\n"
                       "[FRAME]\r\n";
-    for (const CouleurDef& colour : Couleurs)
+    for (const ColourDef& colour : ColourTable)
         text += colour.key + QByteArray("= ") + QByteArray::number(colour.defaultValue) + "\r\n";
     return text;
 }

@@ -269,7 +269,7 @@ private Q_SLOTS:
         server.replies = {answer(0, 0, 0)};
         QCOMPARE(Passerelle::OpenSession("5204", 2), Passerelle::Success);
         UiRecorder::setDialogHandler(
-            [=](Ui::Dialog d) { return d == Ui::Dialog::Connection && valide; });
+            [=](UiServices::Dialog d) { return d == UiServices::Dialog::Connection && valide; });
         bool result = false;
         const bool ends = code != 0 && code != 2; // all but success and the local time-out
         const auto report = [&] { result = Passerelle::ReportGatewayError(qint16(code)); };
@@ -281,7 +281,8 @@ private Q_SLOTS:
             return;
         QCOMPARE(calls[0].kind, Kind::Beep);
         QCOMPARE(int(calls[1].kind) + int(calls[1].icon) + calls[1].value,
-                 int(Kind::MessageBox) + int(Ui::Icon::Exclamation) + int(Ui::Buttons::Ok));
+                 int(Kind::MessageBox) + int(UiServices::Icon::Exclamation) +
+                     int(UiServices::Buttons::Ok));
         QCOMPARE(calls[1].text, row[1].isEmpty() ? QString() : Failure + " (" + row[1] + ")");
         const QString port = QString::number(server.tcp.serverPort());
         QCOMPARE(calls[1].title, Title + "  (Server:127.0.0.1  Socket:" + port + ")");
@@ -342,7 +343,8 @@ private Q_SLOTS:
         const QByteArray ok = answer(0, 0, 0);
         server.replies = {ok, {}, ok, answer(0, L::SupervisorDataSize, 0, record)};
         QList<bool> answers = {true, true, false};
-        UiRecorder::setDialogHandler([&answers](Ui::Dialog) { return answers.takeFirst(); });
+        UiRecorder::setDialogHandler(
+            [&answers](UiServices::Dialog) { return answers.takeFirst(); });
         const auto fetch = [] { RemoteTransfers::FetchSupervisorSettings(); };
         QVERIFY(!UiRecorder::endsProgram(fetch));
         QCOMPARE(Parametres.TauxActiviteT1, 42);
@@ -413,7 +415,7 @@ private Q_SLOTS:
         data.replace(L::Agent::Password, 7, QByteArray("secret\0", 7));
         setInts(data, L::Agent::DroitModifGroup, stored);
         QCOMPARE(raw(9, data), data);
-        Parametres.ModelRights = DroitsModele{1, 2, 0, 1, 0, 1, 1};
+        Parametres.ModelRights = ModelRightsRecord{1, 2, 0, 1, 0, 1, 1};
         AgentsList::Rows rows = {row(10, cells, change ? QString::number(change) : QString())};
         QCOMPARE(RemoteStore::StoreAgentRights(rows), change == 1 || change == 3);
         AgentsList::Rows again = {row(10, {}, QStringLiteral("3"))};
@@ -471,14 +473,14 @@ private Q_SLOTS:
 
         RemoteTransfers::FetchSupervisorSettings();
         const QByteArray record = dataOf(Passerelle::SupervisorRecord);
-        ParametresRecord& p = Parametres;
+        SettingsRecord& p = Parametres;
         QCOMPARE((Ints{p.NbJourStockJournal, p.ModeLie, ints(record, Reserved228, 1)[0],
                        p.Etatinterdit, p.CmtAuto, p.TauxActiviteT1, p.TauxActiviteT2, p.Langue}),
                  after);
         QCOMPARE(LanguageBase, qint16(p.Langue * 2000));
-        for (std::size_t i = 0; i < Couleurs.size(); ++i) // -1 takes the default
-            QCOMPARE((Ints{p.*(Couleurs[i].field), ints(record, Colours + 4 * int(i), 1)[0]}),
-                     Ints(2, stored[8] == -1 ? Couleurs[i].defaultValue : stored[8]));
+        for (std::size_t i = 0; i < ColourTable.size(); ++i) // -1 takes the default
+            QCOMPARE((Ints{p.*(ColourTable[i].field), ints(record, Colours + 4 * int(i), 1)[0]}),
+                     Ints(2, stored[8] == -1 ? ColourTable[i].defaultValue : stored[8]));
         QCOMPARE((QStringList{p.MotDePasse, p.NouveauMotDePasse, p.ModeLieApp}),
                  (QStringList{plain[0], plain[0], plain[1]}));
 

@@ -281,7 +281,7 @@ void TestSettings::station()
     Parametres.ConfigDir.clear();
     addLanguageFile(2);
     write(program(QStringLiteral("Zor_Hp02.chm")), "");
-    UiRecorder::setDialogHandler([dialog](Ui::Dialog) {
+    UiRecorder::setDialogHandler([dialog](UiServices::Dialog) {
         Parametres.VS_addr = QStringLiteral("FROMDIALOG");
         return dialog;
     });
@@ -389,11 +389,11 @@ void TestSettings::supervisorRead()
     QFETCH(QString, failure);
     for (int n : {2, 17})
         addLanguageFile(n);
-    ParametresRecord& p = Parametres;
+    SettingsRecord& p = Parametres;
     for (qint32* field : {&p.NbJourStockJournal, &p.TauxActiviteT1, &p.TauxActiviteT2, &p.ModeLie,
                           &p.Etatinterdit, &p.CmtAuto})
         *field = -7;
-    for (const CouleurDef& colour : Couleurs)
+    for (const ColourDef& colour : ColourTable)
         p.*colour.field = -7;
     p.Langue = 4;
     LanguageBase = 8000;
@@ -470,7 +470,7 @@ void TestSettings::rightsRead()
         write(shared(QStringLiteral("agent005.ini")), content);
     }
     AgentRights::GetModel_Ini();
-    const DroitsModele& m = Parametres.ModelRights;
+    const ModelRightsRecord& m = Parametres.ModelRights;
     QString model;
     for (quint8 right : {m.Droit_Modif_Group, m.Droit_Preference, m.Droit_Modif_MotDePasse,
                          m.Droit_Qualif, m.Droit_Stat, m.Droit_ListeAppel})

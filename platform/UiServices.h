@@ -9,7 +9,7 @@
 // help, the busy pointer and ending the program. The app installs the Qt
 // implementation; tests install UiRecorder, which records each call and
 // answers it.
-namespace Ui {
+namespace UiServices {
 
 enum class Icon
 {
@@ -50,7 +50,7 @@ struct Hooks
     std::function<void(const QString& helpFile, int context)> showHelp;
     std::function<void(bool busy)> setBusy;
     // Ends the program at once. An implementation that returns (a test's)
-    // must leave by throwing; Ui::endProgram never returns to its caller.
+    // must leave by throwing; UiServices::endProgram never returns to its caller.
     std::function<void(int exitCode)> endProgram;
 };
 
@@ -66,4 +66,4 @@ void showHelp(const QString& helpFile, int context);
 void setBusy(bool busy);
 [[noreturn]] void endProgram(int exitCode = 0);
 
-} // namespace Ui
+} // namespace UiServices

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Ui.h"
+#include "UiServices.h"
 
 #include <QList>
 #include <QString>
@@ -28,7 +28,7 @@ struct Call
     Kind kind;
     QString text;  // message text, help file
     QString title; // message title
-    Ui::Icon icon = Ui::Icon::None;
+    UiServices::Icon icon = UiServices::Icon::None;
     int value = 0; // buttons, dialog, help context, busy flag, exit code
 };
 
@@ -45,11 +45,11 @@ QList<Call> callsOf(Kind kind);
 int count(Kind kind);
 
 // Answers for the next message boxes, in order.
-void queueAnswer(Ui::Answer answer);
+void queueAnswer(UiServices::Answer answer);
 
 // Runs when code asks for a dialog; its result is the dialog's Valide.
 // Without a handler every dialog answers false.
-void setDialogHandler(std::function<bool(Ui::Dialog)> handler);
+void setDialogHandler(std::function<bool(UiServices::Dialog)> handler);
 
 // Runs fn and reports whether it ended the program.
 bool endsProgram(const std::function<void()>& fn);

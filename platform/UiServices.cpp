@@ -1,9 +1,9 @@
-#include "Ui.h"
+#include "UiServices.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-namespace Ui {
+namespace UiServices {
 
 Hooks& hooks()
 {
@@ -51,4 +51,4 @@ void endProgram(int exitCode)
     std::_Exit(exitCode);
 }
 
-} // namespace Ui
+} // namespace UiServices

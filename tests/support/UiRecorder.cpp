@@ -5,8 +5,8 @@ namespace {
 struct State
 {
     QList<UiRecorder::Call> calls;
-    QList<Ui::Answer> answers;
-    std::function<bool(Ui::Dialog)> dialogHandler;
+    QList<UiServices::Answer> answers;
+    std::function<bool(UiServices::Dialog)> dialogHandler;
 };
 
 State& state()
@@ -16,7 +16,7 @@ State& state()
 }
 
 void record(UiRecorder::Kind kind, const QString& text = {}, const QString& title = {},
-            Ui::Icon icon = Ui::Icon::None, int value = 0)
+            UiServices::Icon icon = UiServices::Icon::None, int value = 0)
 {
     state().calls.append(UiRecorder::Call{kind, text, title, icon, value});
 }
@@ -28,23 +28,23 @@ namespace UiRecorder {
 void install()
 {
     state() = State{};
-    Ui::Hooks& h = Ui::hooks();
-    h.messageBox = [](const QString& text, const QString& title, Ui::Icon icon,
-                      Ui::Buttons buttons) {
+    UiServices::Hooks& h = UiServices::hooks();
+    h.messageBox = [](const QString& text, const QString& title, UiServices::Icon icon,
+                      UiServices::Buttons buttons) {
         record(Kind::MessageBox, text, title, icon, static_cast<int>(buttons));
-        return state().answers.isEmpty() ? Ui::Answer::Ok : state().answers.takeFirst();
+        return state().answers.isEmpty() ? UiServices::Answer::Ok : state().answers.takeFirst();
     };
     h.beep = [] { record(Kind::Beep); };
-    h.showDialog = [](Ui::Dialog dialog) {
-        record(Kind::Dialog, {}, {}, Ui::Icon::None, static_cast<int>(dialog));
+    h.showDialog = [](UiServices::Dialog dialog) {
+        record(Kind::Dialog, {}, {}, UiServices::Icon::None, static_cast<int>(dialog));
         return state().dialogHandler ? state().dialogHandler(dialog) : false;
     };
     h.showHelp = [](const QString& file, int context) {
-        record(Kind::Help, file, {}, Ui::Icon::None, context);
+        record(Kind::Help, file, {}, UiServices::Icon::None, context);
     };
-    h.setBusy = [](bool busy) { record(Kind::Busy, {}, {}, Ui::Icon::None, busy ? 1 : 0); };
+    h.setBusy = [](bool busy) { record(Kind::Busy, {}, {}, UiServices::Icon::None, busy ? 1 : 0); };
     h.endProgram = [](int exitCode) {
-        record(Kind::End, {}, {}, Ui::Icon::None, exitCode);
+        record(Kind::End, {}, {}, UiServices::Icon::None, exitCode);
         throw ProgramEnded{exitCode};
     };
 }
@@ -69,12 +69,12 @@ int count(Kind kind)
     return static_cast<int>(callsOf(kind).size());
 }
 
-void queueAnswer(Ui::Answer answer)
+void queueAnswer(UiServices::Answer answer)
 {
     state().answers.append(answer);
 }
 
-void setDialogHandler(std::function<bool(Ui::Dialog)> handler)
+void setDialogHandler(std::function<bool(UiServices::Dialog)> handler)
 {
     state().dialogHandler = std::move(handler);
 }
