@@ -109,13 +109,13 @@ QByteArray textField(int offset, int width, QByteArrayView defaultText)
 // A language number the record gives. A number of 17 or more whose file
 // exists cannot be used (its message numbers do not fit 16 bits): it is
 // refused like a negative one, and the current language stays.
-void applyLanguage(qint32 langue)
+void applyLanguage(qint32 language)
 {
-    if (langue < 0)
+    if (language < 0)
         return;
-    if (langue >= LanguageCount && Languages::LanguageFileExists(langue))
+    if (language >= LanguageCount && Languages::LanguageFileExists(language))
         return;
-    SettingsFolders::ApplyLanguageNumber(langue);
+    SettingsFolders::ApplyLanguageNumber(language);
     Languages::LoadLanguageFile();
 }
 

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int kIniBufferSize = 255;
+constexpr int IniBufferSize = 255;
 
 bool fileExists(const QString& path)
 {
@@ -148,7 +148,7 @@ QByteArray ReadIniValue(QByteArrayView section, QByteArrayView key, QByteArrayVi
     // that is the value without its leading spaces, then the NUL. Built
     // directly, it gives what TrimIniValue gives without scanning the spaces.
     const QByteArray value =
-        IniFile::GetPrivateProfileString(section, key, defaultValue, kIniBufferSize, path);
+        IniFile::GetPrivateProfileString(section, key, defaultValue, IniBufferSize, path);
     qsizetype begin = 0;
     while (begin < value.size() && value[begin] == ' ')
         ++begin;
@@ -171,8 +171,8 @@ bool WriteIniValue(QByteArrayView section, QByteArrayView key, QByteArrayView va
 
 void ChooseHelpFile()
 {
-    auto helpFor = [](int langue) {
-        return Folders::programFile(QStringLiteral("Zor_Hp") + Conversions::padded(langue, 2) +
+    auto helpFor = [](int language) {
+        return Folders::programFile(QStringLiteral("Zor_Hp") + Conversions::padded(language, 2) +
                                     QStringLiteral(".chm"));
     };
     HelpFile = helpFor(Parametres.Langue);
@@ -180,9 +180,9 @@ void ChooseHelpFile()
         HelpFile = helpFor(0);
 }
 
-void ApplyLanguageNumber(qint32 langue)
+void ApplyLanguageNumber(qint32 language)
 {
-    Parametres.Langue = Languages::LanguageFileExists(langue) ? langue : 0;
+    Parametres.Langue = Languages::LanguageFileExists(language) ? language : 0;
     LanguageBase = Conversions::toInt16(Parametres.Langue * 2000.0);
     ChooseHelpFile();
 }

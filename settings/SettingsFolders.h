@@ -44,6 +44,6 @@ void ChooseHelpFile();
 // the help file is chosen for it. When the base does not fit 16 bits the
 // conversion fails (Conversions::Failure) after Langue was set: LanguageBase
 // and the help file keep their values. The language text is not loaded here.
-void ApplyLanguageNumber(qint32 langue);
+void ApplyLanguageNumber(qint32 language);
 
 } // namespace SettingsFolders

@@ -46,10 +46,10 @@ void readPassword()
 
 void readLanguage()
 {
-    const qint16 langue = Conversions::toInt16(Conversions::Val(readConfig("langue", "0")));
-    if (langue < 0)
+    const qint16 language = Conversions::toInt16(Conversions::Val(readConfig("langue", "0")));
+    if (language < 0)
         return;
-    SettingsFolders::ApplyLanguageNumber(langue);
+    SettingsFolders::ApplyLanguageNumber(language);
 }
 
 void readOptions()
