@@ -84,6 +84,17 @@ QByteArray TrimIniValue(QByteArray& buffer)
     return value;
 }
 
+QString TrimSpaces(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.sliced(begin, end - begin).toString();
+}
+
 #ifdef Q_OS_WIN
 QString ReadRegString(void* rootKey, const QString& keyPath, const QString& valueName)
 {

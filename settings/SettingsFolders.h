@@ -14,6 +14,9 @@ QString AddBackslash(const QString& path);
 // surrounding spaces. The buffer itself is left trimmed of spaces.
 QByteArray TrimIniValue(QByteArray& buffer);
 
+// The text without surrounding spaces; tabs and other blanks stay.
+QString TrimSpaces(QStringView text);
+
 // The per-user application-data folder with a trailing separator, or empty.
 QString GetAppDataFolder();
 

@@ -107,13 +107,7 @@ void GetIniCouleurs()
 QString PlainPassword(QByteArrayView stored)
 {
     const QString plain = Cp1252::toUnicode(PasswordScrambler::Decrypter(stored));
-    qsizetype begin = 0;
-    qsizetype end = plain.size();
-    while (begin < end && plain[begin] == u' ')
-        ++begin;
-    while (end > begin && plain[end - 1] == u' ')
-        --end;
-    return Cp1252::toUpper(QStringView(plain).sliced(begin, end - begin));
+    return Cp1252::toUpper(SettingsFolders::TrimSpaces(plain));
 }
 
 void SetIniCouleurs()
