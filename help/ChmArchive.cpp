@@ -31,6 +31,29 @@ QByteArray entryName(const QString& inner)
     return name;
 }
 
+struct UncompressedCheck
+{
+    quint64 contentOffset = 0;
+    quint64 fileSize = 0;
+    QString outside; // the first entry that runs past the end of the file
+};
+
+// Uncompressed entries, the compressed stream among them, are stored as they
+// are: each must end inside the file, or the file was cut short.
+int checkUncompressed(chmFile*, chmUnitInfo* info, void* context)
+{
+    auto* check = static_cast<UncompressedCheck*>(context);
+    if (info->space != CHM_UNCOMPRESSED || info->length == 0)
+        return CHM_ENUMERATOR_CONTINUE;
+    const quint64 end = check->fileSize;
+    if (check->contentOffset > end || info->start > end - check->contentOffset ||
+        info->length > end - check->contentOffset - info->start) {
+        check->outside = QString::fromUtf8(info->path);
+        return CHM_ENUMERATOR_SUCCESS;
+    }
+    return CHM_ENUMERATOR_CONTINUE;
+}
+
 int collectFirstHtml(chmFile*, chmUnitInfo* info, void* context)
 {
     const QString path = QString::fromUtf8(info->path);
@@ -57,13 +80,19 @@ Problem ChmArchive::open(const QString& path)
         return Problem{Failure::Missing, QStringLiteral("no file %1").arg(path)};
     if (!file.open(QIODevice::ReadOnly))
         return Problem{Failure::Missing, file.errorString()};
-    if (Problem problem = HelpIndex::checkContainerHeader(file.read(HeaderBytes), file.size());
-        failed(problem))
+    const QByteArray head = file.read(HeaderBytes);
+    if (Problem problem = HelpIndex::checkContainerHeader(head, file.size()); failed(problem))
         return problem;
+    UncompressedCheck check{HelpIndex::contentOffset(head), quint64(file.size()), {}};
     file.close();
     m_file = chm_open(QFile::encodeName(path).constData());
     if (m_file == nullptr)
         return damaged(QStringLiteral("the directory of the file cannot be read"));
+    chm_enumerate(m_file, CHM_ENUMERATE_ALL, checkUncompressed, &check);
+    if (!check.outside.isEmpty()) {
+        close();
+        return damaged(QStringLiteral("%1 runs past the end of the file").arg(check.outside));
+    }
     m_path = path;
     return {};
 }
@@ -97,9 +126,8 @@ Problem ChmArchive::read(const QString& inner, QByteArray* data) const
     if (info.length == 0)
         return {};
     QByteArray bytes(qsizetype(info.length), Qt::Uninitialized);
-    const LONGINT64 got =
-        chm_retrieve_object(m_file, &info, reinterpret_cast<unsigned char*>(bytes.data()), 0,
-                            LONGINT64(info.length));
+    const LONGINT64 got = chm_retrieve_object(
+        m_file, &info, reinterpret_cast<unsigned char*>(bytes.data()), 0, LONGINT64(info.length));
     if (got != LONGINT64(info.length))
         return damaged(QStringLiteral("%1: %2 of %3 bytes could be read")
                            .arg(inner)

@@ -76,17 +76,23 @@ Problem checkContainerHeader(QByteArrayView head, qint64 fileSize)
     return {};
 }
 
+quint64 contentOffset(QByteArrayView head)
+{
+    if (read32(head, 4) == 3)
+        return read64(head, 0x58);
+    return read64(head, 0x48) + read64(head, 0x50);
+}
+
 Problem parseContextMap(QByteArrayView ivb, QList<ContextEntry>* entries)
 {
     entries->clear();
     if (ivb.size() < 4)
-        return damaged(QStringLiteral("#IVB holds %1 bytes, less than its length field")
-                           .arg(ivb.size()));
+        return damaged(
+            QStringLiteral("#IVB holds %1 bytes, less than its length field").arg(ivb.size()));
     const quint32 length = read32(ivb, 0);
     if (length > quint64(ivb.size() - 4))
-        return damaged(QStringLiteral("#IVB declares %1 bytes but holds %2")
-                           .arg(length)
-                           .arg(ivb.size() - 4));
+        return damaged(
+            QStringLiteral("#IVB declares %1 bytes but holds %2").arg(length).arg(ivb.size() - 4));
     if (length % 8 != 0)
         return damaged(QStringLiteral("#IVB length %1 is not a whole number of pairs").arg(length));
     entries->reserve(length / 8);

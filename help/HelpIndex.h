@@ -51,6 +51,11 @@ struct ContextEntry
 // it gives must lie inside the file.
 Problem checkContainerHeader(QByteArrayView head, qint64 fileSize);
 
+// Where the entries of the uncompressed space begin, from a header that
+// checkContainerHeader accepted: the content offset of a version 3 header,
+// else the end of the directory.
+quint64 contentOffset(QByteArrayView head);
+
 // Parses /#IVB. A declared length longer than the data, or not a whole number
 // of pairs, is Damaged; bytes after the declared pairs are ignored.
 Problem parseContextMap(QByteArrayView ivb, QList<ContextEntry>* entries);

@@ -146,15 +146,14 @@ bool HelpWindow::showContext(int context)
     m_requestedContext = context;
     HelpIndex::Topic topic;
     const Problem problem = m_archive.topicForContext(quint32(context), &topic);
-    if (problem.failure == Failure::None) {
-        showUrl(HelpBrowser::urlFor(topic.path, topic.fragment));
-        return true;
-    }
+    if (problem.failure == Failure::None)
+        return showTopicPage(topic, FileDamaged);
     if (Problem fallback = m_archive.defaultTopic(&topic); fallback.failure != Failure::None) {
         report(FileDamaged, m_archive.path() + QStringLiteral(": ") + fallback.detail);
         return false;
     }
-    showUrl(HelpBrowser::urlFor(topic.path, topic.fragment));
+    if (!showTopicPage(topic, FileDamaged))
+        return false;
     QString detail = m_archive.path();
     if (problem.failure != Failure::UnknownContext)
         detail += QStringLiteral(": ") + problem.detail;
@@ -162,13 +161,23 @@ bool HelpWindow::showContext(int context)
     return true;
 }
 
-void HelpWindow::showUrl(const QUrl& url)
+// Shows a page after reading it once, so that a page that cannot be read is
+// reported instead of showing blank: `missingMessage` when the file lacks it,
+// FileDamaged when it cannot be read.
+bool HelpWindow::showTopicPage(const HelpIndex::Topic& topic, int missingMessage)
 {
-    m_browser->setSource(url);
+    QByteArray page;
+    if (Problem problem = m_archive.read(topic.path, &page); problem.failure != Failure::None) {
+        report(problem.failure == Failure::TopicMissing ? missingMessage : FileDamaged,
+               m_archive.path() + QStringLiteral(": ") + problem.detail);
+        return false;
+    }
+    m_browser->setSource(HelpBrowser::urlFor(topic.path, topic.fragment));
     show();
     raise();
     activateWindow();
     browser_SourceChanged();
+    return true;
 }
 
 void HelpWindow::translate()
@@ -205,7 +214,7 @@ void HelpWindow::homeButton_Click()
         report(FileDamaged, m_archive.path() + QStringLiteral(": ") + problem.detail);
         return;
     }
-    showUrl(HelpBrowser::urlFor(topic.path, topic.fragment));
+    showTopicPage(topic, FileDamaged);
 }
 
 // Links inside the help file open in this window; web and mail links go to
@@ -222,11 +231,7 @@ void HelpWindow::browser_AnchorClicked(const QUrl& link)
             report(PageMissing, link.toString());
         return;
     }
-    if (!m_archive.contains(url.path())) {
-        report(PageMissing, m_archive.path() + QStringLiteral(": ") + url.path());
-        return;
-    }
-    m_browser->setSource(url);
+    showTopicPage(HelpIndex::Topic{url.path(), url.fragment()}, PageMissing);
 }
 
 void HelpWindow::browser_SourceChanged()

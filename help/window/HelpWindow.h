@@ -38,7 +38,7 @@ private:
 
     bool openFile(const QString& helpFile);
     bool showContext(int context);
-    void showUrl(const QUrl& url);
+    bool showTopicPage(const HelpIndex::Topic& topic, int missingMessage);
     void translate();
     void report(int messageNumber, const QString& detail) const;
 
