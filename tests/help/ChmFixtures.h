@@ -14,7 +14,7 @@ struct ContextTopic
     const char* path;
 };
 inline constexpr ContextTopic Contexts[] = {
-    {110, "/login.htm"},   {120, "/window.htm"}, {121, "/general.htm"},     {122, "/colours.htm"},
+    {110, "/login.htm"},  {120, "/window.htm"}, {121, "/general.htm"},    {122, "/colours.htm"},
     {123, "/agents.htm"}, {130, "/rights.htm"}, {204, "/connection.htm"},
 };
 

@@ -118,18 +118,18 @@ void TestHelpReader::contextMap_data()
     QTest::addColumn<quint32>("firstContext");
 
     QTest::newRow("one pair") << ivbOf({{110, 1}}) << Failure::None << 1 << 110u;
-    QTest::newRow("seven pairs") << ivbOf({{110, 1}, {120, 2}, {121, 3}, {122, 4}, {123, 5},
-                                                {130, 6}, {204, 7}})
-                                 << Failure::None << 7 << 110u;
+    QTest::newRow("seven pairs")
+        << ivbOf({{110, 1}, {120, 2}, {121, 3}, {122, 4}, {123, 5}, {130, 6}, {204, 7}})
+        << Failure::None << 7 << 110u;
     QTest::newRow("zero length") << le32(0) << Failure::None << 0 << 0u;
-    QTest::newRow("bytes after the pairs") << ivbOf({{204, 9}}) + "tail"_ba << Failure::None
-                                           << 1 << 204u;
+    QTest::newRow("bytes after the pairs")
+        << ivbOf({{204, 9}}) + "tail"_ba << Failure::None << 1 << 204u;
     QTest::newRow("empty") << QByteArray() << Failure::Damaged << 0 << 0u;
     QTest::newRow("length field cut") << "\x08\0\0"_ba << Failure::Damaged << 0 << 0u;
     QTest::newRow("huge length") << le32(0xFFFFFFFF) + ivbOf({{110, 1}}).sliced(4)
                                  << Failure::Damaged << 0 << 0u;
-    QTest::newRow("length past the data") << le32(16) + le32(110) + le32(1) << Failure::Damaged
-                                          << 0 << 0u;
+    QTest::newRow("length past the data")
+        << le32(16) + le32(110) + le32(1) << Failure::Damaged << 0 << 0u;
     QTest::newRow("half a pair") << le32(12) + le32(110) + le32(1) + le32(120) << Failure::Damaged
                                  << 0 << 0u;
 }
@@ -156,13 +156,13 @@ void TestHelpReader::stringTable_data()
     QTest::addColumn<Failure>("failure");
     QTest::addColumn<QByteArray>("value");
 
-    QTest::newRow("absolute build path") << LoginOffset << Failure::None
-                                         << "/home/build/help/en/login.htm"_ba;
+    QTest::newRow("absolute build path")
+        << LoginOffset << Failure::None << "/home/build/help/en/login.htm"_ba;
     QTest::newRow("relative path") << GeneralOffset << Failure::None << "html\\general.htm"_ba;
     QTest::newRow("inside a string") << LoginOffset + 12 << Failure::None << "help/en/login.htm"_ba;
     QTest::newRow("empty string") << EmptyOffset << Failure::Damaged << QByteArray();
-    QTest::newRow("offset at the end") << quint32(Strings.size()) << Failure::Damaged
-                                       << QByteArray();
+    QTest::newRow("offset at the end")
+        << quint32(Strings.size()) << Failure::Damaged << QByteArray();
     QTest::newRow("huge offset") << 0xFFFFFFFFu << Failure::Damaged << QByteArray();
 }
 
@@ -184,9 +184,9 @@ void TestHelpReader::defaultTopicRecord_data()
     QTest::addColumn<QByteArray>("name");
 
     const QByteArray version = le32(3);
-    QTest::newRow("default topic") << version + systemRecord(3, "Title\0"_ba) +
-                                          systemRecord(2, "index.htm\0"_ba)
-                                   << Failure::None << "index.htm"_ba;
+    QTest::newRow("default topic")
+        << version + systemRecord(3, "Title\0"_ba) + systemRecord(2, "index.htm\0"_ba)
+        << Failure::None << "index.htm"_ba;
     QTest::newRow("first of two") << version + systemRecord(2, "a.htm\0"_ba) +
                                          systemRecord(2, "b.htm\0"_ba)
                                   << Failure::None << "a.htm"_ba;
@@ -197,8 +197,7 @@ void TestHelpReader::defaultTopicRecord_data()
     QTest::newRow("version cut") << "\3\0"_ba << Failure::Damaged << QByteArray();
     QTest::newRow("record header cut") << version + "\2\0"_ba << Failure::Damaged << QByteArray();
     QTest::newRow("record past the data")
-        << version + systemRecord(2, "index.htm\0"_ba).first(8) << Failure::Damaged
-        << QByteArray();
+        << version + systemRecord(2, "index.htm\0"_ba).first(8) << Failure::Damaged << QByteArray();
 }
 
 void TestHelpReader::defaultTopicRecord()
@@ -224,7 +223,8 @@ void TestHelpReader::candidatePaths_data()
                        u"/login.htm"_s};
     QTest::newRow("backslashes") << "html\\login.htm"_ba
                                  << QStringList{u"/html/login.htm"_s, u"/login.htm"_s};
-    QTest::newRow("doubled separators") << "//a//b.htm"_ba << QStringList{u"/a/b.htm"_s, u"/b.htm"_s};
+    QTest::newRow("doubled separators")
+        << "//a//b.htm"_ba << QStringList{u"/a/b.htm"_s, u"/b.htm"_s};
     QTest::newRow("anchor") << "a/b.htm#part"_ba << QStringList{u"/a/b.htm"_s, u"/b.htm"_s};
     QTest::newRow("code page 1252") << "r\xE9glages.htm"_ba << QStringList{u"/réglages.htm"_s};
     QTest::newRow("UTF-8") << "r\xC3\xA9glages.htm"_ba << QStringList{u"/réglages.htm"_s};
@@ -251,14 +251,13 @@ void TestHelpReader::topicLookup_data()
     QTest::newRow("folder kept") << map << 121u << Failure::None << u"/html/general.htm"_s;
     QTest::newRow("unknown context") << map << 999u << Failure::UnknownContext << QString();
     QTest::newRow("offset outside the strings") << map << 122u << Failure::Damaged << QString();
-    QTest::newRow("first entry counts")
-        << ivbOf({{110, GeneralOffset}, {110, LoginOffset}}) << 110u << Failure::None
-        << u"/html/general.htm"_s;
+    QTest::newRow("first entry counts") << ivbOf({{110, GeneralOffset}, {110, LoginOffset}}) << 110u
+                                        << Failure::None << u"/html/general.htm"_s;
     QTest::newRow("empty map") << le32(0) << 110u << Failure::UnknownContext << QString();
     QTest::newRow("offset inside a string")
         << ivbOf({{110, LoginOffset + 20}}) << 110u << Failure::None << u"/login.htm"_s;
-    QTest::newRow("topic missing") << ivbOf({{130, LoginOffset + 25}}) << 130u
-                                   << Failure::TopicMissing << QString();
+    QTest::newRow("topic missing")
+        << ivbOf({{130, LoginOffset + 25}}) << 130u << Failure::TopicMissing << QString();
     QTest::newRow("damaged map") << le32(800) << 110u << Failure::Damaged << QString();
 }
 
@@ -287,8 +286,8 @@ void TestHelpReader::containerHeader_data()
     QTest::newRow("header length huge") << qsizetype(8) << quint64(0xFFFFFFFF) << Failure::Damaged;
     QTest::newRow("section offset huge") << qsizetype(0x38) << ~quint64(0) << Failure::Damaged;
     QTest::newRow("section length huge") << qsizetype(0x40) << ~quint64(0) << Failure::Damaged;
-    QTest::newRow("directory offset wraps") << qsizetype(0x48) << ~quint64(0) - 8
-                                            << Failure::Damaged;
+    QTest::newRow("directory offset wraps")
+        << qsizetype(0x48) << ~quint64(0) - 8 << Failure::Damaged;
     QTest::newRow("directory length huge") << qsizetype(0x50) << ~quint64(0) << Failure::Damaged;
     QTest::newRow("content offset huge") << qsizetype(0x58) << ~quint64(0) << Failure::Damaged;
 }
@@ -428,7 +427,8 @@ void TestHelpReader::truncatedFiles_data()
     QTest::addColumn<int>("sixteenths");
     for (int language = 0; language < 3; ++language) {
         for (int sixteenths = 1; sixteenths < 16; ++sixteenths)
-            QTest::addRow("Zor_Hp%02d cut at %d/16", language, sixteenths) << language << sixteenths;
+            QTest::addRow("Zor_Hp%02d cut at %d/16", language, sixteenths)
+                << language << sixteenths;
     }
 }
 
