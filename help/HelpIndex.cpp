@@ -145,14 +145,16 @@ Problem defaultTopicName(QByteArrayView system, QByteArray* name)
 
 QStringList candidatePaths(const QByteArray& name)
 {
+    if (name.size() > MaxNameBytes)
+        return {};
     QString path = nameText(withoutFragment(name));
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const QString absolute =
+        QLatin1Char('/') + path.split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QLatin1Char('/'));
     QStringList candidates;
-    while (!parts.isEmpty()) {
-        candidates.append(QLatin1Char('/') + parts.join(QLatin1Char('/')));
-        parts.removeFirst();
-    }
+    for (qsizetype slash = 0; slash >= 0 && slash + 1 < absolute.size();
+         slash = absolute.indexOf(QLatin1Char('/'), slash + 1))
+        candidates.append(absolute.mid(slash));
     return candidates;
 }
 

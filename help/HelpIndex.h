@@ -68,9 +68,14 @@ Problem stringAt(QByteArrayView strings, quint32 offset, QByteArray* value);
 // hold none. Records that run past the data are Damaged.
 Problem defaultTopicName(QByteArrayView system, QByteArray* name);
 
+// Names longer than this name no entry: entry names are at most 512 bytes,
+// and a build path adds no more than a few folders.
+inline constexpr qsizetype MaxNameBytes = 2048;
+
 // The paths to try for a topic name, in order: the name made absolute inside
 // the file ("/" first, "\" as "/"), then the same path with its leading folders
-// dropped one at a time. A "#fragment" is not part of the paths.
+// dropped one at a time. A "#fragment" is not part of the paths. None for a
+// name longer than MaxNameBytes.
 QStringList candidatePaths(const QByteArray& name);
 
 // The "#fragment" of a topic name, without its "#"; empty when there is none.

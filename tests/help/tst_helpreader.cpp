@@ -229,6 +229,9 @@ void TestHelpReader::candidatePaths_data()
     QTest::newRow("code page 1252") << "r\xE9glages.htm"_ba << QStringList{u"/réglages.htm"_s};
     QTest::newRow("UTF-8") << "r\xC3\xA9glages.htm"_ba << QStringList{u"/réglages.htm"_s};
     QTest::newRow("separators only") << "/\\/"_ba << QStringList{};
+    const QByteArray longest(HelpIndex::MaxNameBytes, 'a');
+    QTest::newRow("longest name") << longest << QStringList{u'/' + QString::fromLatin1(longest)};
+    QTest::newRow("overlong name") << longest + "/b.htm"_ba << QStringList{};
 }
 
 void TestHelpReader::candidatePaths()

@@ -274,16 +274,16 @@ void TestHelpWindow::picturesAndStyleSheets()
     UiServices::showHelp(m_english, 130);
     HelpBrowser* browser = window()->browser();
 
-    const QVariant picture = browser->loadResource(QTextDocument::ImageResource,
-                                                   QUrl(u"images/note.png"_s));
+    const QVariant picture =
+        browser->loadResource(QTextDocument::ImageResource, QUrl(u"images/note.png"_s));
     QCOMPARE(QImage::fromData(picture.toByteArray()).size(), QSize(16, 16));
     const QVariant style =
         browser->loadResource(QTextDocument::StyleSheetResource, QUrl(u"zorhelp.css"_s));
     QVERIFY(style.toString().contains(u"body {"_s));
     QVERIFY(!browser->loadResource(QTextDocument::ImageResource, QUrl(u"file:///etc/hostname"_s))
                  .isValid());
-    QVERIFY(!browser->loadResource(QTextDocument::ImageResource, QUrl(u"images/none.png"_s))
-                 .isValid());
+    QVERIFY(
+        !browser->loadResource(QTextDocument::ImageResource, QUrl(u"images/none.png"_s)).isValid());
 }
 
 // Every request goes to the one help window and raises it; a closed window is
