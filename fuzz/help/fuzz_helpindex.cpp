@@ -57,7 +57,8 @@ void checkContextMap(QByteArrayView ivb, QByteArrayView strings)
     if (problem.failure != HelpIndex::Failure::None)
         return check(entries.isEmpty());
     check(entries.size() == qFromLittleEndian<quint32>(ivb.data()) / 8);
-    for (const HelpIndex::ContextEntry& entry : entries.first(std::min<qsizetype>(entries.size(), 16))) {
+    for (const HelpIndex::ContextEntry& entry :
+         entries.first(std::min<qsizetype>(entries.size(), 16))) {
         QByteArray value;
         if (HelpIndex::stringAt(strings, entry.offset, &value).failure != HelpIndex::Failure::None)
             continue;

@@ -68,7 +68,7 @@ HelpWindow* HelpWindow::showTopic(const QString& helpFile, int context)
     if (window.isNull()) {
         window = new HelpWindow;
         QObject::connect(qApp, &QCoreApplication::aboutToQuit, window.data(),
-                         &QObject::deleteLater);
+                         [] { delete theWindow().data(); });
     }
     window->translate();
     if (window->openFile(helpFile) && window->showContext(context))
@@ -105,7 +105,8 @@ HelpWindow::HelpWindow()
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
     layout->addWidget(m_browser);
-    resize(640, 560);
+    const QFontMetrics metrics = fontMetrics();
+    resize(metrics.averageCharWidth() * 90, metrics.height() * 36);
 
     connect(m_backButton, &QPushButton::clicked, this, &HelpWindow::backButton_Click);
     connect(m_forwardButton, &QPushButton::clicked, this, &HelpWindow::forwardButton_Click);
@@ -118,7 +119,8 @@ HelpWindow::HelpWindow()
 
 HelpWindow::~HelpWindow()
 {
-    // The browser reads from the archive while it goes; it goes first.
+    // The archive closes before the child widgets go: the browser must not
+    // read from it any more.
     m_browser->setArchive(nullptr);
 }
 
@@ -173,6 +175,7 @@ bool HelpWindow::showTopicPage(const HelpIndex::Topic& topic, int missingMessage
         return false;
     }
     m_browser->setSource(HelpBrowser::urlFor(topic.path, topic.fragment));
+    setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
@@ -185,6 +188,7 @@ void HelpWindow::translate()
     m_backButton->setText(text(BackCaption));
     m_forwardButton->setText(text(ForwardCaption));
     m_homeButton->setText(text(HomeCaption));
+    m_browser->setAccessibleName(text(WindowTitle));
     browser_SourceChanged();
 }
 

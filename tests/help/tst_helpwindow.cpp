@@ -329,6 +329,7 @@ void TestHelpWindow::captionsFromLanguageFile()
     QCOMPARE(button("forwardButton")->text(), text(1382));
     QCOMPARE(button("homeButton")->text(), text(1383));
     QVERIFY(button("backButton")->text() != u"*"_s);
+    QCOMPARE(window()->browser()->accessibleName(), text(1380));
 }
 
 QTEST_MAIN(TestHelpWindow)
