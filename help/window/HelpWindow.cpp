@@ -106,7 +106,7 @@ HelpWindow::HelpWindow()
     layout->addLayout(buttons);
     layout->addWidget(m_browser);
     const QFontMetrics metrics = fontMetrics();
-    resize(metrics.averageCharWidth() * 90, metrics.height() * 36);
+    resize(metrics.averageCharWidth() * 110, metrics.height() * 40);
 
     connect(m_backButton, &QPushButton::clicked, this, &HelpWindow::backButton_Click);
     connect(m_forwardButton, &QPushButton::clicked, this, &HelpWindow::forwardButton_Click);
