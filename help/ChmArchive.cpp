@@ -1,5 +1,7 @@
 #include "ChmArchive.h"
 
+#include "Folders.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -75,8 +77,9 @@ ChmArchive::~ChmArchive()
 Problem ChmArchive::open(const QString& path)
 {
     close();
-    QFile file(path);
-    if (!QFileInfo(path).isFile())
+    const QString local = Folders::localPath(path);
+    QFile file(local);
+    if (!QFileInfo(local).isFile())
         return Problem{Failure::Missing, QStringLiteral("no file %1").arg(path)};
     if (!file.open(QIODevice::ReadOnly))
         return Problem{Failure::Missing, file.errorString()};
@@ -85,7 +88,7 @@ Problem ChmArchive::open(const QString& path)
         return problem;
     UncompressedCheck check{HelpIndex::contentOffset(head), quint64(file.size()), {}};
     file.close();
-    m_file = chm_open(QFile::encodeName(path).constData());
+    m_file = chm_open(QFile::encodeName(local).constData());
     if (m_file == nullptr)
         return damaged(QStringLiteral("the directory of the file cannot be read"));
     chm_enumerate(m_file, CHM_ENUMERATE_ALL, checkUncompressed, &check);

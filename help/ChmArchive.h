@@ -23,7 +23,8 @@ public:
     ChmArchive(const ChmArchive&) = delete;
     ChmArchive& operator=(const ChmArchive&) = delete;
 
-    // Closes any file open before. Missing, NotChm or Damaged on failure.
+    // Closes any file open before. A UNC path is opened at its local place
+    // (Folders::localPath). Missing, NotChm or Damaged on failure.
     HelpIndex::Problem open(const QString& path);
     void close();
     bool isOpen() const { return m_file != nullptr; }

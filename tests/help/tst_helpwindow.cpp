@@ -235,6 +235,11 @@ void TestHelpWindow::linksBackAndForward()
     click("forwardButton");
     QCOMPARE(shownUrl(), topicUrl("/general.htm"));
     QCOMPARE(window()->windowTitle(), u"General tab"_s);
+
+    QTest::keyClick(window()->browser(), Qt::Key_Left, Qt::AltModifier);
+    QCOMPARE(shownUrl(), topicUrl("/window.htm"));
+    QTest::keyClick(window()->browser(), Qt::Key_Right, Qt::AltModifier);
+    QCOMPARE(shownUrl(), topicUrl("/general.htm"));
     QCOMPARE(UiRecorder::count(Kind::MessageBox), 0);
 }
 
