@@ -15,7 +15,8 @@ const QString Scheme = QStringLiteral("chm");
 QString decodeText(const QByteArray& bytes)
 {
     QStringDecoder decoder = QStringDecoder::decoderForHtml(bytes);
-    const bool declared = bytes.contains("charset") || bytes.contains("CHARSET");
+    const bool declared =
+        bytes.first(std::min<qsizetype>(bytes.size(), 2048)).toLower().contains("charset");
     if (decoder.isValid()) {
         QString text = decoder.decode(bytes);
         if (declared || !text.contains(QChar::ReplacementCharacter))
