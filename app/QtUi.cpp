@@ -5,6 +5,14 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+
+#include <htmlhelp.h>
+#else
+#include "HelpWindow.h"
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -68,6 +76,15 @@ void install()
         return fromQt(box.exec());
     };
     hooks.beep = [] { QApplication::beep(); };
+    hooks.showHelp = [](const QString& helpFile, int context) {
+#ifdef Q_OS_WIN
+        // HH_HELP_CONTEXT (15): the topic of a context number, no owner window.
+        HtmlHelpA(nullptr, helpFile.toLocal8Bit().constData(), HH_HELP_CONTEXT,
+                  static_cast<DWORD_PTR>(context));
+#else
+        HelpWindow::showTopic(helpFile, context);
+#endif
+    };
     hooks.setBusy = [](bool busy) {
         if (busy)
             QApplication::setOverrideCursor(Qt::WaitCursor);

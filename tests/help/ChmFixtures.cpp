@@ -1,0 +1,84 @@
+#include "ChmFixtures.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace ChmFixtures {
+
+namespace {
+
+// A directory number: 7 bits a byte, most significant first, every byte but
+// the last with its high bit set.
+struct EncodedNumber
+{
+    qsizetype at = -1;
+    qsizetype width = 0;
+};
+
+EncodedNumber numberAt(const QByteArray& bytes, qsizetype at)
+{
+    EncodedNumber number{at, 0};
+    while (at + number.width < bytes.size() && (quint8(bytes[at + number.width]) & 0x80) != 0)
+        ++number.width;
+    ++number.width;
+    return number;
+}
+
+// The field of the entry `name`: after the name come its space, offset and
+// length numbers. The name is preceded by its own length.
+EncodedNumber fieldOf(const QByteArray& file, const QByteArray& name, Field field)
+{
+    qsizetype at = 0;
+    while ((at = file.indexOf(name, at + 1)) > 0) {
+        if (quint8(file[at - 1]) != name.size())
+            continue;
+        EncodedNumber number = numberAt(file, at + name.size()); // space
+        number = numberAt(file, number.at + number.width);       // offset
+        if (field == Field::Length)
+            number = numberAt(file, number.at + number.width);
+        return number;
+    }
+    return {};
+}
+
+} // namespace
+
+QString compiledFile(int language)
+{
+    return QDir(QStringLiteral(ZOR_PROGRAM_DIR))
+        .filePath(QStringLiteral("Zor_Hp%1.chm").arg(language, 2, 10, QLatin1Char('0')));
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+quint64 widestValue(const QByteArray& file, const QByteArray& name, Field field)
+{
+    const EncodedNumber number = fieldOf(file, name, field);
+    return number.at < 0 ? 0 : (quint64(1) << (7 * number.width)) - 1;
+}
+
+bool rewriteEntry(QByteArray* file, const QByteArray& name, Field field, quint64 value)
+{
+    const EncodedNumber number = fieldOf(*file, name, field);
+    if (number.at < 0)
+        return false;
+    value = qMin(value, widestValue(*file, name, field));
+    for (qsizetype i = number.width - 1; i >= 0; --i) {
+        const bool last = i == number.width - 1;
+        (*file)[number.at + i] = char((value & 0x7F) | (last ? 0 : 0x80));
+        value >>= 7;
+    }
+    return true;
+}
+
+} // namespace ChmFixtures

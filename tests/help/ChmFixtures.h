@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Help files for the help tests: the three files the build compiled, and
+// damaged copies of them made by rewriting an entry of their directory.
+namespace ChmFixtures {
+
+// The help contexts of the windows and the topic each one opens.
+struct ContextTopic
+{
+    int context;
+    const char* path;
+};
+inline constexpr ContextTopic Contexts[] = {
+    {110, "/login.htm"},  {120, "/window.htm"}, {121, "/general.htm"},    {122, "/colours.htm"},
+    {123, "/agents.htm"}, {130, "/rights.htm"}, {204, "/connection.htm"},
+};
+
+// The compiled help file of language 0, 1 or 2 in the program folder.
+QString compiledFile(int language);
+QByteArray readAll(const QString& path);
+bool writeAll(const QString& path, const QByteArray& bytes);
+
+enum class Field
+{
+    Offset,
+    Length
+};
+
+// Rewrites the offset or length of the directory entry `name` in place, in
+// the width the number has in the file: `value` is cut to the largest number
+// that width holds. False when the entry is not found.
+bool rewriteEntry(QByteArray* file, const QByteArray& name, Field field, quint64 value);
+
+// The largest number the field of `name` can hold in place.
+quint64 widestValue(const QByteArray& file, const QByteArray& name, Field field);
+
+} // namespace ChmFixtures

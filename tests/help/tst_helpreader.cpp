@@ -1,0 +1,520 @@
+// The help file reader: the parsing of the context map, the string table and
+// the system records on bytes, then the reader on the help files the build
+// compiled and on damaged copies of them.
+
+#include "ChmArchive.h"
+#include "ChmFixtures.h"
+#include "HelpIndex.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+using HelpIndex::Failure;
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(HelpIndex::Failure)
+Q_DECLARE_METATYPE(ChmFixtures::Field)
+
+// The step of reading a topic at which a damaged file must fail.
+enum class Stage
+{
+    Open,
+    Lookup,
+    Read
+};
+Q_DECLARE_METATYPE(Stage)
+
+namespace {
+
+QByteArray le32(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToLittleEndian(value, bytes.data());
+    return bytes;
+}
+
+// A context map of (context, offset) pairs with its true length.
+QByteArray ivbOf(std::initializer_list<std::pair<quint32, quint32>> pairs)
+{
+    QByteArray bytes = le32(quint32(pairs.size() * 8));
+    for (const auto& [context, offset] : pairs)
+        bytes += le32(context) + le32(offset);
+    return bytes;
+}
+
+QByteArray systemRecord(quint16 code, const QByteArray& data)
+{
+    QByteArray bytes(4, '\0');
+    qToLittleEndian(code, bytes.data());
+    qToLittleEndian(quint16(data.size()), bytes.data() + 2);
+    return bytes + data;
+}
+
+// A string table as chmcmd 3.2.2 writes it: a NUL, then absolute build paths.
+const QByteArray Strings = "\0/home/build/help/en/login.htm\0html\\general.htm\0\0"_ba;
+constexpr quint32 LoginOffset = 1, GeneralOffset = 31, EmptyOffset = 49;
+
+const QSet<QString> Entries = {u"/login.htm"_s, u"/html/general.htm"_s, u"/index.htm"_s};
+
+bool inEntries(const QString& path)
+{
+    return Entries.contains(path);
+}
+
+// The links, pictures and style sheets a page refers to, without web links
+// and anchors inside the page.
+QStringList referencesOf(const QString& page)
+{
+    static const QRegularExpression reference(u"(?:href|src)=\"([^\"#:]+)"_s);
+    QStringList found;
+    for (auto it = reference.globalMatch(page); it.hasNext();)
+        found.append(it.next().captured(1));
+    return found;
+}
+
+} // namespace
+
+class TestHelpReader : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+private Q_SLOTS:
+    void contextMap_data();
+    void contextMap();
+    void stringTable_data();
+    void stringTable();
+    void defaultTopicRecord_data();
+    void defaultTopicRecord();
+    void candidatePaths_data();
+    void candidatePaths();
+    void topicLookup_data();
+    void topicLookup();
+    void containerHeader_data();
+    void containerHeader();
+    void compiledContexts_data();
+    void compiledContexts();
+    void compiledReferences_data();
+    void compiledReferences();
+    void compiledDefaultTopic_data();
+    void compiledDefaultTopic();
+    void unreadableFiles_data();
+    void unreadableFiles();
+    void truncatedFiles_data();
+    void truncatedFiles();
+    void damagedEntries_data();
+    void damagedEntries();
+};
+
+void TestHelpReader::contextMap_data()
+{
+    QTest::addColumn<QByteArray>("ivb");
+    QTest::addColumn<Failure>("failure");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<quint32>("firstContext");
+
+    QTest::newRow("one pair") << ivbOf({{110, 1}}) << Failure::None << 1 << 110u;
+    QTest::newRow("seven pairs")
+        << ivbOf({{110, 1}, {120, 2}, {121, 3}, {122, 4}, {123, 5}, {130, 6}, {204, 7}})
+        << Failure::None << 7 << 110u;
+    QTest::newRow("zero length") << le32(0) << Failure::None << 0 << 0u;
+    QTest::newRow("bytes after the pairs")
+        << ivbOf({{204, 9}}) + "tail"_ba << Failure::None << 1 << 204u;
+    QTest::newRow("empty") << QByteArray() << Failure::Damaged << 0 << 0u;
+    QTest::newRow("length field cut") << "\x08\0\0"_ba << Failure::Damaged << 0 << 0u;
+    QTest::newRow("huge length") << le32(0xFFFFFFFF) + ivbOf({{110, 1}}).sliced(4)
+                                 << Failure::Damaged << 0 << 0u;
+    QTest::newRow("length past the data")
+        << le32(16) + le32(110) + le32(1) << Failure::Damaged << 0 << 0u;
+    QTest::newRow("half a pair") << le32(12) + le32(110) + le32(1) + le32(120) << Failure::Damaged
+                                 << 0 << 0u;
+}
+
+void TestHelpReader::contextMap()
+{
+    QFETCH(QByteArray, ivb);
+    QFETCH(Failure, failure);
+    QFETCH(int, entries);
+    QFETCH(quint32, firstContext);
+
+    QList<HelpIndex::ContextEntry> parsed;
+    const HelpIndex::Problem problem = HelpIndex::parseContextMap(ivb, &parsed);
+    QCOMPARE(problem.failure, failure);
+    QCOMPARE(problem.detail.isEmpty(), failure == Failure::None);
+    QCOMPARE(parsed.size(), entries);
+    if (entries > 0)
+        QCOMPARE(parsed.first().context, firstContext);
+}
+
+void TestHelpReader::stringTable_data()
+{
+    QTest::addColumn<quint32>("offset");
+    QTest::addColumn<Failure>("failure");
+    QTest::addColumn<QByteArray>("value");
+
+    QTest::newRow("absolute build path")
+        << LoginOffset << Failure::None << "/home/build/help/en/login.htm"_ba;
+    QTest::newRow("relative path") << GeneralOffset << Failure::None << "html\\general.htm"_ba;
+    QTest::newRow("inside a string") << LoginOffset + 12 << Failure::None << "help/en/login.htm"_ba;
+    QTest::newRow("empty string") << EmptyOffset << Failure::Damaged << QByteArray();
+    QTest::newRow("offset at the end")
+        << quint32(Strings.size()) << Failure::Damaged << QByteArray();
+    QTest::newRow("huge offset") << 0xFFFFFFFFu << Failure::Damaged << QByteArray();
+}
+
+void TestHelpReader::stringTable()
+{
+    QFETCH(quint32, offset);
+    QFETCH(Failure, failure);
+    QFETCH(QByteArray, value);
+
+    QByteArray found;
+    QCOMPARE(HelpIndex::stringAt(Strings, offset, &found).failure, failure);
+    QCOMPARE(found, value);
+}
+
+void TestHelpReader::defaultTopicRecord_data()
+{
+    QTest::addColumn<QByteArray>("system");
+    QTest::addColumn<Failure>("failure");
+    QTest::addColumn<QByteArray>("name");
+
+    const QByteArray version = le32(3);
+    QTest::newRow("default topic")
+        << version + systemRecord(3, "Title\0"_ba) + systemRecord(2, "index.htm\0"_ba)
+        << Failure::None << "index.htm"_ba;
+    QTest::newRow("first of two") << version + systemRecord(2, "a.htm\0"_ba) +
+                                         systemRecord(2, "b.htm\0"_ba)
+                                  << Failure::None << "a.htm"_ba;
+    QTest::newRow("no end mark") << version + systemRecord(2, "a.htm"_ba) << Failure::None
+                                 << "a.htm"_ba;
+    QTest::newRow("none") << version + systemRecord(3, "Title\0"_ba) << Failure::None
+                          << QByteArray();
+    QTest::newRow("version cut") << "\3\0"_ba << Failure::Damaged << QByteArray();
+    QTest::newRow("record header cut") << version + "\2\0"_ba << Failure::Damaged << QByteArray();
+    QTest::newRow("record past the data")
+        << version + systemRecord(2, "index.htm\0"_ba).first(8) << Failure::Damaged << QByteArray();
+}
+
+void TestHelpReader::defaultTopicRecord()
+{
+    QFETCH(QByteArray, system);
+    QFETCH(Failure, failure);
+    QFETCH(QByteArray, name);
+
+    QByteArray found;
+    QCOMPARE(HelpIndex::defaultTopicName(system, &found).failure, failure);
+    QCOMPARE(found, name);
+}
+
+void TestHelpReader::candidatePaths_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QStringList>("paths");
+
+    QTest::newRow("relative") << "login.htm"_ba << QStringList{u"/login.htm"_s};
+    QTest::newRow("absolute build path")
+        << "/srv/b/en/login.htm"_ba
+        << QStringList{u"/srv/b/en/login.htm"_s, u"/b/en/login.htm"_s, u"/en/login.htm"_s,
+                       u"/login.htm"_s};
+    QTest::newRow("backslashes") << "html\\login.htm"_ba
+                                 << QStringList{u"/html/login.htm"_s, u"/login.htm"_s};
+    QTest::newRow("doubled separators")
+        << "//a//b.htm"_ba << QStringList{u"/a/b.htm"_s, u"/b.htm"_s};
+    QTest::newRow("anchor") << "a/b.htm#part"_ba << QStringList{u"/a/b.htm"_s, u"/b.htm"_s};
+    QTest::newRow("code page 1252") << "r\xE9glages.htm"_ba << QStringList{u"/réglages.htm"_s};
+    QTest::newRow("UTF-8") << "r\xC3\xA9glages.htm"_ba << QStringList{u"/réglages.htm"_s};
+    QTest::newRow("separators only") << "/\\/"_ba << QStringList{};
+    const QByteArray longest(HelpIndex::MaxNameBytes, 'a');
+    QTest::newRow("longest name") << longest << QStringList{u'/' + QString::fromLatin1(longest)};
+    QTest::newRow("overlong name") << longest + "/b.htm"_ba << QStringList{};
+}
+
+void TestHelpReader::candidatePaths()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QStringList, paths);
+
+    QCOMPARE(HelpIndex::candidatePaths(name), paths);
+}
+
+void TestHelpReader::topicLookup_data()
+{
+    QTest::addColumn<QByteArray>("ivb");
+    QTest::addColumn<quint32>("context");
+    QTest::addColumn<Failure>("failure");
+    QTest::addColumn<QString>("path");
+
+    const QByteArray map = ivbOf({{110, LoginOffset}, {121, GeneralOffset}, {122, 2000}});
+    QTest::newRow("build path resolved") << map << 110u << Failure::None << u"/login.htm"_s;
+    QTest::newRow("folder kept") << map << 121u << Failure::None << u"/html/general.htm"_s;
+    QTest::newRow("unknown context") << map << 999u << Failure::UnknownContext << QString();
+    QTest::newRow("offset outside the strings") << map << 122u << Failure::Damaged << QString();
+    QTest::newRow("first entry counts") << ivbOf({{110, GeneralOffset}, {110, LoginOffset}}) << 110u
+                                        << Failure::None << u"/html/general.htm"_s;
+    QTest::newRow("empty map") << le32(0) << 110u << Failure::UnknownContext << QString();
+    QTest::newRow("offset inside a string")
+        << ivbOf({{110, LoginOffset + 20}}) << 110u << Failure::None << u"/login.htm"_s;
+    QTest::newRow("topic missing")
+        << ivbOf({{130, LoginOffset + 25}}) << 130u << Failure::TopicMissing << QString();
+    QTest::newRow("damaged map") << le32(800) << 110u << Failure::Damaged << QString();
+}
+
+void TestHelpReader::topicLookup()
+{
+    QFETCH(QByteArray, ivb);
+    QFETCH(quint32, context);
+    QFETCH(Failure, failure);
+    QFETCH(QString, path);
+
+    HelpIndex::Topic topic;
+    QCOMPARE(HelpIndex::topicForContext(ivb, Strings, context, inEntries, &topic).failure, failure);
+    QCOMPARE(topic.path, path);
+}
+
+void TestHelpReader::containerHeader_data()
+{
+    QTest::addColumn<qsizetype>("at");
+    QTest::addColumn<quint64>("value");
+    QTest::addColumn<Failure>("failure");
+
+    QTest::newRow("as compiled") << qsizetype(-1) << quint64(0) << Failure::None;
+    QTest::newRow("signature") << qsizetype(0) << quint64(0x46535449 + 1) << Failure::NotChm;
+    QTest::newRow("version") << qsizetype(4) << quint64(7) << Failure::NotChm;
+    QTest::newRow("header length short") << qsizetype(8) << quint64(0x20) << Failure::Damaged;
+    QTest::newRow("header length huge") << qsizetype(8) << quint64(0xFFFFFFFF) << Failure::Damaged;
+    QTest::newRow("section offset huge") << qsizetype(0x38) << ~quint64(0) << Failure::Damaged;
+    QTest::newRow("section length huge") << qsizetype(0x40) << ~quint64(0) << Failure::Damaged;
+    QTest::newRow("directory offset wraps")
+        << qsizetype(0x48) << ~quint64(0) - 8 << Failure::Damaged;
+    QTest::newRow("directory length huge") << qsizetype(0x50) << ~quint64(0) << Failure::Damaged;
+    QTest::newRow("content offset huge") << qsizetype(0x58) << ~quint64(0) << Failure::Damaged;
+}
+
+void TestHelpReader::containerHeader()
+{
+    QFETCH(qsizetype, at);
+    QFETCH(quint64, value);
+    QFETCH(Failure, failure);
+
+    const QByteArray file = ChmFixtures::readAll(ChmFixtures::compiledFile(1));
+    QByteArray head = file.first(0x60);
+    if (at == 0 || at == 4 || at == 8)
+        qToLittleEndian(quint32(value), head.data() + at);
+    else if (at > 0)
+        qToLittleEndian(value, head.data() + at);
+    QCOMPARE(HelpIndex::checkContainerHeader(head, file.size()).failure, failure);
+}
+
+void TestHelpReader::compiledContexts_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<int>("context");
+    QTest::addColumn<QString>("path");
+
+    for (int language = 0; language < 3; ++language) {
+        for (const ChmFixtures::ContextTopic& row : ChmFixtures::Contexts) {
+            QTest::addRow("Zor_Hp%02d context %d", language, row.context)
+                << language << row.context << QString::fromLatin1(row.path);
+        }
+    }
+}
+
+void TestHelpReader::compiledContexts()
+{
+    QFETCH(int, language);
+    QFETCH(int, context);
+    QFETCH(QString, path);
+
+    ChmArchive archive;
+    QCOMPARE(archive.open(ChmFixtures::compiledFile(language)).failure, Failure::None);
+    HelpIndex::Topic topic;
+    const HelpIndex::Problem problem = archive.topicForContext(quint32(context), &topic);
+    QCOMPARE(problem.detail, QString());
+    QCOMPARE(topic.path, path);
+    QByteArray page;
+    QCOMPARE(archive.read(topic.path, &page).failure, Failure::None);
+    QVERIFY(page.contains("</html>"));
+    static const QRegularExpression title(u"<title>[^<]+</title>"_s);
+    QVERIFY(title.match(QString::fromUtf8(page)).hasMatch());
+}
+
+void TestHelpReader::compiledReferences_data()
+{
+    QTest::addColumn<int>("language");
+    for (int language = 0; language < 3; ++language)
+        QTest::addRow("Zor_Hp%02d", language) << language;
+}
+
+// Every link, picture and style sheet of every topic is in the file.
+void TestHelpReader::compiledReferences()
+{
+    QFETCH(int, language);
+
+    ChmArchive archive;
+    QCOMPARE(archive.open(ChmFixtures::compiledFile(language)).failure, Failure::None);
+    QStringList pages{u"/index.htm"_s};
+    for (const ChmFixtures::ContextTopic& row : ChmFixtures::Contexts)
+        pages.append(QString::fromLatin1(row.path));
+    int references = 0;
+    for (const QString& page : pages) {
+        QByteArray bytes;
+        QCOMPARE(archive.read(page, &bytes).failure, Failure::None);
+        for (const QString& reference : referencesOf(QString::fromUtf8(bytes))) {
+            QVERIFY2(archive.contains(u'/' + reference), qPrintable(page + u" -> "_s + reference));
+            ++references;
+        }
+    }
+    QVERIFY(references > pages.size());
+}
+
+void TestHelpReader::compiledDefaultTopic_data()
+{
+    compiledReferences_data();
+}
+
+void TestHelpReader::compiledDefaultTopic()
+{
+    QFETCH(int, language);
+
+    ChmArchive archive;
+    QCOMPARE(archive.open(ChmFixtures::compiledFile(language)).failure, Failure::None);
+    HelpIndex::Topic topic;
+    QCOMPARE(archive.defaultTopic(&topic).failure, Failure::None);
+    QCOMPARE(topic.path, u"/index.htm"_s);
+    HelpIndex::Topic unknown;
+    QCOMPARE(archive.topicForContext(999, &unknown).failure, Failure::UnknownContext);
+}
+
+void TestHelpReader::unreadableFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("create");
+    QTest::addColumn<Failure>("failure");
+
+    const QByteArray file = ChmFixtures::readAll(ChmFixtures::compiledFile(1));
+    QTest::newRow("missing") << QByteArray() << false << Failure::Missing;
+    QTest::newRow("empty") << QByteArray() << true << Failure::NotChm;
+    QTest::newRow("text") << "<html>not a help file</html>"_ba << true << Failure::NotChm;
+    QTest::newRow("signature only") << "ITSF"_ba << true << Failure::Damaged;
+    QTest::newRow("header cut") << file.first(0x40) << true << Failure::Damaged;
+    QTest::newRow("header only") << file.first(0x60) << true << Failure::Damaged;
+    QByteArray zeroDirectory = file;
+    zeroDirectory.replace(0x78, 0x1000, QByteArray(0x1000, '\0'));
+    QTest::newRow("directory zeroed") << zeroDirectory << true << Failure::Damaged;
+}
+
+void TestHelpReader::unreadableFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, create);
+    QFETCH(Failure, failure);
+
+    const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + u".chm"_s);
+    if (create)
+        QVERIFY(ChmFixtures::writeAll(path, bytes));
+    ChmArchive archive;
+    const HelpIndex::Problem problem = archive.open(path);
+    QCOMPARE(problem.failure, failure);
+    QVERIFY(!problem.detail.isEmpty());
+    QVERIFY(!archive.isOpen());
+}
+
+void TestHelpReader::truncatedFiles_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<int>("sixteenths");
+    for (int language = 0; language < 3; ++language) {
+        for (int sixteenths = 1; sixteenths < 16; ++sixteenths)
+            QTest::addRow("Zor_Hp%02d cut at %d/16", language, sixteenths)
+                << language << sixteenths;
+    }
+}
+
+// A file cut short anywhere is refused when it is opened.
+void TestHelpReader::truncatedFiles()
+{
+    QFETCH(int, language);
+    QFETCH(int, sixteenths);
+
+    const QByteArray file = ChmFixtures::readAll(ChmFixtures::compiledFile(language));
+    const QString path = m_dir.filePath(u"cut.chm"_s);
+    QVERIFY(ChmFixtures::writeAll(path, file.first(file.size() * sixteenths / 16)));
+    ChmArchive archive;
+    const HelpIndex::Problem problem = archive.open(path);
+    QCOMPARE(problem.failure, Failure::Damaged);
+    QVERIFY(!problem.detail.isEmpty());
+}
+
+void TestHelpReader::damagedEntries_data()
+{
+    QTest::addColumn<QByteArray>("entry");
+    QTest::addColumn<ChmFixtures::Field>("field");
+    QTest::addColumn<quint64>("value");
+    QTest::addColumn<int>("context");
+    QTest::addColumn<Stage>("failingStage");
+
+    using ChmFixtures::Field;
+    const QByteArray stream = "::DataSpace/Storage/MSCompressed/Content"_ba;
+    QTest::newRow("compressed stream at a wrong offset")
+        << stream << Field::Offset << ~quint64(0) << 110 << Stage::Open;
+    QTest::newRow("compressed stream of huge length")
+        << stream << Field::Length << ~quint64(0) << 110 << Stage::Open;
+    QTest::newRow("context map at a wrong offset")
+        << "/#IVB"_ba << Field::Offset << quint64(100) << 110 << Stage::Lookup;
+    QTest::newRow("context map of zero length")
+        << "/#IVB"_ba << Field::Length << quint64(0) << 110 << Stage::Lookup;
+    QTest::newRow("context map of 2 bytes")
+        << "/#IVB"_ba << Field::Length << quint64(2) << 110 << Stage::Lookup;
+    QTest::newRow("string table of zero length")
+        << "/#STRINGS"_ba << Field::Length << quint64(0) << 110 << Stage::Lookup;
+    QTest::newRow("string table at a wrong offset")
+        << "/#STRINGS"_ba << Field::Offset << ~quint64(0) << 110 << Stage::Lookup;
+    QTest::newRow("topic of huge length")
+        << "/rights.htm"_ba << Field::Length << ~quint64(0) << 130 << Stage::Read;
+}
+
+// Entries whose offset or length is wrong give a clear failure at the first
+// step that uses them: opening the file, looking the context up, or reading
+// the topic.
+void TestHelpReader::damagedEntries()
+{
+    QFETCH(QByteArray, entry);
+    QFETCH(ChmFixtures::Field, field);
+    QFETCH(quint64, value);
+    QFETCH(int, context);
+    QFETCH(Stage, failingStage);
+
+    QByteArray file = ChmFixtures::readAll(ChmFixtures::compiledFile(1));
+    QVERIFY(ChmFixtures::rewriteEntry(&file, entry, field, value));
+    const QString path = m_dir.filePath(u"damaged.chm"_s);
+    QVERIFY(ChmFixtures::writeAll(path, file));
+
+    auto expected = [&](Stage stage) {
+        return stage == failingStage ? Failure::Damaged : Failure::None;
+    };
+    ChmArchive archive;
+    HelpIndex::Problem problem = archive.open(path);
+    QCOMPARE(problem.failure, expected(Stage::Open));
+    QCOMPARE(problem.detail.isEmpty(), failingStage != Stage::Open);
+    if (failingStage == Stage::Open)
+        return;
+    HelpIndex::Topic topic;
+    problem = archive.topicForContext(quint32(context), &topic);
+    QCOMPARE(problem.failure, expected(Stage::Lookup));
+    QCOMPARE(problem.detail.isEmpty(), failingStage != Stage::Lookup);
+    if (failingStage == Stage::Lookup)
+        return;
+    QByteArray page;
+    problem = archive.read(topic.path, &page);
+    QCOMPARE(problem.failure, Failure::Damaged);
+    QVERIFY(problem.detail.contains(QString::fromLatin1(entry)));
+    QVERIFY(page.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestHelpReader)
+#include "tst_helpreader.moc"
