@@ -176,6 +176,9 @@ QTcpSocket& Socket()
     if (!g_socket) {
         g_socket = new QTcpSocket(QCoreApplication::instance());
         QTcpSocket* socket = g_socket;
+        // No answer is longer than the block: a server that sends more waits
+        // in its own buffers instead of ours.
+        socket->setReadBufferSize(Layout::BlockSize);
         // Requests are small and lock-step: send each at once.
         QObject::connect(socket, &QAbstractSocket::connected, socket,
                          [socket] { socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
@@ -308,6 +311,7 @@ bool ReportGatewayError(qint16 code)
 {
     if (code == Success)
         return true;
+    CloseSession(); // nothing more arrives while the message is shown
     const QString reason = ReasonText(code);
     const QString prompt = reason.isEmpty() ? QString() : message(MessageGatewayFailure) + reason;
     UiServices::beep();
@@ -316,10 +320,8 @@ bool ReportGatewayError(qint16 code)
                           QString::number(static_cast<quint16>(Parametres.TcpPort)) +
                           QStringLiteral(")");
     UiServices::messageBox(prompt, title, UiServices::Icon::Exclamation, UiServices::Buttons::Ok);
-    if (code != LocalTimeout) {
-        CloseSession();
+    if (code != LocalTimeout)
         UiServices::endProgram(1);
-    }
     return UiServices::showDialog(UiServices::Dialog::Connection);
 }
 

@@ -57,9 +57,9 @@ qint16 ReceiveBlock(GatewayBlockBytes& block, int capacity);
 
 void CloseSession();
 
-// Shows the failure message of a nonzero code, titled with the server's
-// address and port. Every code but LocalTimeout closes the socket and ends
-// the program. For LocalTimeout it shows the connection dialog and returns
+// Closes the socket, then shows the failure message of a nonzero code,
+// titled with the server's address and port. Every code but LocalTimeout
+// ends the program. For LocalTimeout it shows the connection dialog and returns
 // its Valide (true: try again with the new address). Code 0 is no failure:
 // nothing is shown and true comes back.
 bool ReportGatewayError(qint16 code);
