@@ -311,7 +311,10 @@ bool ReportGatewayError(qint16 code)
 {
     if (code == Success)
         return true;
-    CloseSession(); // nothing more arrives while the message is shown
+    // Nothing more arrives while the message is shown. A local time-out has
+    // dropped the connection already.
+    if (code != LocalTimeout)
+        CloseSession();
     const QString reason = ReasonText(code);
     const QString prompt = reason.isEmpty() ? QString() : message(MessageGatewayFailure) + reason;
     UiServices::beep();
