@@ -54,10 +54,10 @@ DatabaseLock::Result DatabaseLock::acquire(const QString& database, QString* mes
         const QByteArray holder = QByteArray(pid, std::max<ssize_t>(0, got)).trimmed();
         *message = QStringLiteral("the database %1 is already served by another zorsrv%2; "
                                   "stop it first, or give this one a database of its own")
-                       .arg(database, holder.isEmpty()
-                                          ? QString()
-                                          : QStringLiteral(" (process %1)")
-                                                .arg(QString::fromLatin1(holder)));
+                       .arg(database,
+                            holder.isEmpty()
+                                ? QString()
+                                : QStringLiteral(" (process %1)").arg(QString::fromLatin1(holder)));
         return Result::Busy;
     }
     const QByteArray pid = QByteArray::number(QCoreApplication::applicationPid()) + '\n';

@@ -18,8 +18,7 @@ constexpr qint64 ReadChunk = 16 * 1024;
 
 } // namespace
 
-PeerSocket::PeerSocket(qintptr descriptor, qint64 readBufferSize, int closeGraceMs,
-                       QObject* parent)
+PeerSocket::PeerSocket(qintptr descriptor, qint64 readBufferSize, int closeGraceMs, QObject* parent)
     : QObject(parent), m_descriptor(int(descriptor)), m_readBufferSize(readBufferSize),
       m_closeGraceMs(closeGraceMs)
 {

@@ -54,7 +54,8 @@ void attackStep(RawClient& attacker, const QString& attack, int step)
 
 QString permissions(const QString& path)
 {
-    struct stat info{};
+    struct stat info
+    {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return QStringLiteral("missing");
     return QString::number(info.st_mode & 0777, 8);
@@ -69,10 +70,7 @@ class TestHardening : public QObject
     ZorsrvProcess m_server;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY2(m_server.start(), qPrintable(m_server.errorText()));
-    }
+    void initTestCase() { QVERIFY2(m_server.start(), qPrintable(m_server.errorText())); }
 
     void limits_data()
     {
@@ -80,17 +78,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("attack");
         QTest::addColumn<bool>("login");
         QTest::addColumn<bool>("dropped");
-        QTest::newRow("silent before login") << QStringList{"--login-timeout", "0.3"} << "silent"
-                                             << false << true;
-        QTest::newRow("quiet after login") << QStringList{"--idle-timeout", "0.3"} << "silent"
-                                           << true << true;
-        QTest::newRow("slow drip") << QStringList{"--stall-timeout", "0.5"} << "drip" << true
-                                   << true;
-        QTest::newRow("answers not read") << QStringList{"--stall-timeout", "0.5"} << "unread"
-                                          << true << true;
+        QTest::newRow("silent before login")
+            << QStringList{"--login-timeout", "0.3"} << "silent" << false << true;
+        QTest::newRow("quiet after login")
+            << QStringList{"--idle-timeout", "0.3"} << "silent" << true << true;
+        QTest::newRow("slow drip")
+            << QStringList{"--stall-timeout", "0.5"} << "drip" << true << true;
+        QTest::newRow("answers not read")
+            << QStringList{"--stall-timeout", "0.5"} << "unread" << true << true;
         QTest::newRow("busy within the limits")
-            << QStringList{"--login-timeout", "0.3", "--idle-timeout", "1", "--stall-timeout",
-                           "0.5"}
+            << QStringList{"--login-timeout", "0.3", "--idle-timeout", "1",
+                           "--stall-timeout", "0.5"}
             << "busy" << true << false;
     }
 
@@ -145,8 +143,8 @@ private Q_SLOTS:
 
     void secondServer()
     {
-        const auto r = ZorsrvProcess::run(
-            {"--db", m_server.databasePath(), "--listen", "127.0.0.1:0"}, 30000);
+        const auto r =
+            ZorsrvProcess::run({"--db", m_server.databasePath(), "--listen", "127.0.0.1:0"}, 30000);
         QCOMPARE(r.exitCode, 5);
         QVERIFY2(r.err.contains("already served by another zorsrv"), r.err.constData());
         // The first one still serves.
@@ -272,9 +270,8 @@ private Q_SLOTS:
                                        "(0, '2000-01-01T00:00:00.000Z', 'old', 0, x'00')"));
         }
         QSqlDatabase::removeDatabase(QStringLiteral("p"));
-        const auto r = ZorsrvProcess::run(QStringList{"audit", "--prune", "--db",
-                                                      server.databasePath()} +
-                                          retention);
+        const auto r = ZorsrvProcess::run(
+            QStringList{"audit", "--prune", "--db", server.databasePath()} + retention);
         QCOMPARE(r.exitCode, 0);
         QVERIFY2(r.out.contains(QByteArray::number(4 - kept) + " audit rows deleted"),
                  r.out.constData());

@@ -185,7 +185,8 @@ private Q_SLOTS:
         limit.rlim_cur = limit.rlim_max;
         QVERIFY(::setrlimit(RLIMIT_NOFILE, &limit) == 0);
         ZorsrvProcess server; // the default limit of 1000
-        QVERIFY2(server.start({"--stall-timeout", "120"}), qPrintable(server.errorText()));
+        QVERIFY2(server.start({"--stall-timeout", "120", "--login-timeout", "600"}),
+                 qPrintable(server.errorText()));
         const quint16 port = server.port();
         // 50 with a session, then 950 idle, the first of them stopped in a message.
         Clients all;
