@@ -177,6 +177,9 @@ QTcpSocket& Socket()
     if (!g_socket) {
         g_socket = new QTcpSocket(QCoreApplication::instance());
         QTcpSocket* socket = g_socket;
+        // No answer is longer than the block: a server that sends more waits
+        // in its own buffers instead of ours.
+        socket->setReadBufferSize(Layout::BlockSize);
         // Requests are small and lock-step: send each at once.
         QObject::connect(socket, &QAbstractSocket::connected, socket,
                          [socket] { socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
@@ -309,6 +312,10 @@ bool ReportGatewayError(qint16 code)
 {
     if (code == Success)
         return true;
+    // Nothing more arrives while the message is shown. A local time-out has
+    // dropped the connection already.
+    if (code != LocalTimeout)
+        CloseSession();
     const QString reason = ReasonText(code);
     const QString prompt = reason.isEmpty() ? QString() : message(MessageGatewayFailure) + reason;
     UiServices::beep();
@@ -317,10 +324,8 @@ bool ReportGatewayError(qint16 code)
                           QString::number(Parametres.TcpPort) + // 16-bit signed
                           QStringLiteral(")");
     UiServices::messageBox(prompt, title, UiServices::Icon::Exclamation, UiServices::Buttons::Ok);
-    if (code != LocalTimeout) {
-        CloseSession();
+    if (code != LocalTimeout)
         UiServices::endProgram(1);
-    }
     return UiServices::showDialog(UiServices::Dialog::Connection);
 }
 

@@ -56,10 +56,10 @@ qint16 ReceiveBlock(GatewayBlockBytes& block, int capacity);
 void CloseSession();
 
 // Shows the failure message of a nonzero code, titled with the server's
-// address and port. Every code but LocalTimeout closes the socket and ends
-// the program. For LocalTimeout it shows the connection dialog and returns
-// its Valide (true: try again with the new address). Code 0 is no failure:
-// nothing is shown and true comes back.
+// address and port. Every code but LocalTimeout closes the socket before the
+// message and ends the program after it. For LocalTimeout it shows the connection dialog and
+// returns its Valide (true: try again with the new address). Code 0 is no failure: nothing is shown
+// and true comes back.
 bool ReportGatewayError(qint16 code);
 
 // The reason text the report appends to message 1285; empty for a code

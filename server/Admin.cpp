@@ -9,6 +9,7 @@
 #include "Storage.h"
 
 #include <QByteArray>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <array>
@@ -20,6 +21,7 @@ namespace {
 
 enum class Kind
 {
+    Password,
     Colour,
     Right,
     Fiche,
@@ -38,7 +40,7 @@ struct FieldDef
 constexpr std::array<FieldDef, 10> SupervisorFields = {{
     {"ModeLieApp", Layout::Supervisor::ModeLieApp, Layout::Supervisor::ModeLieAppWidth, Kind::Text},
     {"mot_de_passe (scrambled)", Layout::Supervisor::Password, Layout::Supervisor::PasswordWidth,
-     Kind::Text},
+     Kind::Password},
     {"Langue", Layout::Supervisor::Langue, 4, Kind::Number},
     {"field 228", Layout::Supervisor::Reserved228, 4, Kind::Number},
     {"Etatinterdit", Layout::Supervisor::Etatinterdit, 4, Kind::Number},
@@ -59,7 +61,7 @@ QList<FieldDef> definitions(qint32 record)
         defs.append(QList<FieldDef>(SupervisorFields.begin(), SupervisorFields.end()));
     } else {
         defs.append(
-            {"password", Layout::Agent::Password, Layout::Agent::PasswordWidth, Kind::Text});
+            {"password", Layout::Agent::Password, Layout::Agent::PasswordWidth, Kind::Password});
         for (const Rights::RightDef& right : Rights::Table)
             defs.append({right.key, right.recordOffset, 4,
                          &right == &Rights::Fiche ? Kind::Fiche : Kind::Right});
@@ -101,7 +103,7 @@ QString ficheText(qint32 v)
 
 QString valueText(const FieldDef& def, const quint8* data)
 {
-    if (def.kind == Kind::Text) {
+    if (def.kind == Kind::Text || def.kind == Kind::Password) {
         QString text = Cp1252::toUnicode(Klt::conv_t6200_string(data + def.offset, def.width));
         text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
         text.replace(QLatin1Char('"'), QLatin1String("\\\""));
@@ -128,13 +130,22 @@ QString hex(QByteArrayView bytes)
     return QString::fromLatin1(bytes.toByteArray().toHex(' '));
 }
 
-void writeRecord(QTextStream& out, qint32 record, const std::optional<QByteArray>& stored)
+// What a field shows: a password that is set only when asked for.
+QString shown(const Field& field, bool showPasswords)
+{
+    if (!field.secret || showPasswords || field.value == QLatin1String("\"\""))
+        return field.value;
+    return QStringLiteral("(hidden)");
+}
+
+void writeRecord(QTextStream& out, qint32 record, const std::optional<QByteArray>& stored,
+                 bool showPasswords)
 {
     out << Records::label(record) << " (record " << record << ")"
         << (stored ? "" : ": never written, reads as not set") << "\n";
     const QByteArray data = stored.value_or(Records::unset(record));
     for (const Field& f : fields(record, data))
-        out << "  " << f.name << ": " << f.value << "\n";
+        out << "  " << f.name << ": " << shown(f, showPasswords) << "\n";
     for (const QString& line : otherBytes(record, data))
         out << "  " << line << "\n";
 }
@@ -147,7 +158,8 @@ QList<Field> fields(qint32 record, QByteArrayView data)
     const QByteArray padded = data.toByteArray().leftJustified(Records::dataSize(record), '\0');
     const auto* p = reinterpret_cast<const quint8*>(padded.constData());
     for (const FieldDef& def : definitions(record))
-        result.append({QString::fromLatin1(def.name), valueText(def, p)});
+        result.append(
+            {QString::fromLatin1(def.name), valueText(def, p), def.kind == Kind::Password});
     return result;
 }
 
@@ -179,7 +191,8 @@ QStringList otherBytes(qint32 record, QByteArrayView data, QByteArrayView base)
     return lines;
 }
 
-int dump(const QString& database, std::optional<qint32> record, QTextStream& out, QTextStream& err)
+int dump(const QString& database, std::optional<qint32> record, bool showPasswords,
+         QTextStream& out, QTextStream& err)
 {
     Storage storage(QStringLiteral("zorsrv-dump"));
     const Storage::Opened opened = storage.open(database, Storage::Mode::ReadOnly);
@@ -188,20 +201,20 @@ int dump(const QString& database, std::optional<qint32> record, QTextStream& out
         return 2;
     }
     if (record) {
-        writeRecord(out, *record, storage.record(*record));
+        writeRecord(out, *record, storage.record(*record), showPasswords);
         return 0;
     }
     const QMap<qint32, QByteArray> all = storage.records();
     if (!all.contains(Layout::SupervisorRecordNumber))
-        writeRecord(out, Layout::SupervisorRecordNumber, std::nullopt);
+        writeRecord(out, Layout::SupervisorRecordNumber, std::nullopt, showPasswords);
     for (auto it = all.begin(); it != all.end(); ++it)
-        writeRecord(out, it.key(), it.value());
+        writeRecord(out, it.key(), it.value(), showPasswords);
     const qsizetype agents = all.size() - (all.contains(Layout::SupervisorRecordNumber) ? 1 : 0);
     out << agents << " agent records written; the others read as not set\n";
     return 0;
 }
 
-int audit(const QString& database, QTextStream& out, QTextStream& err)
+int audit(const QString& database, bool showPasswords, QTextStream& out, QTextStream& err)
 {
     Storage storage(QStringLiteral("zorsrv-audit"));
     const Storage::Opened opened = storage.open(database, Storage::Mode::ReadOnly);
@@ -221,7 +234,9 @@ int audit(const QString& database, QTextStream& out, QTextStream& err)
         for (qsizetype i = 0; i < now.size(); ++i) {
             if (old[i].value == now[i].value)
                 continue;
-            out << "  " << now[i].name << ": " << old[i].value << " -> " << now[i].value << "\n";
+            const QString after = shown(now[i], showPasswords);
+            out << "  " << now[i].name << ": " << shown(old[i], showPasswords) << " -> "
+                << (after == shown(old[i], showPasswords) ? after + " (changed)" : after) << "\n";
             changed = true;
         }
         const QStringList bytes = otherBytes(row.record, row.after, before);
@@ -231,6 +246,27 @@ int audit(const QString& database, QTextStream& out, QTextStream& err)
             out << "  (no change)\n";
     }
     out << rows.size() << " audit rows\n";
+    return 0;
+}
+
+int prune(const QString& database, const Storage::Retention& retention, QTextStream& out,
+          QTextStream& err)
+{
+    if (!QFileInfo::exists(database)) {
+        err << "zorsrv: cannot open the database " << database << ": no such file\n";
+        return 2;
+    }
+    Storage storage(QStringLiteral("zorsrv-prune"));
+    const Storage::Opened opened = storage.open(database, Storage::Mode::Serve);
+    QString error;
+    const qint64 deleted =
+        opened.failure == Storage::Failure::None ? storage.pruneAudit(retention, &error) : -1;
+    if (deleted < 0) {
+        err << "zorsrv: " << (opened.message.isEmpty() ? error : opened.message) << "\n";
+        return 2;
+    }
+    out << deleted << " audit rows deleted; the audit keeps " << retention.days
+        << " days and at most " << retention.rows << " rows\n";
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cmath>
@@ -33,6 +34,17 @@ bool parseListen(const QString& text, Server::Options& options)
     return true;
 }
 
+// Seconds, fractions allowed, up to a day.
+bool seconds(const QString& text, int& milliseconds)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value <= 0 || value > 86400)
+        return false;
+    milliseconds = std::max(1, int(std::lround(value * 1000)));
+    return true;
+}
+
 bool positiveInt(const QString& text, int& value)
 {
     bool ok = false;
@@ -58,10 +70,20 @@ bool apply(const QString& name, const QString& value, Parsed& parsed)
     } else if (name == QLatin1String("--max-connections")) {
         ok = positiveInt(value, o.maxConnections);
     } else if (name == QLatin1String("--stall-timeout")) {
-        const double seconds = value.toDouble(&ok);
-        ok = ok && std::isfinite(seconds) && seconds > 0 && seconds <= 86400;
+        ok = seconds(value, o.stallTimeoutMs);
+    } else if (name == QLatin1String("--login-timeout")) {
+        ok = seconds(value, o.loginTimeoutMs);
+    } else if (name == QLatin1String("--idle-timeout")) {
+        ok = seconds(value, o.idleTimeoutMs);
+    } else if (name == QLatin1String("--allow")) {
+        const std::optional<ConnectionLimits::Subnet> subnet = ConnectionLimits::parseSubnet(value);
+        ok = subnet.has_value();
         if (ok)
-            o.stallTimeoutMs = std::max(1, int(std::lround(seconds * 1000)));
+            o.allowed.append(*subnet);
+    } else if (name == QLatin1String("--audit-days") && parsed.command != Command::Dump) {
+        ok = positiveInt(value, o.retention.days);
+    } else if (name == QLatin1String("--audit-rows") && parsed.command != Command::Dump) {
+        ok = positiveInt(value, o.retention.rows);
     } else if (name == QLatin1String("--record") && parsed.command == Command::Dump) {
         const int record = value.toInt(&ok);
         if (ok)
@@ -82,7 +104,10 @@ QString defaultDatabase()
     const QString folder =
         QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
             .filePath(QStringLiteral("zorsrv"));
-    QDir().mkpath(folder);
+    // The folder is private to the server's user, whatever the umask.
+    if (!QFileInfo::exists(folder) && QDir().mkpath(QFileInfo(folder).path()))
+        QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) &&
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return QDir(folder).filePath(QStringLiteral("zorsrv.db"));
 }
 
@@ -107,6 +132,14 @@ Parsed parse(const QStringList& arguments)
         if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
             parsed.command = Command::Help;
             return parsed;
+        }
+        if (name == QLatin1String("--show-passwords") && parsed.command != Command::Serve) {
+            parsed.showPasswords = true;
+            continue;
+        }
+        if (name == QLatin1String("--prune") && parsed.command == Command::Audit) {
+            parsed.prune = true;
+            continue;
         }
         QString value;
         const qsizetype equals = name.indexOf(QLatin1Char('='));
@@ -136,13 +169,20 @@ QString usage()
 {
     return QStringLiteral(
         "usage: zorsrv [--db FILE] [--listen ADDR:PORT] [--agents N]\n"
-        "              [--stall-timeout SECONDS] [--max-connections N]\n"
-        "       zorsrv dump --db FILE [--record N]\n"
-        "       zorsrv audit --db FILE\n"
+        "              [--stall-timeout SECONDS] [--login-timeout SECONDS]\n"
+        "              [--idle-timeout SECONDS] [--max-connections N] [--allow ADDR/PREFIX]...\n"
+        "              [--audit-days N] [--audit-rows N]\n"
+        "       zorsrv dump --db FILE [--record N] [--show-passwords]\n"
+        "       zorsrv audit --db FILE [--show-passwords]\n"
+        "       zorsrv audit --prune --db FILE [--audit-days N] [--audit-rows N]\n"
         "Serves the configuration records over TCP (default 127.0.0.1:32000, a database\n"
-        "in the per-user data folder, 9999 agents, 10 s stall time-out, 1000 connections).\n"
+        "in the per-user data folder, 9999 agents, 1000 connections). A connection must log\n"
+        "in within 30 s, send a whole message at least every 120 s, send each message within\n"
+        "10 s of its first byte and read its answers; --allow limits the peers (default: all).\n"
         "dump shows one record (-1 = supervisor, n = agent n+1) or every written record;\n"
-        "audit shows the trail of writes.\n");
+        "audit shows the trail of writes; passwords show only with --show-passwords.\n"
+        "The audit keeps 365 days and at most 100000 rows (--audit-days, --audit-rows):\n"
+        "the server prunes it at start and daily, audit --prune at once.\n");
 }
 
 } // namespace CommandLine

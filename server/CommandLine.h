@@ -9,9 +9,12 @@
 
 // zorsrv's command line:
 //   zorsrv [--db FILE] [--listen ADDR:PORT] [--agents N] [--stall-timeout SECONDS]
-//          [--max-connections N]
-//   zorsrv dump --db FILE [--record N]
-//   zorsrv audit --db FILE
+//          [--login-timeout SECONDS] [--idle-timeout SECONDS] [--max-connections N]
+//          [--allow ADDR/PREFIX]...
+//          [--audit-days N] [--audit-rows N]
+//   zorsrv dump --db FILE [--record N] [--show-passwords]
+//   zorsrv audit --db FILE [--show-passwords]
+//   zorsrv audit --prune --db FILE [--audit-days N] [--audit-rows N]
 namespace CommandLine {
 
 enum class Command
@@ -27,6 +30,8 @@ struct Parsed
     Command command = Command::Serve;
     Server::Options options;
     std::optional<qint32> record; // dump --record
+    bool showPasswords = false;   // dump and audit
+    bool prune = false;           // audit --prune
     QString error;                // set when the line cannot be used
 };
 

@@ -56,6 +56,20 @@ Scan scan(QByteArrayView pending, bool afterMessage)
     return result;
 }
 
+Status next(Reader& reader, QByteArray& message)
+{
+    const Scan found = scan(reader.pending, reader.afterMessage);
+    if (found.skip > 0 || !reader.pending.isEmpty())
+        reader.afterMessage = false;
+    reader.pending.remove(0, found.skip);
+    if (found.status == Status::Message) {
+        message = reader.pending.left(found.size);
+        reader.pending.remove(0, found.size);
+        reader.afterMessage = true;
+    }
+    return found.status;
+}
+
 QByteArray greeting(QByteArrayView nonce)
 {
     QByteArray g = header(0, 0, 0);

@@ -33,6 +33,18 @@ struct Scan
 // message, so a single zero byte right here is skipped.
 Scan scan(QByteArrayView pending, bool afterMessage);
 
+// The bytes a connection has received and not consumed yet.
+struct Reader
+{
+    QByteArray pending;
+    bool afterMessage = false; // the consumed bytes ended with a message
+};
+
+// Takes the next whole message out of reader.pending into message. Returns
+// Message, Incomplete (more bytes are needed; message is left alone) or
+// Invalid (the connection must be refused and closed).
+Status next(Reader& reader, QByteArray& message);
+
 // The 512-byte greeting: magic, length 512, the nonce at offsets 128 to 159.
 QByteArray greeting(QByteArrayView nonce);
 

@@ -2,20 +2,23 @@
 
 #include "Framing.h"
 #include "Layout.h"
+#include "PeerSocket.h"
 #include "Records.h"
 
 #include <QRandomGenerator>
-#include <QTcpSocket>
 #include <QTimer>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
+#include <limits>
 #include <utility>
 
 namespace {
 
 // Above this many unsent answer bytes a connection's requests wait: a client
-// that does not read its answers cannot make the server buffer without end.
+// that does not read its answers cannot make the server buffer without end,
+// and it is dropped when it does not read them within the stall time-out.
 constexpr qint64 MaxUnsentBytes = 64 * 1024;
 constexpr qint64 ReadBufferSize = 64 * 1024;
 constexpr int ShutdownGraceMs = 5000;
@@ -27,7 +30,7 @@ QByteArray freshNonce()
     return QByteArray(reinterpret_cast<const char*>(words.data()), Layout::Header::NonceSize);
 }
 
-QString peerOf(const QTcpSocket* socket)
+QString peerOf(const PeerSocket* socket)
 {
     return socket->peerAddress().toString() + QLatin1Char(':') +
            QString::number(socket->peerPort());
@@ -35,31 +38,31 @@ QString peerOf(const QTcpSocket* socket)
 
 // Hands the bytes to the kernel at once instead of on the next turn of the
 // event loop: one wake-up less per answer.
-void sendNow(QTcpSocket* socket, const QByteArray& bytes)
+void sendNow(PeerSocket* socket, const QByteArray& bytes)
 {
     socket->write(bytes);
-    socket->flush();
 }
 
 } // namespace
 
 struct Server::Connection
 {
-    Connection(quint64 connectionId, QTcpSocket* s, QTimer* timer, int agents)
-        : id(connectionId), socket(s), stallTimer(timer), peer(peerOf(s)),
+    Connection(quint64 connectionId, PeerSocket* s, QTimer* timer, int agents)
+        : id(connectionId), socket(s), limitTimer(timer), peer(peerOf(s)),
           session(freshNonce(), agents)
     {}
 
     quint64 id;
-    QTcpSocket* socket;
-    QTimer* stallTimer;
+    PeerSocket* socket;
+    QTimer* limitTimer;
+    qint64 timerDue = -1; // when limitTimer fires, on the server's clock
     QString peer;
     Session session;
-    QByteArray in;             // received bytes not yet consumed
-    bool afterMessage = false; // the consumed bytes ended with a message
-    bool waiting = false;      // a write of this connection awaits its commit
-    bool paused = false;       // too many answer bytes unsent: wait for bytesWritten
-    bool busy = false;         // process() is running (a flush may call back)
+    Framing::Reader reader;
+    ConnectionLimits::Clock clock;
+    bool waiting = false; // a write of this connection awaits its commit
+    bool paused = false;  // too many answer bytes unsent: wait for bytesWritten
+    bool busy = false;    // process() is running (a flush may call back)
     bool closing = false;
 };
 
@@ -71,7 +74,8 @@ Server::Server(Options options, QObject* parent) : QObject(parent), m_options(st
     m_storageThread.start();
     m_listener.setMaxPendingConnections(1024);
     m_listener.setListenBacklogSize(1024);
-    connect(&m_listener, &QTcpServer::pendingConnectionAvailable, this, &Server::accept);
+    connect(&m_listener, &Listener::incoming, this, &Server::accept);
+    m_clock.start();
 }
 
 Server::~Server()
@@ -107,6 +111,7 @@ Server::Started Server::start()
                 m_storage.reset();
                 return;
             }
+            pruneAudit();
             const QMap<qint32, QByteArray> stored = m_storage->records();
             for (auto it = stored.begin(); it != stored.end(); ++it)
                 records.insert(it.key(), it.value());
@@ -123,7 +128,10 @@ Server::Started Server::start()
         return {Failure::Incompatible, opened.message};
     }
     m_records = std::move(records);
-    if (!m_listener.listen(m_options.address, m_options.port)) {
+    auto* daily = new QTimer(this);
+    connect(daily, &QTimer::timeout, this, [this] { onStorageThread([this] { pruneAudit(); }); });
+    daily->start(std::chrono::hours(24));
+    if (!m_listener.listenForStations(m_options.address, m_options.port)) {
         const QString reason = m_listener.serverError() == QAbstractSocket::AddressInUseError
                                    ? QStringLiteral("the address is already in use")
                                    : m_listener.errorString();
@@ -135,51 +143,61 @@ Server::Started Server::start()
     return {};
 }
 
-void Server::accept()
+// On the storage thread.
+void Server::pruneAudit()
 {
-    while (QTcpSocket* socket = m_listener.nextPendingConnection()) {
-        if (m_stopping) {
-            sendNow(socket, Framing::refusal(Framing::Refusal::ServerStop));
-            refuseBeyondLimit(socket);
-            continue;
-        }
-        if (m_connections.size() >= m_options.maxConnections) {
-            sendNow(socket, Framing::greeting(freshNonce()) +
-                                Framing::refusal(Framing::Refusal::TooManyConnections));
-            refuseBeyondLimit(socket);
-            continue;
-        }
-        socket->setReadBufferSize(ReadBufferSize);
-        auto* timer = new QTimer(socket);
-        timer->setSingleShot(true);
-        timer->setInterval(m_options.stallTimeoutMs);
-        auto* c = new Connection(m_nextId++, socket, timer, m_options.agents);
-        m_connections.insert(c->id, c);
-        const quint64 id = c->id;
-        connect(timer, &QTimer::timeout, this, [this, id] { stalled(id); });
-        connect(socket, &QTcpSocket::readyRead, this, [this, id] {
-            if (Connection* found = m_connections.value(id))
-                process(*found);
-        });
-        connect(socket, &QTcpSocket::bytesWritten, this, [this, id] {
-            Connection* found = m_connections.value(id);
-            if (found && found->paused && found->socket->bytesToWrite() <= MaxUnsentBytes) {
-                found->paused = false;
-                process(*found);
-            }
-        });
-        // Queued: a socket may report its end in the middle of our own call.
-        connect(
-            socket, &QTcpSocket::disconnected, this, [this, id] { drop(id); },
-            Qt::QueuedConnection);
-        sendNow(socket, c->session.greeting());
+    QString error;
+    if (m_storage && m_storage->pruneAudit(m_options.retention, &error) < 0)
+        std::fprintf(stderr, "zorsrv: cannot prune the audit: %s\n", qPrintable(error));
+}
+
+void Server::accept(qintptr descriptor)
+{
+    auto* socket = new PeerSocket(descriptor, ReadBufferSize, m_options.stallTimeoutMs);
+    // Peers outside the allowed subnets get nothing, not even a greeting.
+    if (!ConnectionLimits::allowed(m_options.allowed, socket->peerAddress())) {
+        delete socket;
+        return;
     }
+    if (m_stopping) {
+        sendNow(socket, Framing::refusal(Framing::Refusal::ServerStop));
+        refuseBeyondLimit(socket);
+        return;
+    }
+    if (m_connections.size() >= m_options.maxConnections) {
+        sendNow(socket, Framing::greeting(freshNonce()) +
+                            Framing::refusal(Framing::Refusal::TooManyConnections));
+        refuseBeyondLimit(socket);
+        return;
+    }
+    auto* timer = new QTimer(socket);
+    timer->setSingleShot(true);
+    auto* c = new Connection(m_nextId++, socket, timer, m_options.agents);
+    c->clock.connectedAt = c->clock.lastMessageAt = m_clock.elapsed();
+    m_connections.insert(c->id, c);
+    const quint64 id = c->id;
+    connect(timer, &QTimer::timeout, this, [this, id] { limitReached(id); });
+    connect(socket, &PeerSocket::readyRead, this, [this, id] {
+        if (Connection* found = m_connections.value(id))
+            process(*found);
+    });
+    connect(socket, &PeerSocket::bytesWritten, this, [this, id] {
+        Connection* found = m_connections.value(id);
+        if (found && found->paused && found->socket->bytesToWrite() <= MaxUnsentBytes) {
+            found->paused = false;
+            found->clock.pausedAt = -1;
+            process(*found);
+        }
+    });
+    connect(socket, &PeerSocket::disconnected, this, [this, id] { drop(id); });
+    sendNow(socket, c->session.greeting());
+    armTimer(*c);
 }
 
 // A connection that gets its refusal and nothing else; it is not counted.
-void Server::refuseBeyondLimit(QTcpSocket* socket)
+void Server::refuseBeyondLimit(PeerSocket* socket)
 {
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &PeerSocket::disconnected, socket, &QObject::deleteLater);
     socket->disconnectFromHost();
 }
 
@@ -188,32 +206,46 @@ void Server::process(Connection& c)
     if (c.busy)
         return;
     c.busy = true;
+    QByteArray message;
     while (!c.waiting && !c.closing && !m_stopping) {
         if (c.socket->bytesToWrite() > MaxUnsentBytes) {
             c.paused = true;
+            c.clock.pausedAt = m_clock.elapsed();
             break;
         }
-        const Framing::Scan scan = Framing::scan(c.in, c.afterMessage);
-        if (scan.skip > 0 || !c.in.isEmpty())
-            c.afterMessage = false;
-        c.in.remove(0, scan.skip);
-        if (scan.status == Framing::Status::Invalid) {
+        const Framing::Status status = Framing::next(c.reader, message);
+        if (status == Framing::Status::Invalid) {
             refuseAndClose(c, Framing::Refusal::BadMessage);
             break;
         }
-        if (scan.status == Framing::Status::Incomplete) {
+        if (status == Framing::Status::Incomplete) {
             if (c.socket->bytesAvailable() == 0)
                 break;
-            c.in.append(c.socket->readAll());
+            c.reader.pending.append(c.socket->readAll());
             continue;
         }
-        const QByteArray message = c.in.left(scan.size);
-        c.in.remove(0, scan.size);
-        c.afterMessage = true;
+        c.clock.lastMessageAt = m_clock.elapsed();
+        c.clock.messageStartedAt = -1;
         handleMessage(c, message);
+        c.clock.loggedIn = c.session.loggedIn();
     }
+    if (c.reader.pending.isEmpty())
+        c.clock.messageStartedAt = -1;
+    else if (c.clock.messageStartedAt < 0)
+        c.clock.messageStartedAt = m_clock.elapsed();
     c.busy = false;
-    armStallTimer(c);
+    finishReading(c);
+    armTimer(c);
+}
+
+// A client that has shut its sending side has had every whole request
+// answered once nothing of it is left to read or to commit: close.
+void Server::finishReading(Connection& c)
+{
+    if (c.socket->atEnd() && !c.waiting && !c.closing && !c.paused && !m_stopping) {
+        c.closing = true;
+        c.socket->disconnectFromHost();
+    }
 }
 
 void Server::handleMessage(Connection& c, QByteArrayView message)
@@ -241,25 +273,51 @@ void Server::handleMessage(Connection& c, QByteArrayView message)
     }
 }
 
-void Server::armStallTimer(Connection& c)
+void Server::armTimer(Connection& c)
 {
-    if (!c.in.isEmpty() && !c.waiting && !c.closing && !m_stopping)
-        c.stallTimer->start();
-    else
-        c.stallTimer->stop();
+    if (c.waiting || c.closing || m_stopping) {
+        c.limitTimer->stop();
+        c.timerDue = -1;
+        return;
+    }
+    const qint64 now = m_clock.elapsed();
+    const ConnectionLimits::Check check = ConnectionLimits::check(
+        {m_options.loginTimeoutMs, m_options.idleTimeoutMs, m_options.stallTimeoutMs}, c.clock,
+        now);
+    // A timer due earlier than needed fires, finds nothing and is armed again:
+    // most messages move the deadline later and cost no new timer.
+    const qint64 due = now + check.nextMs;
+    if (c.limitTimer->isActive() && c.timerDue <= due)
+        return;
+    c.timerDue = due;
+    c.limitTimer->start(int(std::min<qint64>(check.nextMs, std::numeric_limits<int>::max())));
 }
 
-void Server::stalled(quint64 id)
+void Server::limitReached(quint64 id)
 {
     Connection* c = m_connections.value(id);
-    if (c && !c->waiting && !c->in.isEmpty())
+    if (!c)
+        return;
+    c->timerDue = -1;
+    if (c->waiting || c->closing || m_stopping)
+        return;
+    const ConnectionLimits::Check check = ConnectionLimits::check(
+        {m_options.loginTimeoutMs, m_options.idleTimeoutMs, m_options.stallTimeoutMs}, c->clock,
+        m_clock.elapsed());
+    if (check.passed == ConnectionLimits::Limit::None) {
+        armTimer(*c);
+    } else if (c->paused) {
+        c->closing = true; // it reads nothing: a refusal would only wait as well
+        c->socket->abort();
+    } else {
         refuseAndClose(*c, Framing::Refusal::Stalled);
+    }
 }
 
 void Server::refuseAndClose(Connection& c, qint32 code)
 {
     c.closing = true;
-    c.stallTimer->stop();
+    c.limitTimer->stop();
     sendNow(c.socket, Framing::refusal(code));
     c.socket->disconnectFromHost();
 }
@@ -383,7 +441,7 @@ void Server::finishShutdown()
     const QList<Connection*> open = m_connections.values();
     for (Connection* c : open) {
         c->closing = true;
-        c->stallTimer->stop();
+        c->limitTimer->stop();
         sendNow(c->socket, Framing::refusal(Framing::Refusal::ServerStop));
         c->socket->disconnectFromHost();
     }

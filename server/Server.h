@@ -1,20 +1,22 @@
 #pragma once
 
+#include "ConnectionLimits.h"
+#include "Listener.h"
 #include "Session.h"
 #include "Storage.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QTcpServer>
 #include <QThread>
 
 #include <memory>
 
-class QTcpSocket;
+class PeerSocket;
 class QTimer;
 
 // zorsrv's network side: greets, frames, answers, and hands the writes to a
@@ -31,8 +33,12 @@ public:
         QHostAddress address = QHostAddress::LocalHost;
         quint16 port = 32000;
         int agents = 9999;
-        int stallTimeoutMs = 10000;
+        int stallTimeoutMs = 10000; // from a message's first byte to its last
+        int loginTimeoutMs = 30000;
+        int idleTimeoutMs = 120000;
         int maxConnections = 1000;
+        QList<ConnectionLimits::Subnet> allowed; // empty: every peer
+        Storage::Retention retention;            // of the audit trail
     };
 
     enum class Failure
@@ -78,12 +84,13 @@ private:
         QString peer;
     };
 
-    void accept();
-    void refuseBeyondLimit(QTcpSocket* socket);
+    void accept(qintptr descriptor);
+    void refuseBeyondLimit(PeerSocket* socket);
     void process(Connection& c);
     void handleMessage(Connection& c, QByteArrayView message);
-    void armStallTimer(Connection& c);
-    void stalled(quint64 id);
+    void armTimer(Connection& c);
+    void limitReached(quint64 id);
+    void finishReading(Connection& c);
     void refuseAndClose(Connection& c, qint32 code);
     void drop(quint64 id);
     void queueWrite(Connection& c, const Session::Step& step);
@@ -95,11 +102,13 @@ private:
     };
     void committed(const QList<PendingWrite>& batch, const QList<Outcome>& outcomes, int commits);
     void finishShutdown();
+    void pruneAudit();
 
     template <typename F> void onStorageThread(F&& work);
 
     Options m_options;
-    QTcpServer m_listener;
+    Listener m_listener;
+    QElapsedTimer m_clock; // the connections' time
     QThread m_storageThread;
     QObject* m_storageContext = nullptr;
     std::unique_ptr<Storage> m_storage;  // used on the storage thread only

@@ -1,12 +1,19 @@
 #include "Storage.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QVariant>
 
+#include <cerrno>
+#include <cstring>
 #include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,6 +28,28 @@ QString describe(const QSqlError& error)
 {
     const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
     return text.trimmed();
+}
+
+std::optional<std::pair<quint64, quint64>> identityOf(const QString& path)
+{
+    struct stat info
+    {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return std::pair<quint64, quint64>(quint64(info.st_dev), quint64(info.st_ino));
+}
+
+// A new database is private to the server's user, whatever the umask; its
+// WAL and shared-memory files take the database's permissions.
+bool createPrivate(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0)
+        return errno == EEXIST;
+    const bool ok = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
+    ::close(fd);
+    return ok;
 }
 
 } // namespace
@@ -58,6 +87,9 @@ Storage::Opened Storage::open(const QString& path, Mode mode)
     if (info.isDir())
         return {Failure::CannotOpen,
                 QStringLiteral("cannot open the database %1: it is a folder").arg(path)};
+    if (mode == Mode::Serve && !info.exists() && !createPrivate(path))
+        return {Failure::CannotOpen, QStringLiteral("cannot open the database %1: %2")
+                                         .arg(path, QString::fromLocal8Bit(std::strerror(errno)))};
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     db.setDatabaseName(path);
     if (mode == Mode::ReadOnly)
@@ -68,6 +100,7 @@ Storage::Opened Storage::open(const QString& path, Mode mode)
         return {
             Failure::CannotOpen,
             QStringLiteral("cannot open the database %1: %2").arg(path, describe(db.lastError()))};
+    m_identity = identityOf(path);
     return mode == Mode::Serve ? createSchema() : checkSchema();
 }
 
@@ -228,8 +261,37 @@ QList<Storage::AuditRow> Storage::audit()
     return rows;
 }
 
+bool Storage::stillAtPath(QString* error) const
+{
+    if (m_identity && identityOf(m_path) == m_identity)
+        return true;
+    *error = QStringLiteral("the database file %1 was removed or replaced after zorsrv opened it; "
+                            "nothing more is stored until zorsrv is restarted")
+                 .arg(m_path);
+    return false;
+}
+
+qint64 Storage::pruneAudit(const Retention& retention, QString* error)
+{
+    const QString cutoff = QDateTime::currentDateTimeUtc()
+                               .addDays(-qint64(retention.days))
+                               .toString(Qt::ISODateWithMs);
+    QSqlQuery query(QSqlDatabase::database(m_name, false));
+    query.prepare(QStringLiteral("DELETE FROM audit WHERE time < ? OR id IN (SELECT id FROM audit "
+                                 "ORDER BY id DESC LIMIT -1 OFFSET ?)"));
+    query.addBindValue(cutoff);
+    query.addBindValue(retention.rows);
+    if (!query.exec()) {
+        *error = describe(query.lastError());
+        return -1;
+    }
+    return query.numRowsAffected();
+}
+
 bool Storage::commit(const QList<Write>& batch, QString* error)
 {
+    if (!stillAtPath(error))
+        return false;
     QSqlDatabase db = QSqlDatabase::database(m_name, false);
     if (!db.transaction()) {
         *error = describe(db.lastError());

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 // The SQLite file behind zorsrv (Qt SQL, QSQLITE): the records, a schema
 // version and the audit trail of every write. One Storage is one connection
@@ -32,6 +33,14 @@ public:
     {
         Failure failure = Failure::None;
         QString message; // a sentence for the user, when failure is set
+    };
+
+    // How much of the audit trail is kept: rows younger than days, and at
+    // most the newest rows of them.
+    struct Retention
+    {
+        int days = 365;
+        int rows = 100000;
     };
 
     struct Write
@@ -68,6 +77,10 @@ public:
     // failure (then nothing of the batch is stored).
     bool commit(const QList<Write>& batch, QString* error);
 
+    // Deletes the audit rows the retention does not keep; the number deleted,
+    // or -1 with error set.
+    qint64 pruneAudit(const Retention& retention, QString* error);
+
     // "ok", or what PRAGMA integrity_check found.
     QString integrity();
 
@@ -77,9 +90,13 @@ private:
     Opened checkSchema();
     bool isForeign();
     bool prepare();
+    bool stillAtPath(QString* error) const;
 
     QString m_name;
     QString m_path;
+    // The file opened (device and inode): a commit into a file removed or
+    // replaced since would be lost.
+    std::optional<std::pair<quint64, quint64>> m_identity;
     std::optional<QSqlQuery> m_select;
     std::optional<QSqlQuery> m_upsert;
     std::optional<QSqlQuery> m_audit;

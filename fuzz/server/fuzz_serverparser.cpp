@@ -1,5 +1,5 @@
-// Feeds arbitrary bytes to zorsrv's framing as a connection would receive
-// them, in chunks, and every whole message to a session, checking the
+// Feeds arbitrary bytes to zorsrv's own framing reader as a connection
+// would receive them, in chunks, and every whole message to a session, checking the
 // invariants the server relies on.
 #include "Framing.h"
 #include "Layout.h"
@@ -29,25 +29,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const qsizetype chunk = data[0] * 37 + 1;
     const QByteArray input(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
     Session session(QByteArray(32, '\x5A'), 100);
-    QByteArray pending;
-    bool afterMessage = false;
+    Framing::Reader reader;
+    QByteArray message;
     for (qsizetype offset = 0; offset < input.size(); offset += chunk) {
-        pending.append(input.mid(offset, chunk));
+        reader.pending.append(input.mid(offset, chunk));
         for (;;) {
-            const Framing::Scan scan = Framing::scan(pending, afterMessage);
-            check((scan.skip == 0 || scan.skip == 1) && scan.skip <= pending.size());
-            if (scan.skip > 0 || !pending.isEmpty())
-                afterMessage = false;
-            pending.remove(0, scan.skip);
-            if (scan.status == Framing::Status::Invalid)
+            const qsizetype before = reader.pending.size();
+            const Framing::Status status = Framing::next(reader, message);
+            if (status == Framing::Status::Invalid)
                 return 0; // the server refuses and closes
-            if (scan.status == Framing::Status::Incomplete)
+            if (status == Framing::Status::Incomplete) {
+                // At most the one zero byte after a message is dropped.
+                check(before - reader.pending.size() <= 1);
                 break;
-            check((scan.size == Layout::HeaderSize || scan.size == Layout::BlockSize) &&
-                  scan.size <= pending.size());
-            const QByteArray message = pending.left(scan.size);
-            pending.remove(0, scan.size);
-            afterMessage = true;
+            }
+            check((message.size() == Layout::HeaderSize || message.size() == Layout::BlockSize) &&
+                  before - reader.pending.size() - message.size() <= 1 && reader.afterMessage);
             const Session::Step step = session.handle(message);
             switch (step.action) {
             case Session::Action::Read:

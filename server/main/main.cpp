@@ -1,5 +1,6 @@
 #include "Admin.h"
 #include "CommandLine.h"
+#include "DatabaseLock.h"
 #include "Server.h"
 #include "StopSignals.h"
 
@@ -26,9 +27,23 @@ int exitCodeFor(Server::Failure failure)
     return 1;
 }
 
+constexpr int ExitDatabaseInUse = 5;
+
 int serve(const Server::Options& options)
 {
     StopSignals::raiseDescriptorLimit();
+    DatabaseLock lock; // held until the server has stopped
+    QString why;
+    switch (lock.acquire(options.database, &why)) {
+    case DatabaseLock::Result::Taken:
+        break;
+    case DatabaseLock::Result::Busy:
+        std::fprintf(stderr, "zorsrv: %s\n", qPrintable(why));
+        return ExitDatabaseInUse;
+    case DatabaseLock::Result::Failed:
+        std::fprintf(stderr, "zorsrv: %s\n", qPrintable(why));
+        return exitCodeFor(Server::Failure::CannotOpen);
+    }
     Server server(options);
     const Server::Started started = server.start();
     if (started.failure != Server::Failure::None) {
@@ -45,6 +60,11 @@ int serve(const Server::Options& options)
     }
     QObject::connect(&server, &Server::stopped, QCoreApplication::instance(),
                      &QCoreApplication::quit);
+    if (server.port() > Listener::HighestStationPort)
+        std::fprintf(stderr,
+                     "zorsrv: warning: port %u is above %u; stations cannot name it (their "
+                     "TCP_port is a 16-bit signed number)\n",
+                     unsigned(server.port()), unsigned(Listener::HighestStationPort));
     std::printf("zorsrv: listening on %s:%u\n", qPrintable(server.address().toString()),
                 unsigned(server.port()));
     std::fflush(stdout);
@@ -76,9 +96,11 @@ int main(int argc, char* argv[])
         out << CommandLine::usage();
         return 0;
     case CommandLine::Command::Dump:
-        return Admin::dump(parsed.options.database, parsed.record, out, err);
+        return Admin::dump(parsed.options.database, parsed.record, parsed.showPasswords, out, err);
     case CommandLine::Command::Audit:
-        return Admin::audit(parsed.options.database, out, err);
+        if (parsed.prune)
+            return Admin::prune(parsed.options.database, parsed.options.retention, out, err);
+        return Admin::audit(parsed.options.database, parsed.showPasswords, out, err);
     case CommandLine::Command::Serve:
         break;
     }

@@ -189,7 +189,8 @@ private Q_SLOTS:
         limit.rlim_cur = limit.rlim_max;
         QVERIFY(::setrlimit(RLIMIT_NOFILE, &limit) == 0);
         ZorsrvProcess server; // the default limit of 1000
-        QVERIFY2(server.start({"--stall-timeout", "120"}), qPrintable(server.errorText()));
+        QVERIFY2(server.start({"--stall-timeout", "120", "--login-timeout", "600"}),
+                 qPrintable(server.errorText()));
         const quint16 port = server.port();
         // 50 with a session, then 950 idle, the first of them stopped in a message.
         Clients all;
@@ -248,7 +249,7 @@ private Q_SLOTS:
                             int exitCode = 0) {
             QTest::newRow(name) << QString::fromUtf8(command) << lines << exitCode;
         };
-        row("dump agent 1", "dump --record 0 --db STORE",
+        row("dump agent 1", "dump --record 0 --db STORE --show-passwords",
             "agent 1 (record 0)|  password: \"\u00e9t\u00e9\"|  Droit_Stat: refused|"
             "  bytes 400-400: ab");
         row("dump unwritten", "dump --record 5 --db STORE",
@@ -256,10 +257,14 @@ private Q_SLOTS:
         row("dump all", "dump --db STORE",
             "supervisor (record -1)|  CouleurTxBas: 0x000000FF|  CouleurTxMilieu: not set|"
             "1 agent records written; the others read as not set");
-        row("audit", "audit --db STORE",
+        row("dump, password hidden", "dump --record 0 --db STORE",
+            "agent 1 (record 0)|  password: (hidden)");
+        row("audit", "audit --db STORE --show-passwords",
             "PEER agent 1 (record 0), first write|  Droit_Stat: not set -> granted|"
             "  password: \"\" -> \"\u00e9t\u00e9\"|  Droit_Stat: granted -> refused|"
             "  bytes 400-400: 00 -> ab|PEER supervisor (record -1), first write|3 audit rows");
+        row("audit, password hidden", "audit --db STORE", "  password: \"\" -> (hidden)");
+        row("bad subnet", "--db DB --allow 10.0.0.0/33", "bad value for --allow", 1);
         row("port in use", "--db DB --listen 127.0.0.1:PORT", "the address is already in use", 4);
         row("missing folder", "--db DB/no/z.db", "cannot open the database", 2);
         row("not a database", "--db GARBAGE", "is corrupt", 3);
@@ -291,6 +296,9 @@ private Q_SLOTS:
                      qPrintable(line + " in:\n" + text));
         // One agent record shows, and the audit leaves out fields a write kept.
         QCOMPARE(text.count(QStringLiteral("Droit_Modif_Group")), exitCode == 0 ? 1 : 0);
+        // The password shows only when asked for.
+        QCOMPARE(text.contains(QStringLiteral("\u00e9t\u00e9")),
+                 command.contains(QStringLiteral("--show-passwords")));
     }
 
     void killDuringAcknowledgedWrites()

@@ -5,6 +5,10 @@
 
 #include <QHostAddress>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray message(QByteArray m, qint32 request, qint32 record)
@@ -19,9 +23,26 @@ QByteArray message(QByteArray m, qint32 request, qint32 record)
 
 } // namespace
 
-bool RawClient::connectTo(quint16 port, int timeoutMs)
+bool RawClient::connectTo(quint16 port, int timeoutMs, int receiveBuffer)
 {
-    m_socket.connectToHost(QHostAddress::LocalHost, port);
+    if (receiveBuffer > 0) {
+        // Set before the connection is made, so that the window stays small.
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (fd < 0 ||
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer) != 0 ||
+            ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            !m_socket.setSocketDescriptor(fd)) {
+            if (fd >= 0)
+                ::close(fd);
+            return false;
+        }
+    } else {
+        m_socket.connectToHost(QHostAddress::LocalHost, port);
+    }
     if (!m_socket.waitForConnected(timeoutMs))
         return false;
     m_greeting = receiveBytes(Layout::HeaderSize, QDeadlineTimer(timeoutMs));

@@ -17,8 +17,9 @@ public:
         qint32 code() const { return !complete ? 1 : status == 2 ? error : 0; }
     };
 
-    // Connects and takes the 512-byte greeting.
-    bool connectTo(quint16 port, int timeoutMs = 10000);
+    // Connects and takes the 512-byte greeting. A receiveBuffer above 0 fixes
+    // the system's receive buffer of the connection to about that size.
+    bool connectTo(quint16 port, int timeoutMs = 10000, int receiveBuffer = 0);
     QByteArray greeting() const { return m_greeting; }
 
     // Whole messages, with the magic and the length field set.

@@ -6,8 +6,10 @@ bool ZorsrvProcess::start(const QStringList& extraArguments, int timeoutMs)
 {
     kill();
     m_port = 0;
+    const QStringList database =
+        m_database.isEmpty() ? QStringList() : QStringList{"--db", m_database};
     m_process.start(QStringLiteral(ZORSRV_PATH),
-                    QStringList{"--db", m_database, "--listen", "127.0.0.1:0"} + extraArguments);
+                    database + QStringList{"--listen", "127.0.0.1:0"} + extraArguments);
     const QDeadlineTimer deadline(timeoutMs);
     while (m_process.waitForReadyRead(int(deadline.remainingTime()))) {
         while (m_process.canReadLine()) {

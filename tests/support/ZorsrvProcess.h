@@ -12,7 +12,9 @@ public:
     ZorsrvProcess() : m_database(m_dir.filePath(QStringLiteral("zorsrv.db"))) {}
     ~ZorsrvProcess() { kill(); }
 
+    // An empty path leaves --db out: the server takes its default.
     void setDatabase(const QString& path) { m_database = path; }
+    void setEnvironment(const QProcessEnvironment& e) { m_process.setProcessEnvironment(e); }
     QString databasePath() const { return m_database; }
 
     // Starts zorsrv with --db, --listen 127.0.0.1:0 and the extra arguments,

@@ -1,0 +1,285 @@
+// A real zorsrv attacked over real sockets on loopback: clients that hold
+// their place without doing their part, a client that half-closes, a second
+// server on the same database, a database removed under the server, files
+// left readable to others, peers outside the allowed subnets, ports the
+// stations cannot name, and an audit trail without end.
+#include "Layout.h"
+#include "RawClient.h"
+#include "ZorsrvProcess.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <QTest>
+#include <QThread>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+namespace {
+
+// A generous bound for what must happen, and how long a client that does
+// its part is watched.
+constexpr int DroppedWithinMs = 10000;
+constexpr int KeptForMs = 1500;
+
+// Logs in on a new connection: 0 when the server had a place for it.
+qint32 probe(quint16 port)
+{
+    RawClient client;
+    return client.connectTo(port) ? client.login() : 1;
+}
+
+// One step of an attack, every 100 ms.
+void attackStep(RawClient& attacker, const QString& attack, int step)
+{
+    if (attack == QLatin1String("drip")) {
+        // One byte at a time of a read request, never whole in time.
+        attacker.send(RawClient::readRequest(0).mid(step % Layout::HeaderSize, 1));
+    } else if (attack == QLatin1String("unread")) {
+        // Asks for the supervisor record again and again, reads nothing.
+        QByteArray requests;
+        for (int i = 0; i < 256; ++i)
+            requests += RawClient::readRequest(-1);
+        attacker.socket().write(requests);
+        attacker.socket().waitForBytesWritten(50);
+    } else if (attack == QLatin1String("busy")) {
+        // Well within the limits: a whole request and its answer each time.
+        attacker.read(0);
+    }
+}
+
+QString permissions(const QString& path)
+{
+    struct stat info
+    {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return QStringLiteral("missing");
+    return QString::number(info.st_mode & 0777, 8);
+}
+
+} // namespace
+
+class TestHardening : public QObject
+{
+    Q_OBJECT
+
+    ZorsrvProcess m_server;
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY2(m_server.start(), qPrintable(m_server.errorText())); }
+
+    void limits_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("attack");
+        QTest::addColumn<bool>("login");
+        QTest::addColumn<bool>("dropped");
+        QTest::newRow("silent before login")
+            << QStringList{"--login-timeout", "0.3"} << "silent" << false << true;
+        QTest::newRow("quiet after login")
+            << QStringList{"--idle-timeout", "0.3"} << "silent" << true << true;
+        QTest::newRow("slow drip")
+            << QStringList{"--stall-timeout", "0.5"} << "drip" << true << true;
+        QTest::newRow("answers not read")
+            << QStringList{"--stall-timeout", "0.5"} << "unread" << true << true;
+        QTest::newRow("busy within the limits")
+            << QStringList{"--login-timeout", "0.3", "--idle-timeout", "1",
+                           "--stall-timeout", "0.5"}
+            << "busy" << true << false;
+    }
+
+    void limits()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, attack);
+        QFETCH(bool, login);
+        QFETCH(bool, dropped);
+        // One place: the attacker holds it until the server drops it.
+        ZorsrvProcess server;
+        QVERIFY2(server.start(options + QStringList{"--max-connections", "1"}),
+                 qPrintable(server.errorText()));
+        RawClient attacker; // a small window: its unread answers soon wait at the server
+        QVERIFY(attacker.connectTo(server.port(), 10000, 4096));
+        QVERIFY(!login || attacker.login() == 0);
+        attacker.socket().setReadBufferSize(1024); // reads only what it asks for
+        QElapsedTimer clock;
+        clock.start();
+        bool freed = false;
+        for (int step = 0; !freed && clock.elapsed() < (dropped ? DroppedWithinMs : KeptForMs);
+             ++step) {
+            attackStep(attacker, attack, step);
+            freed = probe(server.port()) == 0;
+            QThread::msleep(100);
+        }
+        QCOMPARE(freed, dropped);
+    }
+
+    void halfClose_data()
+    {
+        QTest::addColumn<bool>("read"); // a read request after the write
+        QTest::newRow("write") << false;
+        QTest::newRow("write then read") << true;
+    }
+
+    void halfClose()
+    {
+        QFETCH(bool, read);
+        RawClient client;
+        QVERIFY(client.connectTo(m_server.port()) && client.login() == 0);
+        const QByteArray data(464, char(read ? 0x42 : 0x24));
+        QVERIFY(client.send(RawClient::writeRequest(7, data) +
+                            (read ? RawClient::readRequest(7) : QByteArray())));
+        // The client sends nothing more, and still reads.
+        QCOMPARE(::shutdown(int(client.socket().socketDescriptor()), SHUT_WR), 0);
+        QCOMPARE(client.receive().code(), 0);
+        if (read)
+            QCOMPARE(client.receive().data, data);
+        QVERIFY(client.waitForClosed());
+    }
+
+    void secondServer()
+    {
+        const auto r =
+            ZorsrvProcess::run({"--db", m_server.databasePath(), "--listen", "127.0.0.1:0"}, 30000);
+        QCOMPARE(r.exitCode, 5);
+        QVERIFY2(r.err.contains("already served by another zorsrv"), r.err.constData());
+        // The first one still serves.
+        QCOMPARE(probe(m_server.port()), 0);
+    }
+
+    void databaseGone_data()
+    {
+        QTest::addColumn<bool>("replaced"); // by another file, else removed
+        QTest::newRow("removed") << false;
+        QTest::newRow("replaced") << true;
+    }
+
+    void databaseGone()
+    {
+        QFETCH(bool, replaced);
+        ZorsrvProcess server;
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        RawClient client;
+        QVERIFY(client.connectTo(server.port()) && client.login() == 0);
+        QCOMPARE(client.write(0, QByteArray(464, 'a')).code(), 0);
+        const QString path = server.databasePath();
+        QVERIFY(QFile::remove(path));
+        if (replaced) {
+            QFile other(path);
+            QVERIFY(other.open(QIODevice::WriteOnly) && other.write("not the database") > 0);
+        }
+        QCOMPARE(client.write(0, QByteArray(464, 'b')).code(), -9);
+        QVERIFY(server.terminate());
+        QVERIFY(server.standardError().contains("was removed or replaced"));
+    }
+
+    void privateFiles()
+    {
+        QTemporaryDir data;
+        const mode_t before = ::umask(0);
+        ZorsrvProcess server;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+        server.setDatabase({}); // the default, in the per-user data folder
+        server.setEnvironment(environment);
+        const bool started = server.start();
+        ::umask(before);
+        QVERIFY2(started, qPrintable(server.errorText()));
+        RawClient client; // a write makes the WAL
+        QVERIFY(client.connectTo(server.port()) && client.login() == 0);
+        QCOMPARE(client.write(0, QByteArray(464, 'a')).code(), 0);
+        const QString folder = data.filePath(QStringLiteral("zorsrv"));
+        const QString db = folder + QStringLiteral("/zorsrv.db");
+        const QStringList found = {permissions(folder), permissions(db), permissions(db + "-wal"),
+                                   permissions(db + "-shm")};
+        QCOMPARE(found, QStringList({"700", "600", "600", "600"}));
+    }
+
+    void allow_data()
+    {
+        QTest::addColumn<QStringList>("subnets");
+        QTest::addColumn<bool>("greeted");
+        QTest::newRow("other network") << QStringList{"10.0.0.0/8"} << false;
+        QTest::newRow("other address") << QStringList{"127.0.0.2"} << false;
+        QTest::newRow("loopback network") << QStringList{"10.0.0.0/8", "127.0.0.0/8"} << true;
+        QTest::newRow("this address") << QStringList{"127.0.0.1/32"} << true;
+    }
+
+    void allow()
+    {
+        QFETCH(QStringList, subnets);
+        QFETCH(bool, greeted);
+        QStringList options;
+        for (const QString& subnet : subnets)
+            options << QStringLiteral("--allow") << subnet;
+        ZorsrvProcess server;
+        QVERIFY2(server.start(options), qPrintable(server.errorText()));
+        RawClient client;
+        QCOMPARE(client.connectTo(server.port()), greeted);
+        QCOMPARE(client.greeting().size(), greeted ? Layout::HeaderSize : 0);
+        QCOMPARE(client.waitForClosed(greeted ? 0 : DroppedWithinMs), !greeted);
+    }
+
+    void ports()
+    {
+        // Any port: one the stations can name.
+        QVERIFY(m_server.port() <= 32767);
+        // A port above: served, with a warning.
+        QTcpServer high;
+        while (high.listen(QHostAddress::LocalHost) && high.serverPort() <= 32767)
+            high.close();
+        const quint16 port = high.serverPort();
+        high.close();
+        ZorsrvProcess server;
+        QVERIFY2(server.start({"--listen", QStringLiteral("127.0.0.1:%1").arg(port)}),
+                 qPrintable(server.errorText()));
+        QCOMPARE(server.port(), port);
+        QVERIFY(server.standardError().contains("warning: port"));
+    }
+
+    void prune_data()
+    {
+        QTest::addColumn<QStringList>("retention");
+        QTest::addColumn<int>("kept"); // of the old row and three new ones
+        QTest::newRow("defaults") << QStringList{} << 3;
+        QTest::newRow("two rows") << QStringList{"--audit-rows", "2"} << 2;
+        QTest::newRow("ten thousand days") << QStringList{"--audit-days", "10000"} << 4;
+    }
+
+    void prune()
+    {
+        QFETCH(QStringList, retention);
+        QFETCH(int, kept);
+        ZorsrvProcess server;
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        RawClient client;
+        QVERIFY(client.connectTo(server.port()) && client.login() == 0);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(client.write(i, QByteArray(464, char('a' + i))).code(), 0);
+        server.kill();
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "p");
+            db.setDatabaseName(server.databasePath());
+            QVERIFY(db.open());
+            // Older than the others, by time and by number.
+            QVERIFY(QSqlQuery(db).exec("INSERT INTO audit (id, time, peer, record, after) VALUES "
+                                       "(0, '2000-01-01T00:00:00.000Z', 'old', 0, x'00')"));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("p"));
+        const auto r = ZorsrvProcess::run(
+            QStringList{"audit", "--prune", "--db", server.databasePath()} + retention);
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.out.contains(QByteArray::number(4 - kept) + " audit rows deleted"),
+                 r.out.constData());
+        const auto audit = ZorsrvProcess::run({"audit", "--db", server.databasePath()});
+        QVERIFY2(audit.out.contains("\n" + QByteArray::number(kept) + " audit rows\n"),
+                 audit.out.constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHardening)
+#include "tst_hardening.moc"
