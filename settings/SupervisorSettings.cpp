@@ -109,6 +109,11 @@ void writeNumber(const char* section, const char* key, qint32 value)
 
 namespace SupervisorSettings {
 
+QString UpperCase(const QString& text)
+{
+    return upperCp1252(text);
+}
+
 void GetIniCouleurs()
 {
     IniFile::ReadScope scope;
