@@ -154,7 +154,9 @@ private:
 
     bool decode(const QByteArray& raw, Field& field, int line)
     {
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        // A byte-order mark inside a field is text: only the file's first is skipped.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                         QStringDecoder::Flag::ConvertInitialBom);
         field.text = decoder.decode(raw);
         if (decoder.hasError() || raw.contains('\0'))
             return fail(line, field.column, QStringLiteral("the field is not UTF-8 text"));
@@ -177,7 +179,9 @@ bool needsQuotes(const QString& field)
         if (c == u',' || c == u'"' || c == u'\r' || c == u'\n')
             return true;
     }
-    return !field.isEmpty() && (field.front().isSpace() || field.back().isSpace());
+    // A byte-order mark at the start of a file would be skipped on reading.
+    return !field.isEmpty() &&
+           (field.front().isSpace() || field.back().isSpace() || field.front() == QChar(0xFEFF));
 }
 
 } // namespace
