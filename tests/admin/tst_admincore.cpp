@@ -17,14 +17,14 @@ AgentsList::Row rowWith(const Cells& cells)
 {
     AgentsList::Row row = AgentsList::makeRow(QStringLiteral("7"), QString());
     for (qsizetype i = 0; i < cells.size(); ++i)
-        row.cells[std::size_t(AgentsList::ColModifGroup + i)] = cells[i];
+        row.cells[std::size_t(AgentsList::ColChangeGroup + i)] = cells[i];
     return row;
 }
 
 Cells cellsOf(const AgentsList::Row& row)
 {
     Cells cells;
-    for (int column = AgentsList::ColModifGroup; column < AgentsList::ColumnCount; ++column)
+    for (int column = AgentsList::ColChangeGroup; column < AgentsList::ColumnCount; ++column)
         cells << row.cells[std::size_t(column)];
     return cells;
 }
@@ -313,8 +313,8 @@ private Q_SLOTS:
         AgentsList::Row target = rowWith(row);
         AgentsList::Row changed = rowWith(edited);
         RightsCells::ApplyEdit(target, changed, clearPassword);
-        QCOMPARE(target.cells[AgentsList::ColChange], state);
-        for (int column = AgentsList::ColModifGroup; column <= AgentsList::ColFicheComment;
+        QCOMPARE(target.cells[AgentsList::ColChangeState], state);
+        for (int column = AgentsList::ColChangeGroup; column <= AgentsList::ColRecordsComment;
              ++column)
             QCOMPARE(target.cells[std::size_t(column)], changed.cells[std::size_t(column)]);
     }
