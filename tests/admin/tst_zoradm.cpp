@@ -535,6 +535,34 @@ private Q_SLOTS:
             run.err.constData());
     }
 
+    // A failure the program reports in a message box while loading: the same
+    // text on standard error, and nothing read or written after it.
+    void settingsFailure()
+    {
+        QVERIFY(prepare(Shared));
+        QVERIFY(writeAll(QDir(sharedFolder()).filePath(QStringLiteral("supervis.ini")),
+                         "[CONFIG]\r\nEtatinterdit=\r\n"));
+        const Run run = zoradm({QStringLiteral("show")});
+        QCOMPARE(run.code, 5);
+        QVERIFY2(run.err.contains(" [GetIniCouleurs "), run.err.constData());
+        QCOMPARE(run.out, QByteArray());
+    }
+
+    // Without --station: the per-user file the program itself resolves.
+    void defaultStation()
+    {
+        QVERIFY(prepare(Shared));
+        const QString userFile = path(QStringLiteral("config/Q.R.S/ZorCFG/zor.ini"));
+        QVERIFY(QDir().mkpath(QFileInfo(userFile).path()));
+        QVERIFY(QFile::copy(m_station, userFile));
+        const Run run = zoradm({QStringLiteral("show"), QStringLiteral("--json")},
+                               QStringLiteral("super"), false);
+        QCOMPARE(run.code, 0);
+        const QJsonObject json = QJsonDocument::fromJson(run.out).object();
+        QCOMPARE(json.value(u"stationFile").toString(), userFile);
+        QCOMPARE(json.value(u"source").toString(), QStringLiteral("\\\\srv\\ZOR"));
+    }
+
     void commandLine_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -566,6 +594,10 @@ private Q_SLOTS:
                                        << QByteArray("'Droit_X' is not a right");
         QTest::newRow("bad agent list")
             << QStringList{"grant", "Droit_Stat", "--agents", "3-1"} << 4 << QByteArray("'3-1'");
+        QTest::newRow("missing CSV file") << QStringList{"import", "--csv", "/nonexistent/a.csv"}
+                                          << 1 << QByteArray("cannot read /nonexistent/a.csv");
+        QTest::newRow("show as text")
+            << QStringList{"show"} << 0 << QByteArray("mode                   shared-folder");
         QTest::newRow("missing station") << QStringList{"show", "--station", "/nonexistent/zor.ini"}
                                          << 1 << QByteArray("cannot read the station file");
     }
