@@ -24,8 +24,6 @@ namespace {
 
 using AgentsList::Row;
 
-constexpr const char* DefaultModeLieApp = "Wscript.exe Post_it.vbs";
-
 quint8* agentData()
 {
     return Passerelle::AgentRecord.data() + Layout::HeaderSize;
@@ -115,13 +113,10 @@ void applyLanguage(qint32 langue)
 {
     if (langue < 0)
         return;
-    const bool exists = SettingsFolders::LanguageFileExists(langue);
-    if (langue >= LanguageCount && exists)
+    if (langue >= LanguageCount && Languages::LanguageFileExists(langue))
         return;
-    Parametres.Langue = exists ? langue : 0;
-    LanguageBase = static_cast<qint16>(Parametres.Langue * 2000);
+    SettingsFolders::ApplyLanguageNumber(langue);
     Languages::LoadLanguageFile();
-    SettingsFolders::ChooseHelpFile();
 }
 
 void applyPassword()
@@ -129,9 +124,8 @@ void applyPassword()
     const QByteArray stored =
         textField(Layout::Supervisor::Password, Layout::Supervisor::PasswordWidth,
                   PasswordScrambler::DefaultSupervisorPassword());
-    const QByteArray plain =
-        PasswordScrambler::Decrypter(trimmedRight(stored.left(Layout::Supervisor::PasswordWidth)));
-    const QString password = trimmedSpaces(Cp1252::toUnicode(plain).toUpper());
+    const QString password = SupervisorSettings::PlainPassword(
+        trimmedRight(stored.left(Layout::Supervisor::PasswordWidth)));
     Parametres.MotDePasse = password;
     Parametres.NouveauMotDePasse = password;
 }
@@ -143,8 +137,8 @@ void applySupervisorRecord()
     applyPassword();
     Parametres.NbJourStockJournal = validated(NbJourStockJournal, withinOr(0, 40, 0));
     Parametres.ModeLie = validated(ModeLie, withinOr(0, std::numeric_limits<qint32>::max(), 0));
-    Parametres.ModeLieApp =
-        trimmedSpaces(Cp1252::toUnicode(textField(ModeLieApp, ModeLieAppWidth, DefaultModeLieApp)));
+    Parametres.ModeLieApp = trimmedSpaces(Cp1252::toUnicode(
+        textField(ModeLieApp, ModeLieAppWidth, SupervisorSettings::DefaultModeLieApp)));
     validated(Reserved228, withinOr(0, std::numeric_limits<qint32>::max(), 0));
     Parametres.Etatinterdit = validated(Etatinterdit, [](qint32 v) { return v == 1 ? 1 : 0; });
     Parametres.CmtAuto = validated(CmtAuto, [](qint32 v) { return v == 1 ? 1 : 0; });
@@ -195,8 +189,7 @@ void FetchAgentRights(AgentsList::Rows& rows)
     RemoteExchange::OpenOrReport();
     // By index: pending events run during each exchange.
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!RemoteExchange::ReadAgentRecord(rows[i]))
-            continue; // no answer: the row keeps its cells
+        RemoteExchange::ReadAgentRecord(rows[i]);
         if (i >= rows.size())
             break;
         fillUnsetRights();

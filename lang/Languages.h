@@ -29,8 +29,10 @@ namespace Languages {
 QString ReadFileText(const QString& path, qint32 maxBytes);
 
 // The language file of language `langue`: program folder + "Zor_Lg" + the
-// number with at least two digits + ".txt".
+// number with at least two digits + ".txt", its name compared without regard
+// to case.
 QString LanguageFileFor(int langue);
+bool LanguageFileExists(int langue);
 
 // Loads the file of Parametres.Langue into LanguageFilePath, LanguageText and
 // LanguageTextUpper. A missing file leaves an empty text: every lookup then

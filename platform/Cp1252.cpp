@@ -54,4 +54,17 @@ QByteArray fromUnicode(QStringView text)
     return bytes;
 }
 
+QString toUpper(QStringView text)
+{
+    QString upper = text.toString();
+    for (QChar& ch : upper) {
+        if (encode(ch.unicode()) == '?')
+            continue; // not a character of the code page
+        const char32_t capital = QChar::toUpper(char32_t(ch.unicode()));
+        if (capital <= 0xFFFF && encode(char16_t(capital)) != '?')
+            ch = QChar(char16_t(capital));
+    }
+    return upper;
+}
+
 } // namespace Cp1252

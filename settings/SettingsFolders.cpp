@@ -3,6 +3,7 @@
 #include "Conversions.h"
 #include "Folders.h"
 #include "IniFile.h"
+#include "Languages.h"
 #include "Variables.h"
 
 #include <QDir>
@@ -168,28 +169,22 @@ bool WriteIniValue(QByteArrayView section, QByteArrayView key, QByteArrayView va
     return IniFile::WritePrivateProfileString(section, key, value, path);
 }
 
-QString LanguageFileFor(int langue)
-{
-    return Folders::join(Folders::programFolder(), QStringLiteral("Zor_Lg") +
-                                                       Conversions::padded(langue, 2) +
-                                                       QStringLiteral(".txt"));
-}
-
-bool LanguageFileExists(int langue)
-{
-    return fileExists(LanguageFileFor(langue));
-}
-
 void ChooseHelpFile()
 {
     auto helpFor = [](int langue) {
-        return Folders::join(Folders::programFolder(), QStringLiteral("Zor_Hp") +
-                                                           Conversions::padded(langue, 2) +
-                                                           QStringLiteral(".chm"));
+        return Folders::programFile(QStringLiteral("Zor_Hp") + Conversions::padded(langue, 2) +
+                                    QStringLiteral(".chm"));
     };
     HelpFile = helpFor(Parametres.Langue);
     if (!fileExists(HelpFile))
         HelpFile = helpFor(0);
+}
+
+void ApplyLanguageNumber(qint32 langue)
+{
+    Parametres.Langue = Languages::LanguageFileExists(langue) ? langue : 0;
+    LanguageBase = Conversions::toInt16(Parametres.Langue * 2000.0);
+    ChooseHelpFile();
 }
 
 } // namespace SettingsFolders

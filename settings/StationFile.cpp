@@ -10,7 +10,7 @@ namespace StationFile {
 QString Resolve(const QString& executableBaseName)
 {
     const QString programFolder = Folders::programFolder();
-    const QString source = Folders::join(programFolder, QString()) + QDir::separator();
+    const QString source = Folders::join(programFolder, QString()); // ends with the separator
     const QByteArray tarvello = SettingsFolders::ReadIniValue(
         "Config", "Tarvello", "0", Folders::join(programFolder, QStringLiteral("zor.ini")));
     const QString sub = tarvello.startsWith('1') ? QStringLiteral("ZOR") : executableBaseName;

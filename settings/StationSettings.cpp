@@ -29,11 +29,6 @@ template <typename Statement> void skipOnFailure(Statement statement)
     }
 }
 
-QString modelFile()
-{
-    return Folders::join(Folders::programFolder(), QStringLiteral("model.ini"));
-}
-
 bool exists(const QString& path)
 {
     return QFileInfo::exists(Folders::localPath(path));
@@ -45,10 +40,13 @@ void readLanguage()
         Parametres.Langue = Conversions::toInt32(
             Conversions::Val(ReadIniValue("AGENT", "Langue", "0", StationIniPath)));
     });
-    if (!SettingsFolders::LanguageFileExists(Parametres.Langue))
-        Parametres.Langue = 0;
-    skipOnFailure([] { LanguageBase = Conversions::toInt16(Parametres.Langue * 2000.0); });
-    SettingsFolders::ChooseHelpFile();
+    try {
+        SettingsFolders::ApplyLanguageNumber(Parametres.Langue);
+    } catch (const Conversions::Failure&) {
+        // The base does not fit and keeps its value; the help file is still
+        // chosen for the language.
+        SettingsFolders::ChooseHelpFile();
+    }
 }
 
 void readServerAddress()
@@ -78,7 +76,7 @@ void readPortAndTimeout()
 // when it has none. Existing files are never overwritten.
 void prepareAgentFiles()
 {
-    const QString model = modelFile();
+    const QString model = AgentRights::ModelFile();
     QString name;
     try {
         for (int agent = 1; agent <= kAgentFileCount; ++agent) {

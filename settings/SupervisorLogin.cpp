@@ -1,6 +1,6 @@
 #include "SupervisorLogin.h"
 
-#include "SupervisorSettings.h"
+#include "Cp1252.h"
 #include "Variables.h"
 
 namespace SupervisorLogin {
@@ -15,7 +15,7 @@ bool PasswordMatches(const QString& typed)
         ++begin;
     while (end > begin && typed.at(end - 1) == u' ')
         --end;
-    return SupervisorSettings::UpperCase(typed.mid(begin, end - begin)) == Parametres.MotDePasse;
+    return Cp1252::toUpper(QStringView(typed).sliced(begin, end - begin)) == Parametres.MotDePasse;
 }
 
 } // namespace SupervisorLogin

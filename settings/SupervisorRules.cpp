@@ -1,7 +1,7 @@
 #include "SupervisorRules.h"
 
 #include "Cp1252.h"
-#include "SettingsFolders.h"
+#include "Languages.h"
 
 #include <algorithm>
 #include <array>
@@ -60,7 +60,7 @@ std::optional<QString> setNumber(SettingsRecord& settings, const NumberRule& rul
     const int number = value.trimmed().toInt(&ok, 10);
     if (!ok || number < rule.low || number > rule.high)
         return rangeText(rule);
-    if (&rule == &NumberRules[0] && !SettingsFolders::LanguageFileExists(number))
+    if (&rule == &NumberRules[0] && !Languages::LanguageFileExists(number))
         return QStringLiteral("names a language whose file is not in the program folder");
     settings.*rule.field = number;
     return std::nullopt;
