@@ -446,37 +446,47 @@ private Q_SLOTS:
 
     void setRules_data()
     {
+        QTest::addColumn<QString>("mode");
         QTest::addColumn<QStringList>("pairs");
         QTest::addColumn<int>("code");
         QTest::addColumn<QByteArray>("message");
         QTest::newRow("journal 40")
-            << QStringList{"NbJourStockJournal=40"} << 0 << QByteArray("0 -> 40");
+            << Server << QStringList{"NbJourStockJournal=40"} << 0 << QByteArray("0 -> 40");
         QTest::newRow("journal 41")
-            << QStringList{"NbJourStockJournal=41"} << 4 << QByteArray("from 0 to 40");
-        QTest::newRow("T1 99") << QStringList{"TauxActiviteT1=99"} << 4 << QByteArray("T1");
-        QTest::newRow("T2 100") << QStringList{"TauxActiviteT2=100"} << 4
+            << Server << QStringList{"NbJourStockJournal=41"} << 4 << QByteArray("from 0 to 40");
+        QTest::newRow("T1 99") << Server << QStringList{"TauxActiviteT1=99"} << 4
+                               << QByteArray("T1");
+        QTest::newRow("T2 100") << Server << QStringList{"TauxActiviteT2=100"} << 4
                                 << QByteArray("from 0 to 99");
         QTest::newRow("T1 below T2 together")
-            << QStringList{"TauxActiviteT2=99", "TauxActiviteT1=98"} << 0 << QByteArray("70 -> 99");
-        QTest::newRow("mode 3") << QStringList{"ModeLie=3"} << 4 << QByteArray("from 0 to 2");
-        QTest::newRow("switch 2") << QStringList{"CmtAuto=2"} << 4 << QByteArray("from 0 to 1");
+            << Server << QStringList{"TauxActiviteT2=99", "TauxActiviteT1=98"} << 0
+            << QByteArray("70 -> 99");
+        QTest::newRow("mode 3") << Server << QStringList{"ModeLie=3"} << 4
+                                << QByteArray("from 0 to 2");
+        QTest::newRow("switch 2") << Server << QStringList{"CmtAuto=2"} << 4
+                                  << QByteArray("from 0 to 1");
         QTest::newRow("colour #RRGGBB")
-            << QStringList{"CouleurGrFile=#ff0000"} << 0 << QByteArray("#FF0000 (255)");
+            << Server << QStringList{"CouleurGrFile=#ff0000"} << 0 << QByteArray("#FF0000 (255)");
         QTest::newRow("colour number")
-            << QStringList{"CouleurGrFile=65280"} << 0 << QByteArray("#00FF00 (65280)");
+            << Server << QStringList{"CouleurGrFile=65280"} << 0 << QByteArray("#00FF00 (65280)");
         QTest::newRow("colour short")
-            << QStringList{"CouleurGrFile=#12345"} << 4 << QByteArray("#RRGGBB");
+            << Server << QStringList{"CouleurGrFile=#12345"} << 4 << QByteArray("#RRGGBB");
         QTest::newRow("unknown key")
-            << QStringList{"Couleur=1"} << 4 << QByteArray("not KEY=VALUE");
+            << Server << QStringList{"Couleur=1"} << 4 << QByteArray("not KEY=VALUE");
+        QTest::newRow("shared folder: colour") << Shared << QStringList{"CouleurGrS2=#00ff00"} << 0
+                                               << QByteArray("#FF0000 (255) -> #00FF00 (65280)");
+        QTest::newRow("shared folder: T1 not below T2")
+            << Shared << QStringList{"TauxActiviteT2=30"} << 4 << QByteArray("T1");
         QTest::newRow("language without a file")
-            << QStringList{"langue=9"} << 4 << QByteArray("not in the program folder");
+            << Server << QStringList{"langue=9"} << 4 << QByteArray("not in the program folder");
     }
     void setRules()
     {
+        QFETCH(QString, mode);
         QFETCH(QStringList, pairs);
         QFETCH(int, code);
         QFETCH(QByteArray, message);
-        QVERIFY(prepare(Server));
+        QVERIFY(prepare(mode));
         QVERIFY(!exported().isEmpty());
         const Snapshot before = snapshot();
         const Run run = zoradm(QStringList{QStringLiteral("set")} + pairs);
