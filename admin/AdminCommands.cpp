@@ -217,8 +217,8 @@ int set(const Options& options)
     return ConsoleUi::failures() > 0 ? ExitCodes::SettingsFailure : ExitCodes::Done;
 }
 
-// What can be checked before anything is read: the right's name and the
-// KEY=VALUE form.
+// What can be checked before anything is read: the right's name, the agent
+// list and the KEY=VALUE form.
 int checkArguments(const Options& options)
 {
     const bool rights = options.command == u"grant" || options.command == u"revoke";
@@ -226,6 +226,13 @@ int checkArguments(const Options& options)
         error(QStringLiteral("zoradm: '%1' is not a right; the rights are %2")
                   .arg(options.arguments.value(0), AdminReport::RightKeys().join(u", ")));
         return ExitCodes::BadInput;
+    }
+    if (!options.agents.isEmpty()) {
+        QString reason;
+        if (!AdminCommandLine::ParseAgents(options.agents, &reason)) {
+            error(QStringLiteral("zoradm: --agents: ") + reason);
+            return ExitCodes::BadInput;
+        }
     }
     if (options.command == u"set") {
         for (const QString& pair : options.arguments) {

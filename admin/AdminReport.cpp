@@ -109,6 +109,8 @@ QString Json(const AgentsList::Rows& rows)
         {QStringLiteral("stationFile"), StationIniPath},
         {QStringLiteral("mode"), modeName()},
         {QStringLiteral("source"), source()},
+        {QStringLiteral("localFolder"),
+         Parametres.TcpPort ? QString() : Folders::localPath(Parametres.ConfigPath)},
         {QStringLiteral("settings"), settings},
         {QStringLiteral("colours"), colours},
         {QStringLiteral("agents"), agents},

@@ -571,6 +571,7 @@ private Q_SLOTS:
         const QJsonObject json = QJsonDocument::fromJson(run.out).object();
         QCOMPARE(json.value(u"stationFile").toString(), userFile);
         QCOMPARE(json.value(u"source").toString(), QStringLiteral("\\\\srv\\ZOR"));
+        QCOMPARE(json.value(u"localFolder").toString(), sharedFolder());
     }
 
     void commandLine_data()
