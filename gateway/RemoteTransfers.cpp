@@ -63,17 +63,6 @@ QByteArray trimmedRight(QByteArray text)
     return text;
 }
 
-QString trimmedSpaces(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 // Reads a 32-bit field; a value that fails the rule is replaced by what the
 // rule gives, in the record as well.
 qint32 validated(int offset, const std::function<qint32(qint32)>& rule)
@@ -109,13 +98,13 @@ QByteArray textField(int offset, int width, QByteArrayView defaultText)
 // A language number the record gives. A number of 17 or more whose file
 // exists cannot be used (its message numbers do not fit 16 bits): it is
 // refused like a negative one, and the current language stays.
-void applyLanguage(qint32 langue)
+void applyLanguage(qint32 language)
 {
-    if (langue < 0)
+    if (language < 0)
         return;
-    if (langue >= LanguageCount && Languages::LanguageFileExists(langue))
+    if (language >= LanguageCount && Languages::LanguageFileExists(language))
         return;
-    SettingsFolders::ApplyLanguageNumber(langue);
+    SettingsFolders::ApplyLanguageNumber(language);
     Languages::LoadLanguageFile();
 }
 
@@ -137,7 +126,7 @@ void applySupervisorRecord()
     applyPassword();
     Parametres.NbJourStockJournal = validated(NbJourStockJournal, withinOr(0, 40, 0));
     Parametres.ModeLie = validated(ModeLie, withinOr(0, std::numeric_limits<qint32>::max(), 0));
-    Parametres.ModeLieApp = trimmedSpaces(Cp1252::toUnicode(
+    Parametres.ModeLieApp = SettingsFolders::TrimSpaces(Cp1252::toUnicode(
         textField(ModeLieApp, ModeLieAppWidth, SupervisorSettings::DefaultModeLieApp)));
     validated(Reserved228, withinOr(0, std::numeric_limits<qint32>::max(), 0));
     Parametres.Etatinterdit = validated(Etatinterdit, [](qint32 v) { return v == 1 ? 1 : 0; });

@@ -17,9 +17,9 @@ constexpr qint16 MessageRange = 2000;
 constexpr qint32 NameBytes = 400; // the language list reads only this much of a file
 constexpr int HighestListed = 99;
 
-QString languageFileName(qint64 langue)
+QString languageFileName(qint64 language)
 {
-    return QStringLiteral("Zor_Lg") + Conversions::padded(langue, 2) + QStringLiteral(".txt");
+    return QStringLiteral("Zor_Lg") + Conversions::padded(language, 2) + QStringLiteral(".txt");
 }
 
 // The index of the loaded language text.
@@ -55,14 +55,14 @@ QString ReadFileText(const QString& path, qint32 maxBytes)
     return text;
 }
 
-QString LanguageFileFor(int langue)
+QString LanguageFileFor(int language)
 {
-    return Folders::programFile(languageFileName(langue));
+    return Folders::programFile(languageFileName(language));
 }
 
-bool LanguageFileExists(int langue)
+bool LanguageFileExists(int language)
 {
-    return QFileInfo(LanguageFileFor(langue)).isFile();
+    return QFileInfo(LanguageFileFor(language)).isFile();
 }
 
 void LoadLanguageFile()

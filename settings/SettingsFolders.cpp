@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int kIniBufferSize = 255;
+constexpr int IniBufferSize = 255;
 
 bool fileExists(const QString& path)
 {
@@ -84,6 +84,17 @@ QByteArray TrimIniValue(QByteArray& buffer)
     return value;
 }
 
+QString TrimSpaces(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.sliced(begin, end - begin).toString();
+}
+
 #ifdef Q_OS_WIN
 QString ReadRegString(void* rootKey, const QString& keyPath, const QString& valueName)
 {
@@ -148,7 +159,7 @@ QByteArray ReadIniValue(QByteArrayView section, QByteArrayView key, QByteArrayVi
     // that is the value without its leading spaces, then the NUL. Built
     // directly, it gives what TrimIniValue gives without scanning the spaces.
     const QByteArray value =
-        IniFile::GetPrivateProfileString(section, key, defaultValue, kIniBufferSize, path);
+        IniFile::GetPrivateProfileString(section, key, defaultValue, IniBufferSize, path);
     qsizetype begin = 0;
     while (begin < value.size() && value[begin] == ' ')
         ++begin;
@@ -171,8 +182,8 @@ bool WriteIniValue(QByteArrayView section, QByteArrayView key, QByteArrayView va
 
 void ChooseHelpFile()
 {
-    auto helpFor = [](int langue) {
-        return Folders::programFile(QStringLiteral("Zor_Hp") + Conversions::padded(langue, 2) +
+    auto helpFor = [](int language) {
+        return Folders::programFile(QStringLiteral("Zor_Hp") + Conversions::padded(language, 2) +
                                     QStringLiteral(".chm"));
     };
     HelpFile = helpFor(Parametres.Langue);
@@ -180,9 +191,9 @@ void ChooseHelpFile()
         HelpFile = helpFor(0);
 }
 
-void ApplyLanguageNumber(qint32 langue)
+void ApplyLanguageNumber(qint32 language)
 {
-    Parametres.Langue = Languages::LanguageFileExists(langue) ? langue : 0;
+    Parametres.Langue = Languages::LanguageFileExists(language) ? language : 0;
     LanguageBase = Conversions::toInt16(Parametres.Langue * 2000.0);
     ChooseHelpFile();
 }

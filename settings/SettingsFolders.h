@@ -14,6 +14,9 @@ QString AddBackslash(const QString& path);
 // surrounding spaces. The buffer itself is left trimmed of spaces.
 QByteArray TrimIniValue(QByteArray& buffer);
 
+// The text without surrounding spaces; tabs and other blanks stay.
+QString TrimSpaces(QStringView text);
+
 // The per-user application-data folder with a trailing separator, or empty.
 QString GetAppDataFolder();
 
@@ -44,6 +47,6 @@ void ChooseHelpFile();
 // the help file is chosen for it. When the base does not fit 16 bits the
 // conversion fails (Conversions::Failure) after Langue was set: LanguageBase
 // and the help file keep their values. The language text is not loaded here.
-void ApplyLanguageNumber(qint32 langue);
+void ApplyLanguageNumber(qint32 language);
 
 } // namespace SettingsFolders

@@ -17,7 +17,7 @@ using SettingsMessages::text;
 
 namespace {
 
-constexpr int kAgentFileCount = 32;
+constexpr int AgentFileCount = 32;
 
 // Runs one statement of the station read; a failing conversion leaves the
 // setting as it was and the read goes on.
@@ -79,7 +79,7 @@ void prepareAgentFiles()
     const QString model = AgentRights::ModelFile();
     QString name;
     try {
-        for (int agent = 1; agent <= kAgentFileCount; ++agent) {
+        for (int agent = 1; agent <= AgentFileCount; ++agent) {
             name = AgentRights::AgentFileName(agent);
             IniBuffer = Cp1252::fromUnicode(name);
             const QString target = Parametres.ConfigDir + name;

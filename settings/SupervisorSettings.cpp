@@ -46,10 +46,10 @@ void readPassword()
 
 void readLanguage()
 {
-    const qint16 langue = Conversions::toInt16(Conversions::Val(readConfig("langue", "0")));
-    if (langue < 0)
+    const qint16 language = Conversions::toInt16(Conversions::Val(readConfig("langue", "0")));
+    if (language < 0)
         return;
-    SettingsFolders::ApplyLanguageNumber(langue);
+    SettingsFolders::ApplyLanguageNumber(language);
 }
 
 void readOptions()
@@ -107,13 +107,7 @@ void GetIniCouleurs()
 QString PlainPassword(QByteArrayView stored)
 {
     const QString plain = Cp1252::toUnicode(PasswordScrambler::Decrypter(stored));
-    qsizetype begin = 0;
-    qsizetype end = plain.size();
-    while (begin < end && plain[begin] == u' ')
-        ++begin;
-    while (end > begin && plain[end - 1] == u' ')
-        --end;
-    return Cp1252::toUpper(QStringView(plain).sliced(begin, end - begin));
+    return Cp1252::toUpper(SettingsFolders::TrimSpaces(plain));
 }
 
 void SetIniCouleurs()

@@ -424,7 +424,7 @@ private Q_SLOTS:
         QFETCH(QString, fetched);
         QByteArray data = QByteArray("abcdefghijklmnopqrstuvwxyz012").repeated(16); // 464 bytes
         data.replace(L::Agent::Password, 7, QByteArray("secret\0", 7));
-        setInts(data, L::Agent::DroitModifGroup, stored);
+        setInts(data, L::Agent::Droit_Modif_Group, stored);
         QCOMPARE(raw(9, data), data);
         Parametres.ModelRights = ModelRightsRecord{1, 2, 0, 1, 0, 1, 1};
         AgentsList::Rows rows = {row(10, cells, change ? QString::number(change) : QString())};
@@ -437,7 +437,7 @@ private Q_SLOTS:
         QByteArray after = raw(9);
         QCOMPARE(after.at(L::Agent::Password), change >= 2 ? '\0' : 's');
         after[L::Agent::Password] = 's';
-        setInts(after, L::Agent::DroitModifGroup, stored);
+        setInts(after, L::Agent::Droit_Modif_Group, stored);
         QCOMPARE(after, data);
     }
 

@@ -365,13 +365,16 @@ private Q_SLOTS:
         const QStringList numbers = QString::fromUtf8(list.readAll())
                                         .remove(QRegularExpression(u"#[^\n]*"_s))
                                         .split(QRegularExpression(u"\\s+"_s), Qt::SkipEmptyParts);
-        QVERIFY(numbers.size() > 90 && numbers.contains(u"0") && numbers.contains(u"1288"));
+        QVERIFY(numbers.size() > 90);
+        QVERIFY(numbers.contains(u"0"));
+        QVERIFY(numbers.contains(u"1288"));
         const QList<Languages::LanguageEntry> languages = Languages::AvailableLanguages();
         QCOMPARE(
             languages.size(),
             QDir(QStringLiteral(ZOR_PROGRAM_DIR)).entryList({"Zor_Lg*.txt"}, QDir::Files).size());
-        QVERIFY(languages.size() >= 2 && languages[0].name == u"Français" &&
-                languages[1].name == u"English");
+        QVERIFY(languages.size() >= 2);
+        QCOMPARE(languages[0].name, u"Français"_s);
+        QCOMPARE(languages[1].name, u"English"_s);
         for (const Languages::LanguageEntry& language : languages) {
             Parametres.Langue = language.number;
             Languages::LoadLanguageFile();
@@ -381,9 +384,9 @@ private Q_SLOTS:
                     missing << number;
             QVERIFY2(missing.isEmpty(), qPrintable(language.name + ": " + missing.join(u' ')));
             const qsizetype texts = LanguageText.indexOf(u"\r\n[ZORCFG]\r\n");
-            QVERIFY2(texts > 0 && LanguageText.indexOf(u'[', texts + 3) < 0 &&
-                         LanguageText.count(u'\n') == LanguageText.count(u"\r\n"),
-                     qPrintable(language.name));
+            QVERIFY2(texts > 0, qPrintable(language.name));
+            QVERIFY2(LanguageText.indexOf(u'[', texts + 3) < 0, qPrintable(language.name));
+            QCOMPARE(LanguageText.count(u'\n'), LanguageText.count(u"\r\n"));
         }
     }
 };

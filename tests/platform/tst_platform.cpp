@@ -17,8 +17,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Every read passes this default: only its trailing spaces go.
-const QByteArray kDefault = " d\t  "_ba;
-const QByteArray kDefaultRead = " d\t"_ba;
+const QByteArray Default = " d\t  "_ba;
+const QByteArray DefaultRead = " d\t"_ba;
 
 // A UTF-16LE file with its byte-order mark.
 QByteArray utf16(const char* utf8)
@@ -52,7 +52,7 @@ private:
 
     QByteArray read(QByteArrayView section, QByteArrayView key, const QString& path = {})
     {
-        return IniFile::GetPrivateProfileString(section, key, kDefault, 255,
+        return IniFile::GetPrivateProfileString(section, key, Default, 255,
                                                 path.isEmpty() ? m_file : path);
     }
 
@@ -80,7 +80,7 @@ private Q_SLOTS:
         };
         const QByteArray basic = "[Section]\r\nKey=VaLue\r\n";
         const QByteArray copies = "[S]\r\na=1\r\nA=2\r\n[T]\r\n[S]\r\na=3\r\nb=4\r\n";
-        const QByteArray d = kDefaultRead;
+        const QByteArray d = DefaultRead;
         row("code page bytes", "[\x81\x8D]\r\n\xFF\xFE\xFD=\x90\x9D\r\n", "\x81\x8D",
             "\xFF\xFE\xFD", "\x90\x9D");
         row("UTF-8 mark is text", "\xEF\xBB\xBF[S]\r\nk=v\r\n", "S", "k", d);
@@ -182,7 +182,8 @@ private Q_SLOTS:
                 ::link(file.constData(), QFile::encodeName(oldLink).constData()) == 0);
         QVERIFY(write("S", "k", "2", m_file));
         struct stat info = {};
-        QVERIFY(::stat(file.constData(), &info) == 0 && (info.st_mode & 07777) == 0604);
+        QVERIFY(::stat(file.constData(), &info) == 0);
+        QCOMPARE(info.st_mode & 07777, 0604u);
         QCOMPARE(bytesOf(m_file), "[S]\r\nk=2\r\n");
         QCOMPARE(bytesOf(oldLink), "[S]\r\nk=1\r\n");
         QVERIFY(QFile::remove(oldLink));
@@ -208,10 +209,10 @@ private Q_SLOTS:
         put("[S]\r\nk=2\r\n"); // outside a scope every read goes to the disk
         QCOMPARE(read("S", "k"), "2");
         QVERIFY(QFile::remove(m_file));
-        QCOMPARE(read("S", "k"), kDefaultRead);
+        QCOMPARE(read("S", "k"), DefaultRead);
         {
             IniFile::ReadScope outer;
-            QCOMPARE(read("S", "k"), kDefaultRead);
+            QCOMPARE(read("S", "k"), DefaultRead);
             QVERIFY(write("S", "k", "3", m_file));
             QCOMPARE(read("S", "k"), "3");
             IniFile::ReadScope inner;

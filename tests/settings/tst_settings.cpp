@@ -22,8 +22,8 @@ using Ints = QList<int>;
 
 namespace {
 
-const QByteArray kCannotUnscramble("Impossible de d\xe9"
-                                   "crypter");
+const QByteArray CannotUnscramble("Impossible de d\xe9"
+                                  "crypter");
 
 // Columns 2 to 9 as one text, "X" or "." per cell; row() does the reverse.
 QString cells(const Row& row)
@@ -185,7 +185,7 @@ void TestSettings::scrambling()
         QCOMPARE(Decrypter(Crypter(plain)), QByteArray(plain));
     QCOMPARE(Decrypter(""), QByteArray("581362"));
     for (const char* bad : {"motdepasse", "YI4", "\xff\xff\xff"})
-        QCOMPARE(Decrypter(bad), kCannotUnscramble);
+        QCOMPARE(Decrypter(bad), CannotUnscramble);
     // Changed anywhere, a stored value never gives the password back; changed
     // in the pads, it is refused.
     const QByteArray stored = Crypter("SECRET");
@@ -194,7 +194,7 @@ void TestSettings::scrambling()
         changed[i] = char(changed[i] + 1);
         QVERIFY(Decrypter(changed) != "SECRET");
         if (i < 5 || i >= stored.size() - 2)
-            QCOMPARE(Decrypter(changed), kCannotUnscramble);
+            QCOMPARE(Decrypter(changed), CannotUnscramble);
     }
 }
 
