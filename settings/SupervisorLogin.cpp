@@ -1,6 +1,7 @@
 #include "SupervisorLogin.h"
 
 #include "Cp1252.h"
+#include "SettingsFolders.h"
 #include "Variables.h"
 
 namespace SupervisorLogin {
@@ -9,13 +10,7 @@ bool PasswordMatches(const QString& typed)
 {
     if (Parametres.MotDePasse.isEmpty())
         return true;
-    qsizetype begin = 0;
-    qsizetype end = typed.size();
-    while (begin < end && typed.at(begin) == u' ')
-        ++begin;
-    while (end > begin && typed.at(end - 1) == u' ')
-        --end;
-    return Cp1252::toUpper(QStringView(typed).sliced(begin, end - begin)) == Parametres.MotDePasse;
+    return Cp1252::toUpper(SettingsFolders::TrimSpaces(typed)) == Parametres.MotDePasse;
 }
 
 } // namespace SupervisorLogin
