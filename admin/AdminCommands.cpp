@@ -1,0 +1,274 @@
+#include "AdminCommands.h"
+
+#include "AdminPassword.h"
+#include "AdminReport.h"
+#include "AgentsCsv.h"
+#include "ConsoleUi.h"
+#include "ExitCodes.h"
+#include "FixedAgents.h"
+#include "RemoteStore.h"
+#include "RemoteTransfers.h"
+#include "RightsCells.h"
+#include "SettingsLoad.h"
+#include "SettingsMessages.h"
+#include "StationFile.h"
+#include "SupervisorLogin.h"
+#include "SupervisorRules.h"
+#include "Variables.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cstdio>
+
+namespace {
+
+using AdminCommandLine::Options;
+using AgentsList::Row;
+using AgentsList::Rows;
+using ConsoleUi::error;
+using ConsoleUi::print;
+
+constexpr qint64 MaxCsvBytes = 4 * 1024 * 1024;
+
+// The station file, the settings and the password. Exit code, Done when the
+// supervisor may go on.
+int loadAndLogin(const Options& options)
+{
+    if (!options.station.isEmpty() && !QFileInfo(options.station).isFile()) {
+        error(QStringLiteral("zoradm: cannot read the station file %1").arg(options.station));
+        return ExitCodes::FileError;
+    }
+    StationIniPath = options.station.isEmpty()
+                         ? StationFile::Resolve(QLatin1StringView(StationFile::ProgramName))
+                         : options.station;
+    SettingsLoad::LoadSettings();
+    if (ConsoleUi::failures() > 0)
+        return ExitCodes::SettingsFailure;
+    if (Parametres.MotDePasse.isEmpty())
+        return ExitCodes::Done; // no supervisor password is set
+    QString reason;
+    const std::optional<QString> password = AdminPassword::Obtain(options.passwordFile, &reason);
+    if (!password) {
+        error(QStringLiteral("zoradm: ") + reason);
+        return ExitCodes::Password;
+    }
+    if (!SupervisorLogin::PasswordMatches(*password)) {
+        error(QStringLiteral("zoradm: wrong supervisor password"));
+        return ExitCodes::Password;
+    }
+    return ExitCodes::Done;
+}
+
+// The agents list with every agent's rights, as the configuration window
+// builds it.
+int fetchAgents(Rows& rows)
+{
+    rows = FixedAgents::Rows();
+    RemoteTransfers::FetchAgentRights(rows);
+    return ConsoleUi::failures() > 0 ? ExitCodes::SettingsFailure : ExitCodes::Done;
+}
+
+// Stores the rows marked changed; they have been shown already.
+int storeAgents(Rows& rows, int changed, bool dryRun)
+{
+    if (changed == 0) {
+        print(QStringLiteral("nothing to change"));
+        return ExitCodes::Done;
+    }
+    if (dryRun) {
+        print(QStringLiteral("dry run: %1 agent(s) would change, nothing written").arg(changed));
+        return ExitCodes::Done;
+    }
+    RemoteStore::StoreAgentRights(rows);
+    if (ConsoleUi::failures() > 0)
+        return ExitCodes::SettingsFailure;
+    print(QStringLiteral("%1 agent(s) written").arg(changed));
+    return ExitCodes::Done;
+}
+
+// Applies an edit as the rights dialog does and shows what changes. True
+// when the row's change state was set by this edit.
+bool applyEdit(Row& row, const Row& edited, bool clearPassword)
+{
+    const QStringList changes = AdminReport::RightsChanges(row, edited, clearPassword);
+    if (changes.isEmpty())
+        return false;
+    for (const QString& change : changes)
+        print(QStringLiteral("agent %1: %2").arg(row.cells[AgentsList::ColNumber], change));
+    RightsCells::ApplyEdit(row, edited, clearPassword);
+    return true;
+}
+
+int show(const Options& options, Rows& rows)
+{
+    print(options.json ? AdminReport::Json(rows) : AdminReport::Text(rows));
+    return ExitCodes::Done;
+}
+
+int exportCsv(const Options& options, const Rows& rows)
+{
+    const QByteArray bytes = AgentsCsv::Write(rows);
+    if (options.csv == u"-") {
+        std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
+        return ExitCodes::Done;
+    }
+    QSaveFile file(options.csv);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        error(QStringLiteral("zoradm: cannot write %1: %2").arg(options.csv, file.errorString()));
+        return ExitCodes::FileError;
+    }
+    return ExitCodes::Done;
+}
+
+int importCsv(const Options& options, Rows& rows)
+{
+    QFile file(options.csv);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error(QStringLiteral("zoradm: cannot read %1: %2").arg(options.csv, file.errorString()));
+        return ExitCodes::FileError;
+    }
+    const QByteArray bytes = file.read(MaxCsvBytes + 1);
+    const auto read = AgentsCsv::Read(bytes, rows);
+    if (const Csv::Error* bad = std::get_if<Csv::Error>(&read)) {
+        error(QStringLiteral("zoradm: %1: %2").arg(options.csv, Csv::Describe(*bad)));
+        return ExitCodes::BadInput;
+    }
+    int changed = 0;
+    for (const AgentsCsv::Entry& entry : std::get<QList<AgentsCsv::Entry>>(read)) {
+        Row edited = rows[entry.row];
+        for (std::size_t k = 0; k < RightsCells::Keys.size(); ++k)
+            RightsCells::SetLevel(edited, RightsCells::Keys[k], entry.levels[k]);
+        changed += applyEdit(rows[entry.row], edited, false) ? 1 : 0;
+    }
+    return storeAgents(rows, changed, options.dryRun);
+}
+
+// The rows of the listed agents; an agent outside the list is refused.
+std::optional<QList<std::size_t>> selectAgents(const Options& options, const Rows& rows)
+{
+    QString reason;
+    const std::optional<QList<int>> agents = AdminCommandLine::ParseAgents(options.agents, &reason);
+    if (!agents) {
+        error(QStringLiteral("zoradm: --agents: ") + reason);
+        return std::nullopt;
+    }
+    QList<std::size_t> selected;
+    for (const int agent : *agents) {
+        std::size_t i = 0;
+        while (i < rows.size() && rows[i].cells[AgentsList::ColNumber] != QString::number(agent))
+            ++i;
+        if (i == rows.size()) {
+            error(QStringLiteral("zoradm: agent %1 is not in the agents list").arg(agent));
+            return std::nullopt;
+        }
+        selected.append(i);
+    }
+    return selected;
+}
+
+int editAgents(const Options& options, Rows& rows)
+{
+    const std::optional<QList<std::size_t>> selected = selectAgents(options, rows);
+    if (!selected)
+        return ExitCodes::BadInput;
+    const bool clear = options.command == u"clear-password";
+    const QString right = clear ? QString() : options.arguments.value(0);
+    const int level = options.command == u"grant" ? RightsCells::MaxLevel(right).value_or(1) : 0;
+    int changed = 0;
+    for (const std::size_t i : *selected) {
+        Row edited = rows[i];
+        if (!clear)
+            RightsCells::SetLevel(edited, right, level);
+        changed += applyEdit(rows[i], edited, clear) ? 1 : 0;
+    }
+    return storeAgents(rows, changed, options.dryRun);
+}
+
+int set(const Options& options)
+{
+    SettingsRecord edited = Parametres;
+    for (const QString& pair : options.arguments) {
+        const qsizetype equals = pair.indexOf(u'=');
+        const QString key = equals > 0 ? pair.left(equals) : pair;
+        const std::optional<QString> refused =
+            equals > 0 ? SupervisorRules::Set(edited, key, pair.mid(equals + 1))
+                       : std::optional<QString>(QStringLiteral("needs KEY=VALUE"));
+        if (refused) {
+            error(QStringLiteral("zoradm: %1: %2").arg(key, *refused));
+            return ExitCodes::BadInput;
+        }
+    }
+    if (!SupervisorRules::ThresholdsOrdered(edited.TauxActiviteT1, edited.TauxActiviteT2)) {
+        error(QStringLiteral("zoradm: ") + SettingsMessages::text(260));
+        return ExitCodes::BadInput;
+    }
+    const QStringList changes = AdminReport::SettingsChanges(Parametres, edited);
+    for (const QString& change : changes)
+        print(change);
+    if (changes.isEmpty() || options.dryRun) {
+        print(changes.isEmpty() ? QStringLiteral("nothing to change")
+                                : QStringLiteral("dry run: nothing written"));
+        return ExitCodes::Done;
+    }
+    Parametres = edited;
+    RemoteStore::StoreSupervisorSettings();
+    return ConsoleUi::failures() > 0 ? ExitCodes::SettingsFailure : ExitCodes::Done;
+}
+
+// What can be checked before anything is read: the right's name, the agent
+// list and the KEY=VALUE form.
+int checkArguments(const Options& options)
+{
+    const bool rights = options.command == u"grant" || options.command == u"revoke";
+    if (rights && !RightsCells::MaxLevel(options.arguments.value(0))) {
+        error(QStringLiteral("zoradm: '%1' is not a right; the rights are %2")
+                  .arg(options.arguments.value(0), AdminReport::RightKeys().join(u", ")));
+        return ExitCodes::BadInput;
+    }
+    if (!options.agents.isEmpty()) {
+        QString reason;
+        if (!AdminCommandLine::ParseAgents(options.agents, &reason)) {
+            error(QStringLiteral("zoradm: --agents: ") + reason);
+            return ExitCodes::BadInput;
+        }
+    }
+    if (options.command == u"set") {
+        for (const QString& pair : options.arguments) {
+            if (!SupervisorRules::Keys().contains(pair.section(u'=', 0, 0))) {
+                error(QStringLiteral("zoradm: '%1' is not KEY=VALUE with a supervisor setting's "
+                                     "key")
+                          .arg(pair));
+                return ExitCodes::BadInput;
+            }
+        }
+    }
+    return ExitCodes::Done;
+}
+
+} // namespace
+
+namespace AdminCommands {
+
+int Run(const Options& options)
+{
+    if (const int code = checkArguments(options))
+        return code;
+    if (const int code = loadAndLogin(options))
+        return code;
+    if (options.command == u"set")
+        return set(options);
+    Rows rows;
+    if (const int code = fetchAgents(rows))
+        return code;
+    if (options.command == u"show")
+        return show(options, rows);
+    if (options.command == u"export")
+        return exportCsv(options, rows);
+    if (options.command == u"import")
+        return importCsv(options, rows);
+    return editAgents(options, rows);
+}
+
+} // namespace AdminCommands

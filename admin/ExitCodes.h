@@ -1,0 +1,14 @@
+#pragma once
+
+// What zoradm's exit status means.
+namespace ExitCodes {
+
+inline constexpr int Done = 0;
+inline constexpr int FileError = 1; // a file named on the command line cannot be read or written
+inline constexpr int Usage = 2;     // the command line is wrong
+inline constexpr int Password = 3;  // no password given, or the wrong one
+inline constexpr int BadInput = 4;  // a CSV row, a KEY=VALUE or an agent that is refused
+inline constexpr int SettingsFailure = 5; // a settings file could not be read or written
+inline constexpr int Ended = 6;           // the run was ended: a gateway failure, no server address
+
+} // namespace ExitCodes
