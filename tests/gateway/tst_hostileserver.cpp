@@ -4,6 +4,7 @@
 // before it shows the failure report.
 
 #include "Layout.h"
+#include "GatewayCodes.h"
 #include "Passerelle.h"
 #include "UiRecorder.h"
 #include "Variables.h"
@@ -107,9 +108,9 @@ private Q_SLOTS:
 
     void floodWhileTheReportIsShown()
     {
-        FloodServer server(header(Layout::StatusRefused, Passerelle::BadPassword));
+        FloodServer server(header(Layout::StatusRefused, GatewayCodes::Refusal::BadPassword));
         const qint16 code = Passerelle::OpenSession("5204", 2);
-        QCOMPARE(code, Passerelle::BadPassword);
+        QCOMPARE(code, GatewayCodes::Refusal::BadPassword);
         // What the socket looks like while the box is open, and after the
         // flood had time to come in.
         QAbstractSocket::SocketState stateAtBox = QAbstractSocket::ConnectedState;
