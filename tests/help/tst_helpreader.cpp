@@ -3,7 +3,6 @@
 // compiled and on damaged copies of them.
 
 #include "ChmArchive.h"
-#include "ChmDirectory.h"
 #include "ChmFixtures.h"
 #include "HelpIndex.h"
 
@@ -519,27 +518,6 @@ void TestHelpReader::damagedEntries()
     QVERIFY(page.isEmpty());
 }
 
-namespace {
-
-// A copy of `file` with `value` written at `at`, 32 bits little-endian.
-QByteArray patched32(QByteArray file, qsizetype at, quint32 value)
-{
-    qToLittleEndian(value, file.data() + at);
-    return file;
-}
-
-// Where an uncompressed entry of `file` starts in the file.
-qsizetype entryStart(const QByteArray& file, const QByteArray& lowerName)
-{
-    const qsizetype directory = qsizetype(qFromLittleEndian<quint64>(file.constData() + 0x48));
-    const qsizetype content = qsizetype(qFromLittleEndian<quint64>(file.constData() + 0x58));
-    ChmDirectory::Entries entries;
-    ChmDirectory::check(QByteArrayView(file).sliced(directory), &entries);
-    return content + qsizetype(entries.value(lowerName).offset);
-}
-
-} // namespace
-
 void TestHelpReader::damagedStructure_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -549,19 +527,26 @@ void TestHelpReader::damagedStructure_data()
     const QByteArray file = ChmFixtures::readAll(ChmFixtures::compiledFile(1));
     const qsizetype itsp = qsizetype(qFromLittleEndian<quint64>(file.constData() + 0x48));
     const qsizetype chunk = itsp + 0x54;
-    QTest::newRow("directory signature") << patched32(file, itsp, 0) << u"header"_s;
-    QTest::newRow("chunk size huge") << patched32(file, itsp + 0x10, 0x7FFFFFFF) << u"chunks"_s;
-    QTest::newRow("chunk count huge") << patched32(file, itsp + 0x2C, 0xFFFFFF) << u"chunks"_s;
-    QTest::newRow("index root outside") << patched32(file, itsp + 0x1C, 5) << u"outside"_s;
-    QTest::newRow("first listing outside") << patched32(file, itsp + 0x20, 1) << u"outside"_s;
+    QTest::newRow("directory signature") << ChmFixtures::patched32(file, itsp, 0) << u"header"_s;
+    QTest::newRow("chunk size huge")
+        << ChmFixtures::patched32(file, itsp + 0x10, 0x7FFFFFFF) << u"chunks"_s;
+    QTest::newRow("chunk count huge")
+        << ChmFixtures::patched32(file, itsp + 0x2C, 0xFFFFFF) << u"chunks"_s;
+    QTest::newRow("index root outside")
+        << ChmFixtures::patched32(file, itsp + 0x1C, 5) << u"outside"_s;
+    QTest::newRow("first listing outside")
+        << ChmFixtures::patched32(file, itsp + 0x20, 1) << u"outside"_s;
     QTest::newRow("free space past the chunk")
-        << patched32(file, chunk + 4, 0x2000) << u"malformed"_s;
-    QTest::newRow("listing chunk follows itself") << patched32(file, chunk + 0x10, 0) << u"loop"_s;
-    QTest::newRow("next chunk outside") << patched32(file, chunk + 0x10, 9) << u"malformed"_s;
+        << ChmFixtures::patched32(file, chunk + 4, 0x2000) << u"malformed"_s;
+    QTest::newRow("listing chunk follows itself")
+        << ChmFixtures::patched32(file, chunk + 0x10, 0) << u"loop"_s;
+    QTest::newRow("next chunk outside")
+        << ChmFixtures::patched32(file, chunk + 0x10, 9) << u"malformed"_s;
 
     // Chunk 0 made an index chunk whose one entry points back to it.
-    QByteArray index = patched32(patched32(file, itsp + 0x1C, 0), chunk, 0x49474D50); // "PMGI"
-    index = patched32(index, chunk + 4, 0x1000 - 8 - 3);
+    QByteArray index = ChmFixtures::patched32(ChmFixtures::patched32(file, itsp + 0x1C, 0), chunk,
+                                              0x49474D50); // "PMGI"
+    index = ChmFixtures::patched32(index, chunk + 4, 0x1000 - 8 - 3);
     index.replace(chunk + 8, 3,
                   QByteArray("\x01"
                              "a"
@@ -569,20 +554,23 @@ void TestHelpReader::damagedStructure_data()
                              3)); // name "a", chunk 0
     QTest::newRow("index chunk points to itself") << index << u"loop"_s;
 
-    const qsizetype control = entryStart(file, "::dataspace/storage/mscompressed/controldata");
-    const qsizetype reset =
-        entryStart(file, "::dataspace/storage/mscompressed/transform/"
-                         "{7fc28940-9d31-11d0-9b27-00a0c91e9c7c}/instancedata/resettable");
-    QTest::newRow("compression window 0") << patched32(file, control + 0x10, 0) << u"window"_s;
+    const qsizetype control =
+        ChmFixtures::entryStart(file, "::dataspace/storage/mscompressed/controldata");
+    const qsizetype reset = ChmFixtures::entryStart(
+        file, "::dataspace/storage/mscompressed/transform/"
+              "{7fc28940-9d31-11d0-9b27-00a0c91e9c7c}/instancedata/resettable");
+    QTest::newRow("compression window 0")
+        << ChmFixtures::patched32(file, control + 0x10, 0) << u"window"_s;
     QTest::newRow("compression window 2 GiB")
-        << patched32(file, control + 0x10, 0x10000) << u"window"_s;
-    QTest::newRow("reset interval 0") << patched32(file, control + 0x0C, 0) << u"reset interval"_s;
+        << ChmFixtures::patched32(file, control + 0x10, 0x10000) << u"window"_s;
+    QTest::newRow("reset interval 0")
+        << ChmFixtures::patched32(file, control + 0x0C, 0) << u"reset interval"_s;
     QTest::newRow("windows per reset 0")
-        << patched32(file, control + 0x14, 0) << u"reset interval"_s;
+        << ChmFixtures::patched32(file, control + 0x14, 0) << u"reset interval"_s;
     QTest::newRow("reset table block length 2 GiB")
-        << patched32(file, reset + 0x20, 0x80000000) << u"reset table"_s;
+        << ChmFixtures::patched32(file, reset + 0x20, 0x80000000) << u"reset table"_s;
     QTest::newRow("reset table blocks past the table")
-        << patched32(file, reset + 4, 0xFFFFFF) << u"reset table"_s;
+        << ChmFixtures::patched32(file, reset + 4, 0xFFFFFF) << u"reset table"_s;
 }
 
 // A directory whose pointers loop or leave their chunks, or a compressed space
