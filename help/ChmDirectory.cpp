@@ -137,7 +137,8 @@ Problem check(QByteArrayView directory, Entries* entries)
     const quint32 chunkCount = read32(directory, 0x2C);
     if (chunkSize < ListingHeader || chunkSize > MaxChunkSize || chunkCount == 0 ||
         quint64(chunkSize) * chunkCount > quint64(directory.size() - HeaderLength))
-        return damaged(QStringLiteral("%1 directory chunks of %2 bytes").arg(chunkCount).arg(chunkSize));
+        return damaged(
+            QStringLiteral("%1 directory chunks of %2 bytes").arg(chunkCount).arg(chunkSize));
     if (firstListing >= chunkCount || indexRoot >= qint64(chunkCount))
         return damaged(QStringLiteral("directory starts outside its chunks"));
 
@@ -175,10 +176,13 @@ Problem checkCompressionControl(QByteArrayView control)
     const quint64 resetInterval = read32(control, 0x0C) * unit;
     const quint64 window = read32(control, 0x10) * unit;
     const quint64 windowsPerReset = read32(control, 0x14);
-    const bool windowOk = window >= (1u << 15) && window <= (1u << 21) && (window & (window - 1)) == 0;
+    const bool windowOk =
+        window >= (1u << 15) && window <= (1u << 21) && (window & (window - 1)) == 0;
     if (!windowOk || resetInterval == 0 || resetInterval % (window / 2) != 0 ||
         resetInterval / (window / 2) * windowsPerReset == 0)
-        return damaged(QStringLiteral("compression window %1, reset interval %2").arg(window).arg(resetInterval));
+        return damaged(QStringLiteral("compression window %1, reset interval %2")
+                           .arg(window)
+                           .arg(resetInterval));
     return {};
 }
 
@@ -195,7 +199,9 @@ Problem checkResetTable(QByteArrayView table, quint64 streamLength)
     if (blockLength != BlockLength || tableOffset > quint64(table.size()) ||
         blockCount > (quint64(table.size()) - tableOffset) / 8 || compressed > streamLength ||
         uncompressed > blockCount * BlockLength)
-        return damaged(QStringLiteral("reset table of %1 blocks of %2 bytes").arg(blockCount).arg(blockLength));
+        return damaged(QStringLiteral("reset table of %1 blocks of %2 bytes")
+                           .arg(blockCount)
+                           .arg(blockLength));
     return {};
 }
 
