@@ -1,5 +1,6 @@
 #include "ChmArchive.h"
 
+#include "ChmDirectory.h"
 #include "Folders.h"
 
 #include <QFile>
@@ -13,6 +14,7 @@ using HelpIndex::Problem;
 namespace {
 
 constexpr qsizetype HeaderBytes = 0x60;
+constexpr const char* LzxGuid = "{7FC28940-9D31-11D0-9B27-00A0C91E9C7C}";
 
 Problem damaged(const QString& detail)
 {
@@ -33,29 +35,6 @@ QByteArray entryName(const QString& inner)
     return name;
 }
 
-struct UncompressedCheck
-{
-    quint64 contentOffset = 0;
-    quint64 fileSize = 0;
-    QString outside; // the first entry that runs past the end of the file
-};
-
-// Uncompressed entries, the compressed stream among them, are stored as they
-// are: each must end inside the file, or the file was cut short.
-int checkUncompressed(chmFile*, chmUnitInfo* info, void* context)
-{
-    auto* check = static_cast<UncompressedCheck*>(context);
-    if (info->space != CHM_UNCOMPRESSED || info->length == 0)
-        return CHM_ENUMERATOR_CONTINUE;
-    const quint64 end = check->fileSize;
-    if (check->contentOffset > end || info->start > end - check->contentOffset ||
-        info->length > end - check->contentOffset - info->start) {
-        check->outside = QString::fromUtf8(info->path);
-        return CHM_ENUMERATOR_SUCCESS;
-    }
-    return CHM_ENUMERATOR_CONTINUE;
-}
-
 int collectFirstHtml(chmFile*, chmUnitInfo* info, void* context)
 {
     const QString path = QString::fromUtf8(info->path);
@@ -65,6 +44,69 @@ int collectFirstHtml(chmFile*, chmUnitInfo* info, void* context)
         return CHM_ENUMERATOR_SUCCESS;
     }
     return CHM_ENUMERATOR_CONTINUE;
+}
+
+// Whether an uncompressed entry lies inside a file of `size` bytes.
+bool insideFile(quint64 size, quint64 contentOffset, const ChmDirectory::Entry& entry)
+{
+    return contentOffset <= size && entry.offset <= size - contentOffset &&
+           entry.length <= size - contentOffset - entry.offset;
+}
+
+// The bytes of a small uncompressed entry, read from the file.
+Problem readUncompressed(QFile& file, quint64 contentOffset, const ChmDirectory::Entry& entry,
+                         QByteArray* bytes)
+{
+    constexpr quint64 MaxTableBytes = 1024 * 1024;
+    if (entry.space != CHM_UNCOMPRESSED || entry.length > MaxTableBytes ||
+        !file.seek(qint64(contentOffset + entry.offset)))
+        return damaged(QStringLiteral("a table of the compressed space cannot be read"));
+    *bytes = file.read(qint64(entry.length));
+    if (quint64(bytes->size()) != entry.length)
+        return damaged(QStringLiteral("a table of the compressed space is cut short"));
+    return {};
+}
+
+// Everything chmlib trusts when it opens a file and decompresses its entries,
+// checked from the file's own bytes before chmlib sees them: the container
+// header, the directory, every uncompressed entry inside the file, and the
+// control data and reset table of the compressed space.
+Problem checkStructure(QFile& file)
+{
+    const QByteArray head = file.read(HeaderBytes);
+    if (Problem problem = HelpIndex::checkContainerHeader(head, file.size()); failed(problem))
+        return problem;
+    const HelpIndex::Range range = HelpIndex::directoryRange(head);
+    if (range.length > quint64(ChmArchive::MaxEntryBytes) || !file.seek(qint64(range.offset)))
+        return damaged(QStringLiteral("directory of %1 bytes").arg(range.length));
+    ChmDirectory::Entries entries;
+    if (Problem problem = ChmDirectory::check(file.read(qint64(range.length)), &entries);
+        failed(problem))
+        return problem;
+    const quint64 contentOffset = HelpIndex::contentOffset(head);
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        if (it->space == CHM_UNCOMPRESSED && !insideFile(quint64(file.size()), contentOffset, *it))
+            return damaged(QString::fromUtf8(it.key()) +
+                           QStringLiteral(" runs past the end of the file"));
+    }
+    QByteArray bytes;
+    const QByteArray space = "::dataspace/storage/mscompressed/";
+    const auto control = entries.constFind(space + "controldata");
+    if (control == entries.cend())
+        return {};
+    const auto stream = entries.constFind(space + "content");
+    const auto resetTable = entries.constFind(space + "transform/" + QByteArray(LzxGuid).toLower() +
+                                              "/instancedata/resettable");
+    if (stream == entries.cend() || resetTable == entries.cend())
+        return damaged(QStringLiteral("the compressed space is incomplete"));
+    if (Problem problem = readUncompressed(file, contentOffset, *control, &bytes); failed(problem))
+        return problem;
+    if (Problem problem = ChmDirectory::checkCompressionControl(bytes); failed(problem))
+        return problem;
+    if (Problem problem = readUncompressed(file, contentOffset, *resetTable, &bytes);
+        failed(problem))
+        return problem;
+    return ChmDirectory::checkResetTable(bytes, stream->length);
 }
 
 } // namespace
@@ -83,19 +125,12 @@ Problem ChmArchive::open(const QString& path)
         return Problem{Failure::Missing, QStringLiteral("no file %1").arg(path)};
     if (!file.open(QIODevice::ReadOnly))
         return Problem{Failure::Missing, file.errorString()};
-    const QByteArray head = file.read(HeaderBytes);
-    if (Problem problem = HelpIndex::checkContainerHeader(head, file.size()); failed(problem))
+    if (Problem problem = checkStructure(file); failed(problem))
         return problem;
-    UncompressedCheck check{HelpIndex::contentOffset(head), quint64(file.size()), {}};
     file.close();
     m_file = chm_open(QFile::encodeName(local).constData());
     if (m_file == nullptr)
         return damaged(QStringLiteral("the directory of the file cannot be read"));
-    chm_enumerate(m_file, CHM_ENUMERATE_ALL, checkUncompressed, &check);
-    if (!check.outside.isEmpty()) {
-        close();
-        return damaged(QStringLiteral("%1 runs past the end of the file").arg(check.outside));
-    }
     m_path = path;
     return {};
 }

@@ -76,6 +76,11 @@ Problem checkContainerHeader(QByteArrayView head, qint64 fileSize)
     return {};
 }
 
+Range directoryRange(QByteArrayView head)
+{
+    return Range{read64(head, 0x48), read64(head, 0x50)};
+}
+
 quint64 contentOffset(QByteArrayView head)
 {
     if (read32(head, 4) == 3)

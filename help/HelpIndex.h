@@ -51,6 +51,15 @@ struct ContextEntry
 // it gives must lie inside the file.
 Problem checkContainerHeader(QByteArrayView head, qint64 fileSize);
 
+// The directory's place in the file, from a header that checkContainerHeader
+// accepted.
+struct Range
+{
+    quint64 offset = 0;
+    quint64 length = 0;
+};
+Range directoryRange(QByteArrayView head);
+
 // Where the entries of the uncompressed space begin, from a header that
 // checkContainerHeader accepted: the content offset of a version 3 header,
 // else the end of the directory.

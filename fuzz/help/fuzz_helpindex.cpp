@@ -1,12 +1,14 @@
 // The parsing of compiled help files that runs on bytes from the file: the
-// container header, the context map (/#IVB), the string table (/#STRINGS),
-// the system records and the lookup of a context's topic.
+// container header, the directory and the compressed space's tables, the
+// context map (/#IVB), the string table (/#STRINGS), the system records and
+// the lookup of a context's topic.
 //
 // Input: 4 bytes of context number; a 16-bit length and that many bytes of
 // context map; a 16-bit length and that many bytes of string table; the rest
 // is both the system records and the list of the file's entries, one a line.
 // Every result must keep the promises of HelpIndex.h.
 
+#include "ChmDirectory.h"
 #include "HelpIndex.h"
 
 #include <QSet>
@@ -74,6 +76,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArrayView whole(reinterpret_cast<const char*>(data), qsizetype(size));
     HelpIndex::checkContainerHeader(whole, qint64(size));
+    ChmDirectory::Entries listed;
+    if (ChmDirectory::check(whole, &listed).failure == HelpIndex::Failure::None) {
+        for (auto it = listed.cbegin(); it != listed.cend(); ++it)
+            check(it.key().size() <= 512 && it.key() == it.key().toLower());
+    }
+    ChmDirectory::checkCompressionControl(whole);
+    ChmDirectory::checkResetTable(whole, size);
 
     QByteArrayView input = whole;
     const QByteArrayView contextBytes = take(&input, 4);

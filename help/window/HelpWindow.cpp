@@ -175,12 +175,28 @@ bool HelpWindow::showTopicPage(const HelpIndex::Topic& topic, int missingMessage
         return false;
     }
     m_browser->setSource(HelpBrowser::urlFor(topic.path, topic.fragment));
+    followModality();
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
     browser_SourceChanged();
     return true;
+}
+
+// A window asked for from a modal dialog's Help button would be blocked by
+// that dialog: it then becomes modal itself, above the dialog, until it closes.
+// Asked for from a window that is not modal, it is an ordinary window.
+void HelpWindow::followModality()
+{
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (modal == this)
+        return; // already above the dialog
+    const Qt::WindowModality wanted = modal != nullptr ? Qt::ApplicationModal : Qt::NonModal;
+    if (windowModality() == wanted)
+        return;
+    hide(); // the modality of a shown window does not change
+    setWindowModality(wanted);
 }
 
 void HelpWindow::translate()

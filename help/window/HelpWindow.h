@@ -39,6 +39,7 @@ private:
     bool openFile(const QString& helpFile);
     bool showContext(int context);
     bool showTopicPage(const HelpIndex::Topic& topic, int missingMessage);
+    void followModality();
     void translate();
     void report(int messageNumber, const QString& detail) const;
 

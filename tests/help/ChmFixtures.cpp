@@ -1,7 +1,10 @@
 #include "ChmFixtures.h"
 
+#include "ChmDirectory.h"
+
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
 
 namespace ChmFixtures {
 
@@ -79,6 +82,21 @@ bool rewriteEntry(QByteArray* file, const QByteArray& name, Field field, quint64
         value >>= 7;
     }
     return true;
+}
+
+QByteArray patched32(QByteArray file, qsizetype at, quint32 value)
+{
+    qToLittleEndian(value, file.data() + at);
+    return file;
+}
+
+qsizetype entryStart(const QByteArray& file, const QByteArray& lowerName)
+{
+    const qsizetype directory = qsizetype(qFromLittleEndian<quint64>(file.constData() + 0x48));
+    const qsizetype content = qsizetype(qFromLittleEndian<quint64>(file.constData() + 0x58));
+    ChmDirectory::Entries entries;
+    ChmDirectory::check(QByteArrayView(file).sliced(directory), &entries);
+    return content + qsizetype(entries.value(lowerName).offset);
 }
 
 } // namespace ChmFixtures

@@ -37,4 +37,10 @@ bool rewriteEntry(QByteArray* file, const QByteArray& name, Field field, quint64
 // The largest number the field of `name` can hold in place.
 quint64 widestValue(const QByteArray& file, const QByteArray& name, Field field);
 
+// A copy of `file` with `value` written at `at`, 32 bits little-endian.
+QByteArray patched32(QByteArray file, qsizetype at, quint32 value);
+
+// Where the uncompressed entry `lowerName` of `file` starts in the file.
+qsizetype entryStart(const QByteArray& file, const QByteArray& lowerName);
+
 } // namespace ChmFixtures

@@ -108,6 +108,8 @@ private Q_SLOTS:
     void truncatedFiles();
     void damagedEntries_data();
     void damagedEntries();
+    void damagedStructure_data();
+    void damagedStructure();
 };
 
 void TestHelpReader::contextMap_data()
@@ -514,6 +516,78 @@ void TestHelpReader::damagedEntries()
     QCOMPARE(problem.failure, Failure::Damaged);
     QVERIFY(problem.detail.contains(QString::fromLatin1(entry)));
     QVERIFY(page.isEmpty());
+}
+
+void TestHelpReader::damagedStructure_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason"); // a word of the failure's detail
+
+    // The English file has one listing chunk, chunk 0, and no index chunk.
+    const QByteArray file = ChmFixtures::readAll(ChmFixtures::compiledFile(1));
+    const qsizetype itsp = qsizetype(qFromLittleEndian<quint64>(file.constData() + 0x48));
+    const qsizetype chunk = itsp + 0x54;
+    QTest::newRow("directory signature") << ChmFixtures::patched32(file, itsp, 0) << u"header"_s;
+    QTest::newRow("chunk size huge")
+        << ChmFixtures::patched32(file, itsp + 0x10, 0x7FFFFFFF) << u"chunks"_s;
+    QTest::newRow("chunk count huge")
+        << ChmFixtures::patched32(file, itsp + 0x2C, 0xFFFFFF) << u"chunks"_s;
+    QTest::newRow("index root outside")
+        << ChmFixtures::patched32(file, itsp + 0x1C, 5) << u"outside"_s;
+    QTest::newRow("first listing outside")
+        << ChmFixtures::patched32(file, itsp + 0x20, 1) << u"outside"_s;
+    QTest::newRow("free space past the chunk")
+        << ChmFixtures::patched32(file, chunk + 4, 0x2000) << u"malformed"_s;
+    QTest::newRow("listing chunk follows itself")
+        << ChmFixtures::patched32(file, chunk + 0x10, 0) << u"loop"_s;
+    QTest::newRow("next chunk outside")
+        << ChmFixtures::patched32(file, chunk + 0x10, 9) << u"malformed"_s;
+
+    // Chunk 0 made an index chunk whose one entry points back to it.
+    QByteArray index = ChmFixtures::patched32(ChmFixtures::patched32(file, itsp + 0x1C, 0), chunk,
+                                              0x49474D50); // "PMGI"
+    index = ChmFixtures::patched32(index, chunk + 4, 0x1000 - 8 - 3);
+    index.replace(chunk + 8, 3,
+                  QByteArray("\x01"
+                             "a"
+                             "\x00",
+                             3)); // name "a", chunk 0
+    QTest::newRow("index chunk points to itself") << index << u"loop"_s;
+
+    const qsizetype control =
+        ChmFixtures::entryStart(file, "::dataspace/storage/mscompressed/controldata");
+    const qsizetype reset = ChmFixtures::entryStart(
+        file, "::dataspace/storage/mscompressed/transform/"
+              "{7fc28940-9d31-11d0-9b27-00a0c91e9c7c}/instancedata/resettable");
+    QTest::newRow("compression window 0")
+        << ChmFixtures::patched32(file, control + 0x10, 0) << u"window"_s;
+    QTest::newRow("compression window 2 GiB")
+        << ChmFixtures::patched32(file, control + 0x10, 0x10000) << u"window"_s;
+    QTest::newRow("reset interval 0")
+        << ChmFixtures::patched32(file, control + 0x0C, 0) << u"reset interval"_s;
+    QTest::newRow("windows per reset 0")
+        << ChmFixtures::patched32(file, control + 0x14, 0) << u"reset interval"_s;
+    QTest::newRow("reset table block length 2 GiB")
+        << ChmFixtures::patched32(file, reset + 0x20, 0x80000000) << u"reset table"_s;
+    QTest::newRow("reset table blocks past the table")
+        << ChmFixtures::patched32(file, reset + 4, 0xFFFFFF) << u"reset table"_s;
+}
+
+// A directory whose pointers loop or leave their chunks, or a compressed space
+// whose tables chmlib would size its buffers from, is refused before chmlib
+// reads it.
+void TestHelpReader::damagedStructure()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+
+    const QString path = m_dir.filePath(u"structure.chm"_s);
+    QVERIFY(ChmFixtures::writeAll(path, bytes));
+    ChmArchive archive;
+    const HelpIndex::Problem problem = archive.open(path);
+    QCOMPARE(problem.failure, Failure::Damaged);
+    QVERIFY2(problem.detail.contains(reason), qPrintable(problem.detail));
+    QVERIFY(!archive.isOpen());
 }
 
 QTEST_GUILESS_MAIN(TestHelpReader)

@@ -12,6 +12,7 @@
 #include "UiServices.h"
 #include "Variables.h"
 
+#include <QDialog>
 #include <QImage>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -113,6 +114,7 @@ private Q_SLOTS:
     void oneWindow();
     void anotherHelpFile();
     void captionsFromLanguageFile();
+    void helpFromModalDialog();
 };
 
 void TestHelpWindow::helpButtonOpensTopic_data()
@@ -335,6 +337,29 @@ void TestHelpWindow::captionsFromLanguageFile()
     QCOMPARE(button("homeButton")->text(), text(1383));
     QVERIFY(button("backButton")->text() != u"*"_s);
     QCOMPARE(window()->browser()->accessibleName(), text(1380));
+}
+
+// The Help button of a modal dialog opens a help window the dialog does not
+// block; asked again from a window that is not modal, it is ordinary again.
+void TestHelpWindow::helpFromModalDialog()
+{
+    UiServices::showHelp(m_english, 120);
+    QCOMPARE(window()->windowModality(), Qt::NonModal);
+
+    QDialog dialog;
+    dialog.open();
+    QCOMPARE(QApplication::activeModalWidget(), &dialog);
+    UiServices::showHelp(m_english, 204);
+    QCOMPARE(window()->windowModality(), Qt::ApplicationModal);
+    QVERIFY(window()->isVisible());
+    QCOMPARE(QApplication::activeModalWidget(), window());
+    QCOMPARE(shownUrl(), topicUrl("/connection.htm"));
+
+    window()->hide();
+    dialog.close();
+    UiServices::showHelp(m_english, 121);
+    QCOMPARE(window()->windowModality(), Qt::NonModal);
+    QVERIFY(window()->isVisible());
 }
 
 QTEST_MAIN(TestHelpWindow)
