@@ -3,8 +3,8 @@
 // no more of them than one answer can need, and must close the connection
 // before it shows the failure report.
 
-#include "Layout.h"
 #include "GatewayCodes.h"
+#include "Layout.h"
 #include "Passerelle.h"
 #include "UiRecorder.h"
 #include "Variables.h"
