@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,10 +26,14 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTreeView>
 
+#include <cstdio>
 #include <memory>
+
+#include <unistd.h>
 
 using namespace EditorTestSupport;
 using UiRecorder::Kind;
@@ -76,11 +81,15 @@ struct FakeDirectory
     {
         AgentDirectory::install([this] {
             AgentDirectory::Connection c;
-            c.ServerAddress = [this](const QString& a) { calls << QStringLiteral("ServerAddress ") + a; };
+            c.ServerAddress = [this](const QString& a) {
+                calls << QStringLiteral("ServerAddress ") + a;
+            };
             c.ServerPort = [this](qint32 p) { calls << QStringLiteral("ServerPort %1").arg(p); };
             c.Extension = [this](const QString& e) { calls << QStringLiteral("Extension ") + e; };
             c.OpenLink = [this] { calls << QStringLiteral("OpenLink"); };
-            c.CloseLink = [this] { calls << QStringLiteral("CloseLink rows=%1").arg(listedRows()); };
+            c.CloseLink = [this] {
+                calls << QStringLiteral("CloseLink rows=%1").arg(listedRows());
+            };
             c.GetAgentNameList = [this] {
                 calls << QStringLiteral("GetAgentNameList");
                 if (listError != 0)
@@ -140,6 +149,8 @@ private Q_SLOTS:
     void closeHandling_data();
     void closeHandling();
     void version();
+    void icons_data();
+    void icons();
 
 private:
     frmCFG* open()
@@ -298,17 +309,39 @@ void TestFrmCfg::fieldCheck_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("beeps");
-    QTest::newRow("days below 0") << "txtNbJour" << "-5" << "0" << 1;
-    QTest::newRow("days above 40") << "txtNbJour" << "55" << "40" << 1;
-    QTest::newRow("days 40 stays") << "txtNbJour" << "40" << "40" << 0;
-    QTest::newRow("days with blanks") << "txtNbJour" << " 12 " << "12" << 0;
-    QTest::newRow("days with a word") << "txtNbJour" << "7 days" << "7" << 0;
-    QTest::newRow("T1 100") << "txtT1" << "100" << "30" << 1;
-    QTest::newRow("T1 letters") << "txtT1" << "abc" << "0" << 0;
-    QTest::newRow("T1 99 stays") << "txtT1" << "99" << "99" << 0;
-    QTest::newRow("T1 fraction passes") << "txtT1" << "12.5" << "12.5" << 0;
-    QTest::newRow("T2 -1") << "txtT2" << "-1" << "70" << 1;
-    QTest::newRow("T2 0 stays") << "txtT2" << "0" << "0" << 0;
+    QTest::newRow("days below 0") << "txtNbJour"
+                                  << "-5"
+                                  << "0" << 1;
+    QTest::newRow("days above 40") << "txtNbJour"
+                                   << "55"
+                                   << "40" << 1;
+    QTest::newRow("days 40 stays") << "txtNbJour"
+                                   << "40"
+                                   << "40" << 0;
+    QTest::newRow("days with blanks") << "txtNbJour"
+                                      << " 12 "
+                                      << "12" << 0;
+    QTest::newRow("days with a word") << "txtNbJour"
+                                      << "7 days"
+                                      << "7" << 0;
+    QTest::newRow("T1 100") << "txtT1"
+                            << "100"
+                            << "30" << 1;
+    QTest::newRow("T1 letters") << "txtT1"
+                                << "abc"
+                                << "0" << 0;
+    QTest::newRow("T1 99 stays") << "txtT1"
+                                 << "99"
+                                 << "99" << 0;
+    QTest::newRow("T1 fraction passes") << "txtT1"
+                                        << "12.5"
+                                        << "12.5" << 0;
+    QTest::newRow("T2 -1") << "txtT2"
+                           << "-1"
+                           << "70" << 1;
+    QTest::newRow("T2 0 stays") << "txtT2"
+                                << "0"
+                                << "0" << 0;
 }
 
 void TestFrmCfg::fieldCheck()
@@ -360,10 +393,13 @@ void TestFrmCfg::thresholdLabels()
     Parametres.TauxActiviteT2 = 80;
     frmCFG* w = open();
     QString below = message(241), between = message(240), above = message(239);
-    QCOMPARE(child<QLabel>(w, "lblTauxBas")->text(), below.replace(QStringLiteral("|1"), QStringLiteral("25")));
+    QCOMPARE(child<QLabel>(w, "lblTauxBas")->text(),
+             below.replace(QStringLiteral("|1"), QStringLiteral("25")));
     QCOMPARE(child<QLabel>(w, "lblTauxMilieu")->text(),
-             between.replace(QStringLiteral("|1"), QStringLiteral("25")).replace(QStringLiteral("|2"), QStringLiteral("80")));
-    QCOMPARE(child<QLabel>(w, "lblTauxHaut")->text(), above.replace(QStringLiteral("|1"), QStringLiteral("80")));
+             between.replace(QStringLiteral("|1"), QStringLiteral("25"))
+                 .replace(QStringLiteral("|2"), QStringLiteral("80")));
+    QCOMPARE(child<QLabel>(w, "lblTauxHaut")->text(),
+             above.replace(QStringLiteral("|1"), QStringLiteral("80")));
     QVERIFY(!child<QLabel>(w, "lblTauxMilieu")->text().contains(u'|'));
 }
 
@@ -401,9 +437,12 @@ void TestFrmCfg::thresholdOrder_data()
 {
     QTest::addColumn<QString>("t1");
     QTest::addColumn<QString>("t2");
-    QTest::newRow("T1 above T2") << "70" << "30";
-    QTest::newRow("T1 equals T2") << "50" << "50";
-    QTest::newRow("equal once rounded") << "40.4" << "40";
+    QTest::newRow("T1 above T2") << "70"
+                                 << "30";
+    QTest::newRow("T1 equals T2") << "50"
+                                  << "50";
+    QTest::newRow("equal once rounded") << "40.4"
+                                        << "40";
 }
 
 void TestFrmCfg::thresholdOrder()
@@ -493,7 +532,8 @@ void TestFrmCfg::directory()
     if (!keys.isEmpty()) {
         QCOMPARE(w->agentsModel().rows()[0].cells[AgentsList::ColName],
                  QStringLiteral("Agent %1").arg(table.first()));
-        QCOMPARE(w->agentsModel().rows()[0].cells[AgentsList::ColQualifyCalls], QStringLiteral("X"));
+        QCOMPARE(w->agentsModel().rows()[0].cells[AgentsList::ColQualifyCalls],
+                 QStringLiteral("X"));
     }
     QCOMPARE(UiRecorder::count(Kind::MessageBox), 0);
     QVERIFY(!w->M_Agent.has_value());
@@ -505,8 +545,9 @@ void TestFrmCfg::directoryCalls()
     fake.table = agentsNumbered({3, 7});
     fake.install();
     open();
-    const QStringList expected = {"ServerAddress 127.0.0.1", "ServerPort 20772", "Extension 0000",
-                                  "OpenLink", "GetAgentNameList", "CloseLink rows=0"};
+    const QStringList expected = {"ServerAddress 127.0.0.1", "ServerPort 20772",
+                                  "Extension 0000",          "OpenLink",
+                                  "GetAgentNameList",        "CloseLink rows=0"};
     QCOMPARE(fake.calls, expected);
 }
 
@@ -544,8 +585,10 @@ void TestFrmCfg::languageChange_data()
     QTest::addColumn<QStringList>("helpFiles");
     QTest::addColumn<QString>("help");
     QTest::newRow("german, no help file: 02") << 2 << QStringList{} << "Zor_Hp02.chm";
-    QTest::newRow("french with its help file") << 0 << QStringList{"Zor_Hp00.chm"} << "Zor_Hp00.chm";
-    QTest::newRow("french without: 02, not 00") << 0 << QStringList{"Zor_Hp01.chm"} << "Zor_Hp02.chm";
+    QTest::newRow("french with its help file")
+        << 0 << QStringList{"Zor_Hp00.chm"} << "Zor_Hp00.chm";
+    QTest::newRow("french without: 02, not 00")
+        << 0 << QStringList{"Zor_Hp01.chm"} << "Zor_Hp02.chm";
 }
 
 void TestFrmCfg::languageChange()
@@ -569,7 +612,8 @@ void TestFrmCfg::languageChange()
     QCOMPARE(child<QPushButton>(w, "cmdCancel")->text(), message(102));
     auto* agents = child<QTreeView>(w, "lvListView");
     QCOMPARE(agents->model()->headerData(1, Qt::Horizontal).toString(), message(227));
-    QCOMPARE(child<QLabel>(w, "lblTauxBas")->text(), QString(message(241)).replace(QStringLiteral("|1"), QStringLiteral("20")));
+    QCOMPARE(child<QLabel>(w, "lblTauxBas")->text(),
+             QString(message(241)).replace(QStringLiteral("|1"), QStringLiteral("20")));
     QVERIFY(!m_before.contains(QStringLiteral("supervis.ini")));
     const QByteArray stored = readFile(m_setup->sharedFile(QStringLiteral("supervis.ini")));
     QVERIFY(stored.contains("\r\nlangue= " + QByteArray::number(langue) + "\r\n"));
@@ -657,6 +701,53 @@ void TestFrmCfg::version()
     // Enter does not confirm: the window has no default button.
     QTest::keyClick(child<QLineEdit>(w, "txtT1"), Qt::Key_Return);
     QVERIFY(w->isVisible());
+}
+
+void TestFrmCfg::icons_data()
+{
+    QTest::addColumn<QByteArray>("file"); // "": none; "ours": the program's icon
+    QTest::addColumn<QString>("trace");   // each failed load writes this line
+    QTest::newRow("the program's icon") << QByteArray("ours") << "";
+    QTest::newRow("no icon file") << QByteArray()
+                                  << "Error 53 'File not found' occured in "
+                                     "mCustomIcon.CustomizationReadIcon.";
+    QTest::newRow("not a picture") << QByteArray("not an icon")
+                                   << "Error 481 'Invalid picture' occured in "
+                                      "mCustomIcon.CustomizationReadIcon.";
+}
+
+// The window's icon, the taskbar's and the trace lines on standard error.
+void TestFrmCfg::icons()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, trace);
+    const QString icon = m_setup->programFile(QStringLiteral("Zorcfg16.ico"));
+    const QImage ours16 = QImage(icon).convertToFormat(QImage::Format_ARGB32);
+    if (file != "ours") {
+        QFile::remove(icon);
+        if (!file.isEmpty())
+            writeFile(m_setup->programFile(QStringLiteral("zorcfg16.ICO")), file);
+    }
+    QTemporaryFile errors;
+    QVERIFY(errors.open());
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    ::dup2(errors.handle(), 2);
+    frmCFG* w = open();
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    const QStringList lines =
+        QString::fromUtf8(readFile(errors.fileName())).split(u'\n', Qt::SkipEmptyParts);
+    const QStringList expected = trace.isEmpty() ? QStringList{} : QStringList{trace, trace};
+    QCOMPARE(lines, expected);
+    const QImage shown =
+        w->windowIcon().pixmap(16).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage designed =
+        mCustomIcon::designedIcon().pixmap(16).toImage().convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(shown.pixel(8, 8), file == "ours" ? ours16.pixel(8, 8) : designed.pixel(8, 8));
+    QVERIFY(!QApplication::windowIcon().isNull());
+    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("ZorCFG"));
 }
 
 QTEST_MAIN(TestFrmCfg)
