@@ -2,14 +2,22 @@
 
 #include "AgentRights.h"
 #include "Folders.h"
+#include "InstanceLock.h"
 #include "Languages.h"
+#include "Passerelle.h"
 #include "RemoteTransfers.h"
 #include "SettingsFolders.h"
+#include "StandInWindow.h"
 #include "StationSettings.h"
 #include "UiServices.h"
 #include "Variables.h"
+#include "frmSplash.h"
 
+#include <QApplication>
 #include <QDir>
+
+QPointer<frmSplash> GatewayHost;
+QPointer<QWidget> MainWindow;
 
 namespace StartUp {
 
@@ -26,14 +34,41 @@ QString ResolveStationFile()
     return SettingsFolders::ResolveIniFile(QStringLiteral("zor.ini"), sub, source, base, true);
 }
 
-void PrepareSettings()
+// Until the configuration window lands, a stand-in takes its place.
+QWidget* CreateMainWindow()
 {
-    UiServices::setBusy(true);
-    StationIniPath = ResolveStationFile();
-    Languages::LoadLanguageFile();
-    StationSettings::LoadStationSettings();
-    AgentRights::GetModel_Ini();
-    RemoteTransfers::FetchSupervisorSettings();
+    return new StandInWindow;
+}
+
+void Run()
+{
+    // While the start-up's own windows come and go, none of them ends the
+    // program by closing; the configuration window does.
+    QApplication::setQuitOnLastWindowClosed(false);
+    UiServices::setBusy(true);              // 1
+    StationIniPath = ResolveStationFile();  // 2 to 4
+    Languages::LoadLanguageFile();          // 5, 6
+    StationSettings::LoadStationSettings(); // 7
+    AgentRights::GetModel_Ini();            // 8
+    GatewayHost = &frmSplash::Load();       // 9
+    Passerelle::SetSocket(GatewayHost->Wsock());
+    GatewayHost->show();
+    RemoteTransfers::FetchSupervisorSettings(); // 10
+    if (!UiServices::showDialog(UiServices::Dialog::Login))
+        UiServices::endProgram();    // 11; the dialog is unloaded when it closes (12)
+    UiServices::setBusy(true);       // 13
+    MainWindow = CreateMainWindow(); // 14
+    GatewayHost->hide();             // 15
+    UiServices::setBusy(false);      // 16
+    MainWindow->show();              // 17
+    QApplication::setQuitOnLastWindowClosed(true);
+}
+
+void Shutdown()
+{
+    delete MainWindow.data();
+    frmSplash::Unload();
+    InstanceLock::Release();
 }
 
 } // namespace StartUp
