@@ -7,11 +7,12 @@
 #include "Passerelle.h"
 #include "RemoteTransfers.h"
 #include "SettingsFolders.h"
-#include "StandInWindow.h"
 #include "StationSettings.h"
 #include "UiServices.h"
 #include "Variables.h"
+#include "frmCFG.h"
 #include "frmSplash.h"
+#include "frm_Apropos.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,10 +35,13 @@ QString ResolveStationFile()
     return SettingsFolders::ResolveIniFile(QStringLiteral("zor.ini"), sub, source, base, true);
 }
 
-// Until the configuration window lands, a stand-in takes its place.
+// The configuration window reaches the About box and the splash window
+// through the session's own windows.
 QWidget* CreateMainWindow()
 {
-    return new StandInWindow;
+    frmCFG::sessionWindows().showAbout = [](QWidget* owner) { frm_Apropos::ShowModal(owner); };
+    frmCFG::sessionWindows().unloadSplash = [] { frmSplash::Unload(); };
+    return new frmCFG;
 }
 
 void Run()
