@@ -115,8 +115,8 @@ struct SlowServer
                     hook();
                 socket->write(answer({}));
             } else if (request == L::RequestRead) {
-                socket->write(answer(QByteArray(
-                    record < 0 ? L::SupervisorDataSize : L::AgentDataSize, '\0')));
+                socket->write(answer(
+                    QByteArray(record < 0 ? L::SupervisorDataSize : L::AgentDataSize, '\0')));
             } else {
                 socket->write(answer({}));
             }
@@ -327,7 +327,8 @@ void TestEditorEndToEnd::languageThenCancel()
                           "\r\nlangue= 2\r\nModeLie= 0\r\nModeLieApp=Wscript.exe Post_it.vbs\r\n"
                           "Etatinterdit= 0\r\nCmtAuto= 0\r\n[FRAME]\r\n";
     for (const ColourDef& colour : ColourTable)
-        expected += QByteArray(colour.key) + "= " + QByteArray::number(colour.defaultValue) + "\r\n";
+        expected +=
+            QByteArray(colour.key) + "= " + QByteArray::number(colour.defaultValue) + "\r\n";
     QCOMPARE(readFile(m_setup->sharedFile(QStringLiteral("supervis.ini"))), expected);
 }
 
