@@ -25,8 +25,12 @@ for _ in $(seq 50); do
 done
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display: running under xvfb-run."
-    xvfb-run -a build/run/bin/ZorCFG "$@"
+    # A desktop program cannot be shown here: its windows are rendered to PNG
+    # files instead, in every shipped language.
+    echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): ZorCFG cannot be shown."
+    cmake --build build/run -j "$(nproc)" --target zor_screenshots
+    build/run/bin/zor_screenshots build/run/screenshots
+    echo "The windows were rendered to $PWD/build/run/screenshots/ (one folder per language)."
 else
     build/run/bin/ZorCFG "$@"
 fi
