@@ -55,8 +55,8 @@ QByteArray agentTwoRecord()
 {
     QByteArray data(L::AgentDataSize, '\0');
     auto* bytes = reinterpret_cast<quint8*>(data.data());
-    for (int i = 0; i < L::Agent::RightsCount; ++i)
-        L::writeInt(bytes, L::Agent::DroitModifGroup + 4 * i, 1);
+    for (int i = 0; i < 7; ++i)
+        L::writeInt(bytes, L::Agent::Droit_Modif_Group + 4 * i, 1);
     data.replace(L::Agent::Password, 6, "Xq7sR2");
     return data;
 }
@@ -245,11 +245,11 @@ void TestEditorEndToEnd::rightsAndPassword()
     QVERIFY(!m_window->isVisible());
     if (m_serverMode) {
         const QByteArray agent = record(1);
-        QCOMPARE(intAt(agent, L::Agent::DroitStat), 0);
-        QCOMPARE(intAt(agent, L::Agent::DroitQualif), 1);
-        QCOMPARE(intAt(agent, L::Agent::DroitModifFiche), 1);
+        QCOMPARE(intAt(agent, L::Agent::Droit_Stat), 0);
+        QCOMPARE(intAt(agent, L::Agent::Droit_Qualif), 1);
+        QCOMPARE(intAt(agent, L::Agent::Droit_Modif_Fiche), 1);
         QCOMPARE(agent.at(L::Agent::Password), '\0');
-        QCOMPARE(intAt(record(0), L::Agent::DroitStat), -1); // agent 1 untouched
+        QCOMPARE(intAt(record(0), L::Agent::Droit_Stat), -1); // agent 1 untouched
         QCOMPARE(intAt(record(-1), L::Supervisor::TauxActiviteT1), 30);
     } else {
         QByteArray expected = AgentTwoFile;
