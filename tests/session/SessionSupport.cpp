@@ -102,8 +102,7 @@ bool startServer(ZorsrvProcess& server)
 {
     for (int attempt = 0; attempt < 20; ++attempt) {
         const int port = 20000 + int(QRandomGenerator::global()->bounded(12000));
-        if (server.start({QStringLiteral("--listen"),
-                          QStringLiteral("127.0.0.1:%1").arg(port)}))
+        if (server.start({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)}))
             return true;
     }
     return false;

@@ -208,13 +208,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("action"); // ok, cancel, escape, close
         QTest::addColumn<bool>("valide");
         QTest::addColumn<QString>("stored"); // VS_addr in the file afterwards
-        QTest::newRow("ok") << false << "SRV1" << "ok" << true << "SRV1";
-        QTest::newRow("ok, spaces only") << false << "   " << "ok" << true << "   ";
-        QTest::newRow("ok, empty") << true << "" << "ok" << false << "";
-        QTest::newRow("cancel") << true << "SRV1" << "cancel" << false << "";
-        QTest::newRow("escape") << true << "SRV1" << "escape" << false << "";
-        QTest::newRow("close box, was true") << true << "SRV1" << "close" << true << "";
-        QTest::newRow("close box, was false") << false << "SRV1" << "close" << false << "";
+        QTest::newRow("ok") << false << "SRV1"
+                            << "ok" << true << "SRV1";
+        QTest::newRow("ok, spaces only") << false << "   "
+                                         << "ok" << true << "   ";
+        QTest::newRow("ok, empty") << true << ""
+                                   << "ok" << false << "";
+        QTest::newRow("cancel") << true << "SRV1"
+                                << "cancel" << false << "";
+        QTest::newRow("escape") << true << "SRV1"
+                                << "escape" << false << "";
+        QTest::newRow("close box, was true") << true << "SRV1"
+                                             << "close" << true << "";
+        QTest::newRow("close box, was false") << false << "SRV1"
+                                              << "close" << false << "";
     }
     void connection()
     {
@@ -309,8 +316,8 @@ private Q_SLOTS:
     // spaces, must equal MotDePasse; once it has, the login stays accepted.
     void loginMatch_data()
     {
-        QTest::addColumn<QString>("password"); // MotDePasse
-        QTest::addColumn<QStringList>("typed");  // successive texts of txtPwd
+        QTest::addColumn<QString>("password");  // MotDePasse
+        QTest::addColumn<QStringList>("typed"); // successive texts of txtPwd
         QTest::addColumn<bool>("valide");
         QTest::newRow("lower case") << "SUPER" << QStringList{"super"} << true;
         QTest::newRow("spaces around") << "SUPER" << QStringList{"  SuPeR "} << true;
@@ -318,8 +325,8 @@ private Q_SLOTS:
         QTest::newRow("wrong") << "SUPER" << QStringList{"SUPPER"} << false;
         QTest::newRow("matched, then edited") << "SUPER" << QStringList{"super", "x"} << true;
         QTest::newRow("inner space") << "SU PER" << QStringList{"su per"} << true;
-        QTest::newRow("failure text") << "IMPOSSIBLE DE DÉCRYPTER"
-                                      << QStringList{"impossible de décrypter"} << true;
+        QTest::newRow("failure text")
+            << "IMPOSSIBLE DE DÉCRYPTER" << QStringList{"impossible de décrypter"} << true;
     }
     void loginMatch()
     {
@@ -545,9 +552,9 @@ private Q_SLOTS:
         UiServices::setBusy(true);
         UiServices::setBusy(true);
         const bool busy = UiServices::isBusy();
-        const Qt::CursorShape shape =
-            QApplication::overrideCursor() ? QApplication::overrideCursor()->shape()
-                                           : Qt::ArrowCursor;
+        const Qt::CursorShape shape = QApplication::overrideCursor()
+                                          ? QApplication::overrideCursor()->shape()
+                                          : Qt::ArrowCursor;
         UiServices::setBusy(false);
         const bool cleared = QApplication::overrideCursor() == nullptr;
         UiServices::hooks() = recorder;
@@ -566,7 +573,7 @@ private Q_SLOTS:
         QTest::newRow("connection")
             << "frmconnexion" << QStringList{"txtserveur", "cmdOK", "cmdAnnuler", "cmdAide"};
         QTest::newRow("login") << "frmPwd"
-                               << QStringList{"txtPwd", "Text2", "Text3", "cmdOK",
+                               << QStringList{"txtPwd",    "Text2",       "Text3",  "cmdOK",
                                               "cmdCancel", "cmdModifier", "cmdAide"};
         QTest::newRow("about") << "frm_Apropos" << QStringList{"cmd_Ok"};
     }

@@ -113,8 +113,8 @@ class TstStartUp : public QObject
     void serverStation()
     {
         QVERIFY(writeStationFile(stationFile(m_dir),
-                                 {"[VOICE_SERVER]", "VS_addr=127.0.0.1", "[CONFIG]",
-                                  "Server_Tcp=1", "TCP_port=" + QString::number(m_server->port())}));
+                                 {"[VOICE_SERVER]", "VS_addr=127.0.0.1", "[CONFIG]", "Server_Tcp=1",
+                                  "TCP_port=" + QString::number(m_server->port())}));
     }
 
 private Q_SLOTS:
@@ -128,9 +128,8 @@ private Q_SLOTS:
     {
         ResetGlobals();
         UiRecorder::install();
-        UiRecorder::setDialogHandler([](UiServices::Dialog dialog) {
-            return QtUi::showDialog(dialog);
-        });
+        UiRecorder::setDialogHandler(
+            [](UiServices::Dialog dialog) { return QtUi::showDialog(dialog); });
         frmconnexion::Valide = false;
         QDir config(m_dir.filePath(QStringLiteral("config")));
         config.removeRecursively();
@@ -161,8 +160,7 @@ private Q_SLOTS:
             << QStringList{"txtPwd=supper", "!cmdOK", "txtPwd=SUPER", "!cmdOK"} << true << 1
             << QString();
         QTest::newRow("password changed")
-            << QStringList{"txtPwd=super", "!cmdModifier", "Text2=secret", "Text3=Secret",
-                           "!cmdOK"}
+            << QStringList{"txtPwd=super", "!cmdModifier", "Text2=secret", "Text3=Secret", "!cmdOK"}
             << true << 0 << "SECRET";
         QTest::newRow("change, then cancel")
             << QStringList{"txtPwd=super", "!cmdModifier", "Text2=secret", "Text3=secret",
@@ -212,8 +210,8 @@ private Q_SLOTS:
         QTest::newRow("password changed")
             << QStringList{"txtPwd=SUPER", "!cmdModifier", "Text2=abc", "Text3=abc", "!cmdOK"}
             << true << PasswordScrambler::Crypter("ABC");
-        QTest::newRow("cancelled") << QStringList{"txtPwd=SUPER", "!cmdCancel"} << false
-                                   << QByteArray();
+        QTest::newRow("cancelled")
+            << QStringList{"txtPwd=SUPER", "!cmdCancel"} << false << QByteArray();
     }
     void sharedFolderMode()
     {
@@ -224,8 +222,8 @@ private Q_SLOTS:
         const QString share = unc.filePath(QStringLiteral("SRV1/ZOR"));
         QVERIFY(QDir().mkpath(share));
         qputenv("ZOR_UNC_ROOT", unc.path().toLocal8Bit());
-        QVERIFY(writeStationFile(stationFile(m_dir), {"[VOICE_SERVER]", "VS_addr=SRV1",
-                                                      "[CONFIG]", "Server_Tcp=0"}));
+        QVERIFY(writeStationFile(stationFile(m_dir),
+                                 {"[VOICE_SERVER]", "VS_addr=SRV1", "[CONFIG]", "Server_Tcp=0"}));
         bool splashVisible = false;
         scriptLogin(login, &splashVisible);
 
@@ -285,8 +283,7 @@ private Q_SLOTS:
         QFile::setPermissions(home.filePath(QStringLiteral("runtime")),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(writeStationFile(home.filePath(QStringLiteral("config/Q.R.S/ZorCFG/zor.ini")),
-                                 {"[VOICE_SERVER]", "VS_addr=127.0.0.1", "[CONFIG]",
-                                  "Server_Tcp=1",
+                                 {"[VOICE_SERVER]", "VS_addr=127.0.0.1", "[CONFIG]", "Server_Tcp=1",
                                   "TCP_port=" + QString::number(m_server->port())}));
         const QString lock = home.filePath(QStringLiteral("runtime/ZorCFG.lock"));
 
