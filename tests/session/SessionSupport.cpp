@@ -1,7 +1,6 @@
 #include "SessionSupport.h"
 
 #include "Folders.h"
-#include "ZorsrvProcess.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -9,7 +8,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QTimer>
 #include <QtTest>
 
@@ -96,16 +94,6 @@ void click(QWidget* window, const char* button)
     auto* target = window->findChild<QPushButton*>(QLatin1StringView(button));
     QVERIFY2(target, button);
     QTest::mouseClick(target, Qt::LeftButton);
-}
-
-bool startServer(ZorsrvProcess& server)
-{
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        const int port = 20000 + int(QRandomGenerator::global()->bounded(12000));
-        if (server.start({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)}))
-            return true;
-    }
-    return false;
 }
 
 QByteArray readFile(const QString& path)

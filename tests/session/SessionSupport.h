@@ -6,8 +6,6 @@
 
 #include <functional>
 
-class ZorsrvProcess;
-
 // What the session tests share: a program folder of their own with the
 // shipped language files and model, a per-user folder, and a way to act on a
 // modal dialog once it is shown.
@@ -35,10 +33,6 @@ void dropPendingActions();
 // clicks the child button of that name.
 void type(QWidget* window, const char* field, const QString& text);
 void click(QWidget* window, const char* button);
-
-// Starts zorsrv on a free port below 32768: a station file's TCP_port is a
-// 16-bit signed number.
-bool startServer(ZorsrvProcess& server);
 
 // The whole file, or an empty array.
 QByteArray readFile(const QString& path);

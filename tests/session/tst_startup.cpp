@@ -135,7 +135,7 @@ private Q_SLOTS:
         config.removeRecursively();
         QVERIFY(config.mkpath(QStringLiteral(".")));
         m_server = std::make_unique<ZorsrvProcess>();
-        QVERIFY2(startServer(*m_server), qPrintable(m_server->errorText()));
+        QVERIFY2(m_server->startOnStationPort(), qPrintable(m_server->errorText()));
     }
 
     void cleanup()
