@@ -52,9 +52,10 @@ void frmPwd::Form_Load()
 {
     Valide = false;
     m_modeModif = false;
-    for (QWidget* hidden : {static_cast<QWidget*>(m_ui->cmdModifier),
-                            static_cast<QWidget*>(m_ui->Label2), static_cast<QWidget*>(m_ui->Text2),
-                            static_cast<QWidget*>(m_ui->Label3), static_cast<QWidget*>(m_ui->Text3)})
+    for (QWidget* hidden :
+         {static_cast<QWidget*>(m_ui->cmdModifier), static_cast<QWidget*>(m_ui->Label2),
+          static_cast<QWidget*>(m_ui->Text2), static_cast<QWidget*>(m_ui->Label3),
+          static_cast<QWidget*>(m_ui->Text3)})
         hidden->hide();
     m_ui->Picture1->setPixmap(Pictures::Padlock());
 

@@ -42,7 +42,8 @@ void frmconnexion::Form_Load()
     // it is not shown yet.
     const frmSplash& splash = frmSplash::Load();
     adjustSize();
-    move((splash.width() - width()) / 2 + splash.x(), (splash.height() - height()) / 2 + splash.y());
+    move((splash.width() - width()) / 2 + splash.x(),
+         (splash.height() - height()) / 2 + splash.y());
     UiServices::setBusy(false);
 }
 

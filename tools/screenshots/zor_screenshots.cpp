@@ -135,12 +135,17 @@ bool renderLanguage(int number, const QString& folder)
     ok = save(&splash, file("01-splash.png")) && ok;
     splash.hide();
     {
+        const QString address = Parametres.VS_addr;
+        Parametres.VS_addr = QStringLiteral("srv-config01");
         frmconnexion connection;
+        Parametres.VS_addr = address;
         ok = save(&connection, file("02-connection.png")) && ok;
     }
     {
         frmPwd login;
         ok = save(&login, file("03-login.png")) && ok;
+        if (auto* password = login.findChild<QLineEdit*>(QStringLiteral("txtPwd")))
+            password->setText(QStringLiteral("super"));
         if (auto* change = login.findChild<QPushButton*>(QStringLiteral("cmdModifier")))
             change->click();
         ok = save(&login, file("04-login-change-password.png")) && ok;
@@ -177,7 +182,7 @@ int main(int argc, char** argv)
     QTemporaryDir runtime; // the instance lock of the login dialog goes here
     qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
     QApplication app(argc, argv);
-    if (argc != 2) {
+    if (argc != 2 || !QDir().mkpath(QString::fromLocal8Bit(argc == 2 ? argv[1] : "."))) {
         std::fprintf(stderr, "usage: zor_screenshots <output folder>\n");
         return 2;
     }
