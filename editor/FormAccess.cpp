@@ -1,7 +1,6 @@
 #include "FormAccess.h"
 
 #include <QLabel>
-#include <QRegularExpression>
 
 namespace FormAccess {
 
@@ -11,8 +10,14 @@ void nameBuddies(QWidget* window)
     for (QLabel* label : labels) {
         if (!label->buddy())
             continue;
-        QString name = label->text();
-        name.replace(QRegularExpression(QStringLiteral("&(.)")), QStringLiteral("\\1"));
+        const QString text = label->text();
+        QString name;
+        name.reserve(text.size());
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i] == u'&' && i + 1 < text.size())
+                ++i; // "&x" marks a mnemonic, "&&" stands for "&"
+            name += text[i];
+        }
         label->buddy()->setAccessibleName(name.trimmed());
     }
 }

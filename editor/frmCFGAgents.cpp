@@ -13,6 +13,7 @@
 #include "ui_frmCFG.h"
 
 #include <QHeaderView>
+#include <QStyle>
 
 #include <array>
 #include <cmath>
@@ -100,10 +101,14 @@ void frmCFG::setColumnWidths()
 // need more room in the font of this screen is widened to fit them.
 void frmCFG::fitColumns()
 {
-    const QAbstractItemView* list = m_ui->lvListView;
     QHeaderView* header = m_ui->lvListView->header();
+    const QFontMetrics metrics = m_ui->lvListView->fontMetrics();
+    const int margin = 2 * m_ui->lvListView->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
     for (int column = 0; column < AgentsList::ColChangeState; ++column) {
-        const int needed = qMax(header->sectionSizeHint(column), list->sizeHintForColumn(column));
+        int needed = header->sectionSizeHint(column);
+        for (const AgentsList::Row& row : m_agents->rows())
+            needed =
+                qMax(needed, metrics.horizontalAdvance(row.cells[std::size_t(column)]) + margin);
         if (header->sectionSize(column) < needed)
             header->resizeSection(column, needed);
     }

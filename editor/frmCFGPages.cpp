@@ -13,6 +13,8 @@
 #include "Variables.h"
 #include "ui_frmCFG.h"
 
+#include <QPainter>
+
 #include <array>
 #include <cmath>
 #include <limits>
@@ -116,10 +118,16 @@ qint32 frmCFG::boxColour(const QAbstractButton* box)
 void frmCFG::setBoxColour(QAbstractButton* box, qint32 colour)
 {
     box->setProperty(ColourProperty, colour);
-    const QColor qt(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
-    box->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
-                                      "#404040; } QPushButton:focus { border: 2px solid #000000; }")
-                           .arg(qt.name()));
+    // The swatch fills the box but for a small margin, outlined in dark grey.
+    const QSize size = box->minimumSize() - QSize(10, 8);
+    QPixmap swatch(size);
+    swatch.fill(QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
+    QPainter painter(&swatch);
+    painter.setPen(QColor(0x40, 0x40, 0x40));
+    painter.drawRect(0, 0, size.width() - 1, size.height() - 1);
+    painter.end();
+    box->setIconSize(size);
+    box->setIcon(QIcon(swatch));
 }
 
 void frmCFG::AfficherParametres()

@@ -33,10 +33,10 @@
 
 namespace {
 
-const char* const AgentNames[] = {"Martin Dupont",   "Claire Lefèvre", "Julien Moreau",
-                                  "Sophie Laurent",  "Nicolas Girard", "Emma Bonnet",
-                                  "Thomas Mercier",  "Léa Fontaine",   "Hugo Chevalier",
-                                  "Camille Rousseau", "Antoine Blanc", "Manon Perrin"};
+const char* const AgentNames[] = {"Martin Dupont",    "Claire Lefèvre", "Julien Moreau",
+                                  "Sophie Laurent",   "Nicolas Girard", "Emma Bonnet",
+                                  "Thomas Mercier",   "Léa Fontaine",   "Hugo Chevalier",
+                                  "Camille Rousseau", "Antoine Blanc",  "Manon Perrin"};
 const int AgentNumbers[] = {101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112};
 
 // Rights of each demo agent, as its rights file holds them: group,
