@@ -6,6 +6,7 @@
 #include "Conversions.h"
 #include "Cp1252.h"
 #include "RemoteTransfers.h"
+#include "SettingsFolders.h"
 #include "SettingsMessages.h"
 #include "UiServices.h"
 #include "Variables.h"
@@ -47,18 +48,6 @@ constexpr int ListedAgents = 32;
 QString headerText(int message)
 {
     return message == 0 ? QString() : SettingsMessages::text(message);
-}
-
-// Blanks around a text removed, and nothing else.
-QString trimmedSpaces(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 Conversions::Failure failureOf(const AgentDirectory::Error& error)
@@ -192,7 +181,7 @@ void frmCFG::fillAgentsFromTable(const QList<AgentDirectory::AgentNameEntry>& ta
     const qsizetype count = qMin<qsizetype>(table.size(), ListedAgents);
     for (qsizetype i = 0; i < count; ++i) {
         const AgentDirectory::AgentNameEntry& entry = table.at(i);
-        m_agents->addRow(QString::number(entry.number), trimmedSpaces(entry.name));
+        m_agents->addRow(QString::number(entry.number), SettingsFolders::TrimSpaces(entry.name));
     }
 }
 

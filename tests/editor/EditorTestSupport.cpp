@@ -12,10 +12,12 @@
 #include "Variables.h"
 #include "frmCFG.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFocusEvent>
+#include <QTabBar>
 #include <QTest>
 #include <QTimer>
 
@@ -138,6 +140,28 @@ void leaveField(QWidget* field)
 {
     QFocusEvent event(QEvent::FocusOut, Qt::TabFocusReason);
     QApplication::sendEvent(field, &event);
+}
+
+QStringList unnamedControls(QWidget* window)
+{
+    QStringList unnamed;
+    const QList<QWidget*> widgets = window->findChildren<QWidget*>();
+    for (QWidget* widget : widgets) {
+        if (!widget->isVisibleTo(window) || !widget->isEnabled() ||
+            widget->focusPolicy() == Qt::NoFocus || widget->focusProxy())
+            continue;
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+        if (qobject_cast<QTabBar*>(widget)) {
+            for (int i = 0; face && i < face->childCount(); ++i) {
+                if (face->child(i)->text(QAccessible::Name).trimmed().isEmpty())
+                    unnamed << QStringLiteral("tab %1").arg(i);
+            }
+            continue;
+        }
+        if (!face || face->text(QAccessible::Name).trimmed().isEmpty())
+            unnamed << widget->objectName();
+    }
+    return unnamed;
 }
 
 QString message(int n)

@@ -66,6 +66,10 @@ void clickBox(QWidget* box);
 // Sends the loss of the keyboard focus to a field, as when the user leaves it.
 void leaveField(QWidget* field);
 
+// The controls a user can reach with the keyboard whose accessible name is
+// empty (the tabs of a tab bar one by one).
+QStringList unnamedControls(QWidget* window);
+
 // The text of message n in the current language.
 QString message(int n);
 

@@ -13,7 +13,6 @@
 #include "frmCFG.h"
 #include "mCustomIcon.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -646,22 +645,7 @@ void TestFrmCfg::accessibleNames()
     QStringList unnamed;
     for (int tab = 0; tab < tabs->count(); ++tab) {
         tabs->setCurrentIndex(tab);
-        const QList<QWidget*> widgets = w->findChildren<QWidget*>();
-        for (QWidget* widget : widgets) {
-            if (!widget->isVisibleTo(w) || !widget->isEnabled() ||
-                widget->focusPolicy() == Qt::NoFocus || widget->focusProxy())
-                continue;
-            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
-            if (qobject_cast<QTabBar*>(widget)) { // each tab has a name
-                for (int i = 0; face && i < face->childCount(); ++i) {
-                    if (face->child(i)->text(QAccessible::Name).trimmed().isEmpty())
-                        unnamed << QStringLiteral("tab %1").arg(i);
-                }
-                continue;
-            }
-            if (!face || face->text(QAccessible::Name).trimmed().isEmpty())
-                unnamed << widget->objectName();
-        }
+        unnamed += unnamedControls(w);
     }
     unnamed.removeDuplicates();
     QCOMPARE(unnamed.join(u','), QString());

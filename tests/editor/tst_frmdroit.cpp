@@ -133,6 +133,7 @@ void TestFrmDroit::load()
     QCOMPARE(child<QLineEdit>(&dialog, "txtNom")->text(), QStringLiteral("Dupont"));
     QCOMPARE(dialog.windowTitle(), message(304));
     QCOMPARE(child<QTabWidget>(&dialog, "TabStrip1")->tabText(0), message(300));
+    QCOMPARE(unnamedControls(&dialog).join(u','), QString());
 }
 
 void TestFrmDroit::modiKeepsComt()
