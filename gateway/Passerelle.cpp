@@ -172,22 +172,35 @@ QString message(int n)
 
 namespace Passerelle {
 
+static void useSocket(QTcpSocket* socket)
+{
+    g_socket = socket;
+    // No answer is longer than the block: a server that sends more waits
+    // in its own buffers instead of ours.
+    socket->setReadBufferSize(Layout::BlockSize);
+    // Requests are small and lock-step: send each at once.
+    QObject::connect(socket, &QAbstractSocket::connected, socket,
+                     [socket] { socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
+    g_deadlineTimer = new QTimer(socket);
+    g_deadlineTimer->setSingleShot(true);
+    g_deadlineTimer->setTimerType(Qt::PreciseTimer);
+}
+
 QTcpSocket& Socket()
 {
-    if (!g_socket) {
-        g_socket = new QTcpSocket(QCoreApplication::instance());
-        QTcpSocket* socket = g_socket;
-        // No answer is longer than the block: a server that sends more waits
-        // in its own buffers instead of ours.
-        socket->setReadBufferSize(Layout::BlockSize);
-        // Requests are small and lock-step: send each at once.
-        QObject::connect(socket, &QAbstractSocket::connected, socket,
-                         [socket] { socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
-        g_deadlineTimer = new QTimer(socket);
-        g_deadlineTimer->setSingleShot(true);
-        g_deadlineTimer->setTimerType(Qt::PreciseTimer);
-    }
+    if (!g_socket)
+        useSocket(new QTcpSocket(QCoreApplication::instance()));
     return *g_socket;
+}
+
+void SetSocket(QTcpSocket* socket)
+{
+    if (g_socket == socket)
+        return;
+    if (g_socket && g_socket->parent() == QCoreApplication::instance())
+        delete g_socket.data();
+    if (socket)
+        useSocket(socket);
 }
 
 qint64 DeadlineSeconds(qint64 nowNs, int timeoutSeconds)

@@ -36,9 +36,15 @@ extern GatewayBlockBytes GatewayBlock;
 extern AgentRecordBytes AgentRecord;
 extern SupervisorRecordBytes SupervisorRecord;
 
-// The gateway's socket, created on first use and owned by the application
+// The gateway's socket: the one its host window handed over with SetSocket,
+// else one of its own, created on first use and owned by the application
 // object.
 QTcpSocket& Socket();
+
+// Hands the gateway the socket it uses from now on; the window that hosts
+// the gateway owns it, and destroying it ends the connection. The gateway's
+// own socket, if it had one, is dropped.
+void SetSocket(QTcpSocket* socket);
 
 // Closes the socket, connects it to Parametres.VS_addr and TcpPort (read as
 // an unsigned 16-bit port), takes the server's 512-byte greeting into the

@@ -7,11 +7,16 @@
 
 namespace SettingsLoad {
 
-void LoadSettings()
+void LoadLocalSettings()
 {
     Languages::LoadLanguageFile();
     StationSettings::LoadStationSettings();
     AgentRights::GetModel_Ini();
+}
+
+void LoadSettings()
+{
+    LoadLocalSettings();
     RemoteTransfers::FetchSupervisorSettings();
 }
 

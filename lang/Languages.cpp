@@ -5,8 +5,10 @@
 #include "LangLookup.h"
 #include "Variables.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QtEndian>
 
 #include <optional>
@@ -111,11 +113,17 @@ QString GetLanguageName(qint16 n)
 
 QList<LanguageEntry> AvailableLanguages()
 {
+    // The program folder is listed once; names compare without regard to case.
+    QSet<QString> present;
+    const QStringList entries = QDir(Folders::localPath(Folders::programFolder()))
+                                    .entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& entry : entries)
+        present.insert(entry.toLower());
     QList<LanguageEntry> languages;
     for (int number = 0; number <= HighestListed; ++number) {
         if (number * MessageRange + 1 > 32767)
             continue; // the language's base does not fit 16 bits
-        if (!LanguageFileExists(number))
+        if (!present.contains(languageFileName(number).toLower()))
             continue;
         const QString name = GetLanguageName(static_cast<qint16>(number * MessageRange + 1));
         if (!name.isEmpty())

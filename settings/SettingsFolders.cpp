@@ -180,7 +180,7 @@ bool WriteIniValue(QByteArrayView section, QByteArrayView key, QByteArrayView va
     return IniFile::WritePrivateProfileString(section, key, value, path);
 }
 
-void ChooseHelpFile()
+void ChooseHelpFile(int fallback)
 {
     auto helpFor = [](int language) {
         return Folders::programFile(QStringLiteral("Zor_Hp") + Conversions::padded(language, 2) +
@@ -188,7 +188,7 @@ void ChooseHelpFile()
     };
     HelpFile = helpFor(Parametres.Langue);
     if (!fileExists(HelpFile))
-        HelpFile = helpFor(0);
+        HelpFile = helpFor(fallback);
 }
 
 void ApplyLanguageNumber(qint32 language)

@@ -38,9 +38,9 @@ QByteArray ReadIniValue(QByteArrayView section, QByteArrayView key, QByteArrayVi
 bool WriteIniValue(QByteArrayView section, QByteArrayView key, QByteArrayView value,
                    const QString& path);
 
-// Sets HelpFile to the help file of Parametres.Langue, or of language 00 when
-// that one does not exist.
-void ChooseHelpFile();
+// Sets HelpFile to the help file of Parametres.Langue, or of language
+// `fallback` (00 at start-up) when that one does not exist.
+void ChooseHelpFile(int fallback = 0);
 
 // The steps that apply a new language number: Langue becomes the number, or 0
 // when its language file does not exist; LanguageBase becomes Langue * 2000;

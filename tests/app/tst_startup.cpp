@@ -26,7 +26,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("programFile");
         QTest::addColumn<QString>("expected");
         QTest::newRow("named after the executable")
-            << u"config"_s << QByteArray() << u"config/Q.R.S/tst_startup/zor.ini"_s;
+            << u"config"_s << QByteArray() << u"config/Q.R.S/tst_startup_steps/zor.ini"_s;
         QTest::newRow("Tarvello 1") << u"config"_s << QByteArray("[Config]\r\nTarvello=12\r\n")
                                     << u"config/Q.R.S/ZOR/zor.ini"_s;
         QTest::newRow("no per-user folder") << u"blocker"_s << QByteArray() << u"program/zor.ini"_s;
