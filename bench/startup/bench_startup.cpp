@@ -28,8 +28,8 @@ namespace {
 struct Run
 {
     bool ok = false;
-    double ms = 0;     // process start to the line that says the dialog is shown
-    long peakKb = 0;   // peak resident memory
+    double ms = 0;   // process start to the line that says the dialog is shown
+    long peakKb = 0; // peak resident memory
 };
 
 // Starts the program with the environment given, waits (at most 60 s) for a
@@ -110,7 +110,8 @@ bool writeStation(const QTemporaryDir& home, quint16 port)
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QFile file(folder + QStringLiteral("/zor.ini"));
     const QByteArray text = "[VOICE_SERVER]\r\nVS_addr=127.0.0.1\r\n[CONFIG]\r\nServer_Tcp=1\r\n"
-                            "TCP_port=" + QByteArray::number(port) + "\r\n";
+                            "TCP_port=" +
+                            QByteArray::number(port) + "\r\n";
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
 }
 
@@ -145,8 +146,9 @@ int main(int argc, char** argv)
     }
     const double timeRatio = median(programMs) / median(baselineMs);
     const double memoryRatio = median(programKb) / median(baselineKb);
-    std::printf("start to the login dialog, server mode:  %8.1f ms  peak %7.0f kB  (median of %d)\n",
-                median(programMs), median(programKb), rounds);
+    std::printf(
+        "start to the login dialog, server mode:  %8.1f ms  peak %7.0f kB  (median of %d)\n",
+        median(programMs), median(programKb), rounds);
     std::printf("start to an empty dialog (baseline):     %8.1f ms  peak %7.0f kB\n",
                 median(baselineMs), median(baselineKb));
     std::printf("RESULT startup_time ratio=%.2f target<=1.5\n", timeRatio);
