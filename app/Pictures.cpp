@@ -9,17 +9,17 @@ namespace Pictures {
 
 QPixmap BuiltInLogo()
 {
-    return QPixmap(QStringLiteral(":/LOGO"));
+    return QPixmap(QStringLiteral(":/LOGO"), "PNG");
 }
 
 QPixmap ApplicationIcon()
 {
-    return QPixmap(QStringLiteral(":/icon.png"));
+    return QPixmap(QStringLiteral(":/icon.png"), "PNG");
 }
 
 QPixmap Padlock()
 {
-    return QPixmap(QStringLiteral(":/padlock.png"));
+    return QPixmap(QStringLiteral(":/padlock.png"), "PNG");
 }
 
 QString FindProgramFile(const QString& name)

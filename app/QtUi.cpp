@@ -130,6 +130,10 @@ bool showDialog(UiServices::Dialog dialog)
 {
     switch (dialog) {
     case UiServices::Dialog::Connection:
+        if (exitAtLogin()) {
+            std::printf("ZorCFG: connection dialog cancelled\n");
+            return false;
+        }
         return frmconnexion::ShowModal();
     case UiServices::Dialog::Login:
         return showLogin();

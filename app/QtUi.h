@@ -25,7 +25,8 @@ void showHelp(const QString& helpFile, int context);
 // Set in the environment, ZORCFG_EXIT_AT_LOGIN makes the program an
 // unattended probe for benchmarks and process tests: message boxes are
 // written to standard output ("ZorCFG: message <title>: <text>") and answered
-// with their first button instead of being shown, and when the login dialog
+// with their first button instead of being shown, the connection dialog is
+// cancelled without being shown, and when the login dialog
 // is shown the program writes "ZorCFG: login dialog shown" and ends.
 bool exitAtLogin();
 

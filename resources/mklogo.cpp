@@ -50,10 +50,16 @@ void drawMark(QPainter& p, const QRectF& box)
     }
 }
 
+QImage transparent(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
 QImage logo()
 {
-    QImage image(420, 140, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+    QImage image = transparent(420, 140);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -91,8 +97,7 @@ QImage logo()
 
 QImage icon()
 {
-    QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+    QImage image = transparent(64, 64);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     drawMark(p, QRectF(0, 0, 64, 64));
@@ -101,8 +106,7 @@ QImage icon()
 
 QImage padlock()
 {
-    QImage image(48, 48, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+    QImage image = transparent(48, 48);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(Night, 5, Qt::SolidLine, Qt::RoundCap));

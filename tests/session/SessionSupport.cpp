@@ -1,6 +1,9 @@
 #include "SessionSupport.h"
 
 #include "Folders.h"
+#include "UiRecorder.h"
+#include "Variables.h"
+#include "frmconnexion.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -30,6 +33,13 @@ bool layOut(const QTemporaryDir& dir, bool withStationFile)
     Folders::setProgramFolder(program);
     qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit());
     return true;
+}
+
+void freshStart()
+{
+    ResetGlobals();
+    UiRecorder::install();
+    frmconnexion::Valide = false;
 }
 
 QString stationFile(const QTemporaryDir& dir)

@@ -16,6 +16,10 @@ namespace SessionSupport {
 // per-user folder (dir/config) at them. False when a copy fails.
 bool layOut(const QTemporaryDir& dir, bool withStationFile);
 
+// A fresh start of a test: the globals, the recorder, the connection
+// dialog's Valide.
+void freshStart();
+
 // The per-user station file of the running executable under dir/config.
 QString stationFile(const QTemporaryDir& dir);
 

@@ -114,9 +114,7 @@ private Q_SLOTS:
 
     void init()
     {
-        ResetGlobals();
-        UiRecorder::install();
-        frmconnexion::Valide = false;
+        freshStart();
         StationIniPath = stationFile(m_dir);
         QVERIFY(writeStationFile(StationIniPath, {QStringLiteral("[VOICE_SERVER]")}));
         HelpFile = programFile(QStringLiteral("Zor_Hp00.chm"));

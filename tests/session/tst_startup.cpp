@@ -126,11 +126,9 @@ private Q_SLOTS:
 
     void init()
     {
-        ResetGlobals();
-        UiRecorder::install();
+        freshStart();
         UiRecorder::setDialogHandler(
             [](UiServices::Dialog dialog) { return QtUi::showDialog(dialog); });
-        frmconnexion::Valide = false;
         QDir config(m_dir.filePath(QStringLiteral("config")));
         config.removeRecursively();
         QVERIFY(config.mkpath(QStringLiteral(".")));
