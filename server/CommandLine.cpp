@@ -62,6 +62,11 @@ bool apply(const QString& name, const QString& value, Parsed& parsed)
         ok = ok && std::isfinite(seconds) && seconds > 0 && seconds <= 86400;
         if (ok)
             o.stallTimeoutMs = std::max(1, int(std::lround(seconds * 1000)));
+    } else if (name == QLatin1String("--directory")) {
+        Server::Options where;
+        ok = parseListen(value, where);
+        parsed.directory.address = where.address;
+        parsed.directory.port = where.port;
     } else if (name == QLatin1String("--record") && parsed.command == Command::Dump) {
         const int record = value.toInt(&ok);
         if (ok)
@@ -108,6 +113,10 @@ Parsed parse(const QStringList& arguments)
             parsed.command = Command::Help;
             return parsed;
         }
+        if (name == QLatin1String("--no-directory")) {
+            parsed.directory.enabled = false;
+            continue;
+        }
         QString value;
         const qsizetype equals = name.indexOf(QLatin1Char('='));
         if (equals > 0) {
@@ -137,12 +146,15 @@ QString usage()
     return QStringLiteral(
         "usage: zorsrv [--db FILE] [--listen ADDR:PORT] [--agents N]\n"
         "              [--stall-timeout SECONDS] [--max-connections N]\n"
+        "              [--directory ADDR:PORT | --no-directory]\n"
         "       zorsrv dump --db FILE [--record N]\n"
         "       zorsrv audit --db FILE\n"
         "Serves the configuration records over TCP (default 127.0.0.1:32000, a database\n"
         "in the per-user data folder, 9999 agents, 10 s stall time-out, 1000 connections).\n"
         "dump shows one record (-1 = supervisor, n = agent n+1) or every written record;\n"
-        "audit shows the trail of writes.\n");
+        "audit shows the trail of writes. The agent directory listens on the records'\n"
+        "address, port 20772, unless --directory or --no-directory says otherwise; see\n"
+        "zorsrv agents --help for its table.\n");
 }
 
 } // namespace CommandLine

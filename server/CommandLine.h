@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Directory.h"
 #include "Server.h"
 
 #include <QString>
@@ -9,7 +10,7 @@
 
 // zorsrv's command line:
 //   zorsrv [--db FILE] [--listen ADDR:PORT] [--agents N] [--stall-timeout SECONDS]
-//          [--max-connections N]
+//          [--max-connections N] [--directory ADDR:PORT | --no-directory]
 //   zorsrv dump --db FILE [--record N]
 //   zorsrv audit --db FILE
 namespace CommandLine {
@@ -26,6 +27,7 @@ struct Parsed
 {
     Command command = Command::Serve;
     Server::Options options;
+    DirectoryOptions directory;
     std::optional<qint32> record; // dump --record
     QString error;                // set when the line cannot be used
 };
