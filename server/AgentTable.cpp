@@ -29,9 +29,16 @@ bool exec(QSqlQuery& query, const QString& statement, QString* error)
     return false;
 }
 
+// A text that is never SQL NULL.
+QString text(const QString& value)
+{
+    return value.isNull() ? QStringLiteral("") : value;
+}
+
+// The field of an entry, or NULL when there is no entry.
 QVariant textOrNull(const std::optional<Entry>& entry, QString Entry::*field)
 {
-    return entry ? QVariant((*entry).*field) : QVariant(QMetaType::fromType<QString>());
+    return entry ? QVariant(text((*entry).*field)) : QVariant(QMetaType::fromType<QString>());
 }
 
 // The row of one agent inside the transaction, or none.
@@ -144,7 +151,7 @@ Applied apply(const QString& connection, const QList<Change>& changes, const QSt
         write.bindValue(0, c.number);
         if (c.after) {
             write.bindValue(1, c.after->name);
-            write.bindValue(2, c.after->group.isNull() ? QStringLiteral("") : c.after->group);
+            write.bindValue(2, text(c.after->group));
             write.bindValue(3, now);
         }
         const QVariantList values = {now,
