@@ -80,7 +80,7 @@ Received readFrame(Link& link, const QDeadlineTimer& deadline)
             r.scan = P::scan(link.received, &P::serverPayloadBound);
         }
         return r.scan.status != P::Status::Incomplete ||
-               (socket->state() != QAbstractSocket::ConnectedState &&
+               (socket->state() == QAbstractSocket::UnconnectedState &&
                 socket->bytesAvailable() == 0);
     };
     r.scan = P::scan(link.received, &P::serverPayloadBound);
