@@ -16,6 +16,10 @@ export XDG_CONFIG_HOME="$state/config"
 export XDG_DATA_HOME="$state/data"
 export XDG_RUNTIME_DIR="$state/runtime"
 
+# A first run gets a demo table of agents; a table changed since is kept.
+case "$(build/run/bin/zorsrv agents list --db "$state/data/zorsrv.sqlite" 2>/dev/null | tail -n 1)" in
+"" | "0 agents") build/run/bin/zorsrv agents import --db "$state/data/zorsrv.sqlite" --csv resources/demo/agents.csv >/dev/null ;;
+esac
 build/run/bin/zorsrv --db "$state/data/zorsrv.sqlite" --listen 127.0.0.1:32000 &
 server=$!
 trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true' EXIT

@@ -222,6 +222,15 @@ private Q_SLOTS:
         QVERIFY(!link.socket);
     }
 
+    void wireExample()
+    {
+        // The example of the protocol's description, byte for byte.
+        QCOMPARE(P::agents({{7, "Bob", "G"}}).toHex(' '),
+                 QByteArray("5a 44 49 52 01 03 00 00 0e 00 00 00 01 00 00 00 07 00 00 00 03 42 6f "
+                            "62 01 47"));
+        QCOMPARE(P::frame(P::List).toHex(' '), QByteArray("5a 44 49 52 01 02 00 00 00 00 00 00"));
+    }
+
     void eventsRunDuringWaits()
     {
         // A silent server: while OpenLink waits for the greeting, the
