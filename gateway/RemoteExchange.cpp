@@ -3,6 +3,7 @@
 #include "BlockLibrary.h"
 #include "Conversions.h"
 #include "Cp1252.h"
+#include "GatewayCodes.h"
 #include "Layout.h"
 #include "Passerelle.h"
 #include "Variables.h"
@@ -14,7 +15,8 @@ namespace RemoteExchange {
 
 bool OpenOrReport(bool* valide)
 {
-    const qint16 code = Passerelle::OpenSession(ApplicationKey, ApplicationCode);
+    const qint16 code =
+        Passerelle::OpenSession(GatewayCodes::ApplicationKey, GatewayCodes::ApplicationCode);
     if (code == Passerelle::Success)
         return true;
     const bool answer = Passerelle::ReportGatewayError(code);
@@ -57,15 +59,6 @@ bool ReadAgentRecord(const AgentsList::Row& row)
         return false;
     Klt::copy_mem(header, Layout::AgentRecordSize, Passerelle::AgentRecord.data());
     return true;
-}
-
-int RecordOffset(quint8 ModelRightsRecord::*model)
-{
-    for (const RecordRight& right : RecordRights) {
-        if (right.model == model)
-            return right.offset;
-    }
-    return Layout::Agent::DroitModifGroup; // every field of ModelRights is listed
 }
 
 } // namespace RemoteExchange

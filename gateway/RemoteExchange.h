@@ -3,32 +3,9 @@
 #include "AgentsList.h"
 #include "Layout.h"
 
-#include <array>
-
 // The steps the four transfers share: opening a session with the application
 // key, one request and its answer, reading an agent's record.
 namespace RemoteExchange {
-
-// The seven rights of an agent record, in the order of ModelRights, with
-// their offsets in the record's data part.
-struct RecordRight
-{
-    int offset;
-    quint8 ModelRightsRecord::*model;
-};
-
-inline constexpr std::array<RecordRight, 7> RecordRights = {{
-    {Layout::Agent::DroitModifGroup, &ModelRightsRecord::Droit_Modif_Group},
-    {Layout::Agent::DroitModifFiche, &ModelRightsRecord::Droit_Modif_Fiche},
-    {Layout::Agent::DroitPreference, &ModelRightsRecord::Droit_Preference},
-    {Layout::Agent::DroitModifMotDePasse, &ModelRightsRecord::Droit_Modif_MotDePasse},
-    {Layout::Agent::DroitQualif, &ModelRightsRecord::Droit_Qualif},
-    {Layout::Agent::DroitStat, &ModelRightsRecord::Droit_Stat},
-    {Layout::Agent::DroitListeAppel, &ModelRightsRecord::Droit_ListeAppel},
-}};
-
-// The offset in the agent record of the right kept in that ModelRights field.
-int RecordOffset(quint8 ModelRightsRecord::*model);
 
 // OpenSession with the application key and code; a failure is reported.
 // True when the session is open. After a local time-out the report has shown

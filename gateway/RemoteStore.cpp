@@ -7,6 +7,7 @@
 #include "Passerelle.h"
 #include "PasswordScrambler.h"
 #include "RemoteExchange.h"
+#include "Rights.h"
 #include "SupervisorSettings.h"
 #include "Variables.h"
 
@@ -16,48 +17,36 @@ namespace {
 
 using AgentsList::Row;
 
-bool granted(const Row& row, int column)
-{
-    return row.cells[column] == QLatin1String(AgentsList::Granted);
-}
-
 // The rights of the row into the agent record: 1 for exactly "X", else 0;
 // customer records 1 for "X" in column 9, then 2 for "X" in column 8.
 void writeRights(const Row& row)
 {
     quint8* data = Passerelle::AgentRecord.data() + Layout::HeaderSize;
-    for (const AgentsList::YesNoRight& right : AgentsList::YesNoRights)
-        Layout::writeInt(data, RemoteExchange::RecordOffset(right.model),
-                         granted(row, right.column) ? 1 : 0);
-    qint32 fiche = granted(row, AgentsList::ColFicheComment) ? 1 : 0;
-    if (granted(row, AgentsList::ColFicheTous))
-        fiche = 2;
-    Layout::writeInt(data, Layout::Agent::DroitModifFiche, fiche);
+    for (const Rights::RightDef& right : Rights::YesNoRights)
+        Layout::writeInt(data, right.recordOffset,
+                         Rights::isGranted(row.cells[right.column]) ? 1 : 0);
+    Layout::writeInt(data, Rights::Fiche.recordOffset, Rights::ficheLevel(row));
 }
 
 // Reads the agent's record, changes it as the row asks and writes it back.
 // True when the rights of the row were written into the record.
 bool storeRow(const Row& row)
 {
-    const QString change = row.cells[AgentsList::ColChange];
-    const bool rights = change == QLatin1String(AgentsList::ChangeRights) ||
-                        change == QLatin1String(AgentsList::ChangeBoth);
-    const bool password = change == QLatin1String(AgentsList::ChangePassword) ||
-                          change == QLatin1String(AgentsList::ChangeBoth);
+    const Rights::Change change = Rights::changeOf(row);
     // Copy the row first: pending events run during the exchanges.
     const Row copy = row;
     if (!RemoteExchange::ReadAgentRecord(copy))
         return false; // without the server's record there is nothing to write back
-    if (rights)
+    if (change.rights)
         writeRights(copy);
-    if (password)
+    if (change.password)
         Passerelle::AgentRecord.data()[Layout::HeaderSize + Layout::Agent::Password] = 0;
     // The header stays as the read answer left it, with the write request code.
     Layout::writeInt(Passerelle::AgentRecord.data(), Layout::Header::Request, Layout::RequestWrite);
     Klt::copy_mem(Passerelle::AgentRecord.data(), Layout::AgentRecordSize,
                   Passerelle::GatewayBlock.data());
     RemoteExchange::Exchange(Layout::BlockSize);
-    return rights;
+    return change.rights;
 }
 
 // The settings of Parametres into the data part of the supervisor record.
@@ -92,7 +81,7 @@ bool StoreAgentRights(AgentsList::Rows& rows)
     bool written = false;
     RemoteExchange::OpenOrReport();
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].cells[AgentsList::ColChange].isEmpty())
+        if (rows[i].cells[AgentsList::ColChangeState].isEmpty())
             continue;
         if (storeRow(rows[i]))
             written = true;

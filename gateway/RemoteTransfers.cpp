@@ -8,6 +8,7 @@
 #include "Passerelle.h"
 #include "PasswordScrambler.h"
 #include "RemoteExchange.h"
+#include "Rights.h"
 #include "SettingsFolders.h"
 #include "SupervisorSettings.h"
 #include "UiServices.h"
@@ -40,9 +41,9 @@ quint8* supervisorData()
 void fillUnsetRights()
 {
     quint8* data = agentData();
-    for (const RemoteExchange::RecordRight& right : RemoteExchange::RecordRights) {
-        if (Layout::readInt(data, right.offset) == -1)
-            Layout::writeInt(data, right.offset, Parametres.ModelRights.*(right.model));
+    for (const Rights::RightDef& right : Rights::Table) {
+        if (Layout::readInt(data, right.recordOffset) == -1)
+            Layout::writeInt(data, right.recordOffset, Parametres.ModelRights.*(right.model));
     }
 }
 
@@ -50,16 +51,11 @@ void fillUnsetRights()
 void showRights(Row& row)
 {
     const quint8* data = agentData();
-    const QString granted = QString::fromLatin1(AgentsList::Granted);
-    for (const AgentsList::YesNoRight& right : AgentsList::YesNoRights) {
-        if (Layout::readInt(data, RemoteExchange::RecordOffset(right.model)) == 1)
-            row.cells[right.column] = granted;
+    for (const Rights::RightDef& right : Rights::YesNoRights) {
+        if (Layout::readInt(data, right.recordOffset) == 1)
+            row.cells[right.column] = Rights::cellText(true);
     }
-    const qint32 fiche = Layout::readInt(data, Layout::Agent::DroitModifFiche);
-    if (fiche == 2)
-        row.cells[AgentsList::ColFicheTous] = granted;
-    if (fiche == 1 || fiche == 2)
-        row.cells[AgentsList::ColFicheComment] = granted;
+    Rights::grantFicheLevel(row, Layout::readInt(data, Rights::Fiche.recordOffset));
 }
 
 QByteArray trimmedRight(QByteArray text)
@@ -205,7 +201,7 @@ void FetchAgentRights(AgentsList::Rows& rows)
             break;
         fillUnsetRights();
         showRights(rows[i]);
-        rows[i].cells[AgentsList::ColChange].clear();
+        rows[i].cells[AgentsList::ColChangeState].clear();
     }
     QCoreApplication::processEvents();
     Passerelle::CloseSession();

@@ -36,10 +36,20 @@ void showHelp(const QString& helpFile, int context)
         hooks().showHelp(helpFile, context);
 }
 
+namespace {
+bool busyFlag = false;
+} // namespace
+
 void setBusy(bool busy)
 {
+    busyFlag = busy;
     if (hooks().setBusy)
         hooks().setBusy(busy);
+}
+
+bool isBusy()
+{
+    return busyFlag;
 }
 
 void endProgram(int exitCode)

@@ -64,6 +64,8 @@ void beep();
 bool showDialog(Dialog dialog);
 void showHelp(const QString& helpFile, int context);
 void setBusy(bool busy);
+// The program-wide busy flag, as the last setBusy left it.
+bool isBusy();
 [[noreturn]] void endProgram(int exitCode = 0);
 
 } // namespace UiServices

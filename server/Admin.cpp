@@ -4,11 +4,13 @@
 #include "Cp1252.h"
 #include "Layout.h"
 #include "Records.h"
+#include "Rights.h"
+#include "SettingsRecord.h"
 #include "Storage.h"
-#include "Variables.h"
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -33,17 +35,6 @@ struct FieldDef
     Kind kind;
 };
 
-constexpr std::array<FieldDef, 8> AgentFields = {{
-    {"password", Layout::Agent::Password, Layout::Agent::PasswordWidth, Kind::Text},
-    {"Droit_Modif_Group", Layout::Agent::DroitModifGroup, 4, Kind::Right},
-    {"Droit_Modif_Fiche", Layout::Agent::DroitModifFiche, 4, Kind::Fiche},
-    {"Droit_Preference", Layout::Agent::DroitPreference, 4, Kind::Right},
-    {"Droit_Modif_MotDePasse", Layout::Agent::DroitModifMotDePasse, 4, Kind::Right},
-    {"Droit_Qualif", Layout::Agent::DroitQualif, 4, Kind::Right},
-    {"Droit_Stat", Layout::Agent::DroitStat, 4, Kind::Right},
-    {"Droit_ListeAppel", Layout::Agent::DroitListeAppel, 4, Kind::Right},
-}};
-
 constexpr std::array<FieldDef, 10> SupervisorFields = {{
     {"ModeLieApp", Layout::Supervisor::ModeLieApp, Layout::Supervisor::ModeLieAppWidth, Kind::Text},
     {"mot_de_passe (scrambled)", Layout::Supervisor::Password, Layout::Supervisor::PasswordWidth,
@@ -67,7 +58,13 @@ QList<FieldDef> definitions(qint32 record)
                          Kind::Colour});
         defs.append(QList<FieldDef>(SupervisorFields.begin(), SupervisorFields.end()));
     } else {
-        defs.append(QList<FieldDef>(AgentFields.begin(), AgentFields.end()));
+        defs.append(
+            {"password", Layout::Agent::Password, Layout::Agent::PasswordWidth, Kind::Text});
+        for (const Rights::RightDef& right : Rights::Table)
+            defs.append({right.key, right.recordOffset, 4,
+                         &right == &Rights::Fiche ? Kind::Fiche : Kind::Right});
+        std::sort(defs.begin(), defs.end(),
+                  [](const FieldDef& a, const FieldDef& b) { return a.offset < b.offset; });
     }
     return defs;
 }

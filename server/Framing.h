@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GatewayCodes.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QtGlobal>
@@ -9,17 +11,7 @@
 namespace Framing {
 
 // The error codes of a refusal (status 2 at offset 256, code at offset 272).
-namespace Refusal {
-inline constexpr qint32 TableFull = -1;          // record number beyond the table
-inline constexpr qint32 Stalled = -2;            // client stopped in the middle of a message
-inline constexpr qint32 ServerStop = -3;         // server shutting down
-inline constexpr qint32 TooManyConnections = -4; // connection limit reached
-inline constexpr qint32 BadPassword = -5;        // bad login, or a request before login
-inline constexpr qint32 UnknownApplication = -6; // login with an application code other than 2
-inline constexpr qint32 BadMessage = -7;         // bytes that are not a message; then closed
-inline constexpr qint32 UnknownRequest = -8;     // unknown request code, or a write without data
-inline constexpr qint32 StorageFailure = -9;     // the write could not be committed
-} // namespace Refusal
+namespace Refusal = GatewayCodes::Refusal;
 
 enum class Status
 {

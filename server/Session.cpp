@@ -2,9 +2,9 @@
 
 #include "BlockLibrary.h"
 #include "Framing.h"
+#include "GatewayCodes.h"
 #include "Layout.h"
 #include "Records.h"
-#include "Variables.h"
 
 #include <utility>
 
@@ -43,13 +43,13 @@ Session::Step Session::login(const quint8* header)
     const qint32 application = Layout::readInt(header, Layout::Header::Application);
     // Every attempt spends the nonce: a login can be tried once per greeting.
     const bool fresh = !std::exchange(m_nonceUsed, true);
-    if (application != ApplicationCode)
+    if (application != GatewayCodes::ApplicationCode)
         return {Action::Reply,
                 Framing::refusal(Framing::Refusal::UnknownApplication, request, 0),
                 request,
                 0,
                 {}};
-    if (!fresh || !Klt::loginKeyMatches(header, ApplicationKey, m_nonce))
+    if (!fresh || !Klt::loginKeyMatches(header, GatewayCodes::ApplicationKey, m_nonce))
         return {Action::Reply,
                 Framing::refusal(Framing::Refusal::BadPassword, request, 0),
                 request,

@@ -4,6 +4,7 @@
 #include "Cp1252.h"
 #include "Folders.h"
 #include "IniFile.h"
+#include "Rights.h"
 #include "SettingsFolders.h"
 #include "SettingsMessages.h"
 #include "Variables.h"
@@ -47,26 +48,23 @@ QByteArray readRight(const char* key, const QString& path)
 void fillRow(Row& row)
 {
     const QString path = agentFile(row);
-    for (const YesNoRight& right : YesNoRights) {
-        if (readRight(right.key, path) == "1")
-            row.cells[right.column] = grantedCell();
+    for (const Rights::RightDef& right : Rights::YesNoRights) {
+        if (Rights::isGrantedInFile(readRight(right.key, path)))
+            row.cells[right.column] = Rights::cellText(true);
     }
-    const QByteArray fiche = readRight(FicheKey, path);
-    row.cells[ColFicheTous] = fiche == "2" ? grantedCell() : QString();
-    row.cells[ColFicheComment] = (fiche == "2" || fiche == "1") ? grantedCell() : QString();
-    row.cells[ColChange].clear();
+    Rights::setFicheLevel(row, Rights::ficheLevelInFile(readRight(Rights::Fiche.key, path)));
+    row.cells[ColChangeState].clear();
 }
 
 void writeRights(const Row& row, const QString& path)
 {
-    for (const YesNoRight& right : YesNoRights) {
-        const bool granted = row.cells[right.column] == QLatin1StringView(Granted);
-        SettingsFolders::WriteIniValue("SUPER", right.key, granted ? "1" : "0", path);
+    for (const Rights::RightDef& right : Rights::YesNoRights) {
+        const bool granted = Rights::isGranted(row.cells[right.column]);
+        SettingsFolders::WriteIniValue("SUPER", right.key, Rights::fileValue(granted), path);
     }
-    const char* fiche = !row.cells[ColFicheTous].isEmpty()      ? "2"
-                        : !row.cells[ColFicheComment].isEmpty() ? "1"
-                                                                : "0";
-    SettingsFolders::WriteIniValue("SUPER", FicheKey, fiche, path);
+    SettingsFolders::WriteIniValue("SUPER", Rights::Fiche.key,
+                                   Rights::ficheFileValue(Rights::ficheLevelOfFilledCells(row)),
+                                   path);
 }
 
 } // namespace
@@ -83,10 +81,10 @@ void GetModel_Ini()
     const QString path = modelFile();
     IniFile::ReadScope scope;
     ModelRightsRecord& model = Parametres.ModelRights;
-    for (const YesNoRight& right : YesNoRights)
-        model.*right.model = readRight(right.key, path) == "1";
-    const QByteArray fiche = readRight(FicheKey, path);
-    model.Droit_Modif_Fiche = fiche == "2" ? 2 : fiche == "1" ? 1 : 0;
+    for (const Rights::RightDef& right : Rights::YesNoRights)
+        model.*right.model = Rights::isGrantedInFile(readRight(right.key, path));
+    model.Droit_Modif_Fiche =
+        static_cast<quint8>(Rights::ficheLevelInFile(readRight(Rights::Fiche.key, path)));
 }
 
 void GetAgentxx_Ini(Rows& rows)
@@ -105,19 +103,15 @@ bool SetAgentxx_Ini(Rows& rows)
     bool written = false;
     try {
         for (Row& row : rows) {
-            const QString& change = row.cells[ColChange];
-            const bool rights = change == QLatin1StringView(ChangeRights) ||
-                                change == QLatin1StringView(ChangeBoth);
-            const bool password = change == QLatin1StringView(ChangeBoth) ||
-                                  change == QLatin1StringView(ChangePassword);
-            if (!rights && !password)
+            const Rights::Change change = Rights::changeOf(row);
+            if (!change.rights && !change.password)
                 continue;
             const QString path = agentFile(row);
-            if (rights) {
+            if (change.rights) {
                 written = true;
                 writeRights(row, path);
             }
-            if (password)
+            if (change.password)
                 SettingsFolders::WriteIniValue("CONFIG", "mot_de_passe", "", path);
         }
     } catch (const Conversions::Failure& failure) {

@@ -5,6 +5,7 @@
 // Usage: bench_gateway [path to zorsrv]
 
 #include "BlockLibrary.h"
+#include "GatewayCodes.h"
 #include "Layout.h"
 #include "Passerelle.h"
 #include "RemoteStore.h"
@@ -144,9 +145,9 @@ bool plainFetch(quint16 port)
     GatewayBlockBytes block;
     if (!client.receive(block.data(), Layout::HeaderSize))
         return false;
-    Klt::klt_cript(ApplicationKey, block.data() + Layout::Header::Key);
+    Klt::klt_cript(GatewayCodes::ApplicationKey, block.data() + Layout::Header::Key);
     Layout::writeInt(block.data(), Layout::Header::Request, Layout::RequestOpenSession);
-    Layout::writeInt(block.data(), Layout::Header::Application, ApplicationCode);
+    Layout::writeInt(block.data(), Layout::Header::Application, GatewayCodes::ApplicationCode);
     if (!client.request(block, Layout::HeaderSize))
         return false;
     for (int agent = 1; agent <= Agents; ++agent) {
@@ -199,9 +200,9 @@ int main(int argc, char** argv)
     // Every agent gets rights, so that the fetch fills every row.
     AgentsList::Rows stored = agentRows();
     for (AgentsList::Row& row : stored) {
-        row.cells[AgentsList::ColModifGroup] = QStringLiteral("X");
-        row.cells[AgentsList::ColFicheComment] = QStringLiteral("X");
-        row.cells[AgentsList::ColChange] = QStringLiteral("1");
+        row.cells[AgentsList::ColChangeGroup] = QStringLiteral("X");
+        row.cells[AgentsList::ColRecordsComment] = QStringLiteral("X");
+        row.cells[AgentsList::ColChangeState] = QStringLiteral("1");
     }
     RemoteStore::StoreAgentRights(stored);
 
@@ -222,7 +223,7 @@ int main(int argc, char** argv)
         clock.start();
         RemoteTransfers::FetchAgentRights(rows);
         ours.push_back(double(clock.nsecsElapsed()) / 1e6);
-        if (rows.back().cells[AgentsList::ColModifGroup] != QLatin1String("X")) {
+        if (rows.back().cells[AgentsList::ColChangeGroup] != QLatin1String("X")) {
             std::fprintf(stderr, "bench_gateway: the fetch did not fill the list\n");
             return 1;
         }

@@ -127,7 +127,7 @@ int main(int argc, char** argv)
     const Pair read = compare(rawRead, fetch);
 
     for (AgentsList::Row& row : rows)
-        row.cells[AgentsList::ColChange] = QStringLiteral("3");
+        row.cells[AgentsList::ColChangeState] = QStringLiteral("3");
     auto rawWrite = [&] {
         for (qsizetype i = 0; i < files.size(); ++i)
             writeFile(files[i], contents[std::size_t(i)]);

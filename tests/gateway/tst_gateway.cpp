@@ -62,15 +62,15 @@ static AgentsList::Row row(int agent, const QString& cells, const QString& chang
 {
     AgentsList::Row r = AgentsList::makeRow(QString::number(agent), QStringLiteral("A"));
     const QStringList parts = (cells + QStringLiteral("||||||||")).split(QLatin1Char('|'));
-    std::copy(parts.begin(), parts.begin() + 8, r.cells.begin() + AgentsList::ColModifGroup);
-    r.cells[AgentsList::ColChange] = change;
+    std::copy(parts.begin(), parts.begin() + 8, r.cells.begin() + AgentsList::ColChangeGroup);
+    r.cells[AgentsList::ColChangeState] = change;
     return r;
 }
 
 // Columns 2 to 10 joined by "|".
 static QString cellsOf(const AgentsList::Row& r)
 {
-    return QStringList(r.cells.begin() + AgentsList::ColModifGroup, r.cells.end()).join(u'|');
+    return QStringList(r.cells.begin() + AgentsList::ColChangeGroup, r.cells.end()).join(u'|');
 }
 
 // A server's greeting; its nonce is at 128.

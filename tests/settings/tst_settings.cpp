@@ -29,7 +29,7 @@ const QByteArray kCannotUnscramble("Impossible de d\xe9"
 QString cells(const Row& row)
 {
     QString text;
-    for (int c = ColModifGroup; c <= ColFicheComment; ++c)
+    for (int c = ColChangeGroup; c <= ColRecordsComment; ++c)
         text += row.cells[c] == u"X" ? u'X' : u'.';
     return text;
 }
@@ -38,8 +38,8 @@ Row row(const QString& number, const QString& pattern = {}, const QString& chang
 {
     Row r = makeRow(number, QStringLiteral("Agent"));
     for (int i = 0; i < pattern.size(); ++i)
-        r.cells[ColModifGroup + i] = pattern[i] == u'X' ? QStringLiteral("X") : QString();
-    r.cells[ColChange] = change;
+        r.cells[ColChangeGroup + i] = pattern[i] == u'X' ? QStringLiteral("X") : QString();
+    r.cells[ColChangeState] = change;
     return r;
 }
 
@@ -483,7 +483,7 @@ void TestSettings::rightsRead()
               row(QStringLiteral("5"))};
     AgentRights::GetAgentxx_Ini(rows);
     QCOMPARE(cells(rows[0]) + cells(rows[1]) + cells(rows[2]), expected + QString(16, u'.'));
-    QVERIFY(rows[0].cells[ColChange].isEmpty());
+    QVERIFY(rows[0].cells[ColChangeState].isEmpty());
     QVERIFY(lastMessage().endsWith(QStringLiteral(" [GetAgentxx_Ini 13 Type mismatch]")));
 }
 
@@ -531,7 +531,7 @@ void TestSettings::rightsWrite()
     Rows rows{row(number, pattern, change), row(QStringLiteral("7"), QStringLiteral("XX"))};
     QTEST(AgentRights::SetAgentxx_Ini(rows), "result");
     QTEST(read(shared(AgentRights::AgentFileName(number.toInt()))), "expected");
-    QCOMPARE(rows[0].cells[ColChange], change);
+    QCOMPARE(rows[0].cells[ColChangeState], change);
     QVERIFY(!QFile::exists(shared(QStringLiteral("agent007.ini"))));
 }
 

@@ -1,0 +1,195 @@
+// The Agents page of the configuration window: the agents list, from the
+// agent automation server or the fixed table, with the agents' rights.
+#include "frmCFG.h"
+
+#include "AgentsModel.h"
+#include "Conversions.h"
+#include "Cp1252.h"
+#include "RemoteTransfers.h"
+#include "SettingsMessages.h"
+#include "UiServices.h"
+#include "Variables.h"
+#include "frmDroit.h"
+#include "ui_frmCFG.h"
+
+#include <QHeaderView>
+
+#include <array>
+#include <cmath>
+
+namespace {
+
+struct ColumnDef
+{
+    int message; // header text; 0: no text
+    int twips;   // width
+    Qt::Alignment alignment;
+};
+
+constexpr std::array<ColumnDef, AgentsList::ColumnCount> Columns = {{
+    {226, 350, Qt::AlignLeft},
+    {227, 950, Qt::AlignLeft},
+    {255, 500, Qt::AlignHCenter},
+    {228, 530, Qt::AlignHCenter},
+    {229, 500, Qt::AlignHCenter},
+    {230, 530, Qt::AlignHCenter},
+    {231, 500, Qt::AlignHCenter},
+    {232, 550, Qt::AlignHCenter},
+    {233, 580, Qt::AlignHCenter},
+    {234, 550, Qt::AlignHCenter},
+    {0, 0, Qt::AlignHCenter}, // the change state, not shown
+}};
+
+constexpr int FixedAgents = 32;
+constexpr int ListedAgents = 32;
+
+QString headerText(int message)
+{
+    return message == 0 ? QString() : SettingsMessages::text(message);
+}
+
+// Blanks around a text removed, and nothing else.
+QString trimmedSpaces(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == u' ')
+        ++begin;
+    while (end > begin && text.at(end - 1) == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+Conversions::Failure failureOf(const AgentDirectory::Error& error)
+{
+    return Conversions::Failure{error.number, error.description};
+}
+
+void showMessage(int n)
+{
+    UiServices::messageBox(SettingsMessages::text(n), SettingsMessages::text(224),
+                           UiServices::Icon::Exclamation);
+}
+
+} // namespace
+
+void frmCFG::CreerColonnesAgents()
+{
+    m_agents->removeAllRows();
+    m_agents->removeAllColumns();
+    for (const ColumnDef& column : Columns)
+        m_agents->addColumn(headerText(column.message), column.alignment);
+    m_agents->setHeaderText(0, headerText(Columns[0].message));
+    setColumnWidths();
+}
+
+void frmCFG::setColumnWidths()
+{
+    QHeaderView* header = m_ui->lvListView->header();
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(1);
+    const int dpi = m_ui->lvListView->logicalDpiX();
+    for (int column = 0; column < int(Columns.size()); ++column) {
+        const int pixels = int(std::lround(Columns[std::size_t(column)].twips * dpi / 1440.0));
+        header->resizeSection(column, pixels);
+    }
+    m_ui->lvListView->setColumnHidden(AgentsList::ColChangeState, true);
+}
+
+void frmCFG::TraduireColonnesAgents()
+{
+    for (int column = 0; column < AgentsList::ColChangeState; ++column)
+        m_agents->setHeaderText(column, headerText(Columns[std::size_t(column)].message));
+}
+
+void frmCFG::InitListeAgents()
+{
+    CreerColonnesAgents();
+    if (!zoragent_active()) {
+        fillFixedAgents();
+        fetchAgentRights();
+        return;
+    }
+    if (!ChargerListViewAgents())
+        UiServices::endProgram(1);
+}
+
+void frmCFG::fillFixedAgents()
+{
+    m_agents->removeAllRows();
+    for (int agent = 1; agent <= FixedAgents; ++agent)
+        m_agents->addRow(QString::number(agent), QString());
+}
+
+bool frmCFG::zoragent_active()
+{
+    try {
+        M_Agent = AgentDirectory::create();
+        M_Agent->ServerAddress(Parametres.VS_addr);
+        M_Agent->ServerPort(Conversions::toInt32(
+            Conversions::strict(Cp1252::fromUnicode(Parametres.VS_port))));
+        M_Agent->Extension(Parametres.Poste);
+        M_Agent->OpenLink();
+        return true;
+    } catch (const AgentDirectory::Error& error) {
+        SettingsMessages::reportFailure(256, "zor_ini", failureOf(error));
+    } catch (const Conversions::Failure& failure) {
+        SettingsMessages::reportFailure(256, "zor_ini", failure);
+    }
+    M_Agent.reset();
+    return false;
+}
+
+bool frmCFG::ChargerListViewAgents()
+{
+    if (!M_Agent)
+        return false;
+    QList<AgentDirectory::AgentNameEntry> table;
+    try {
+        table = M_Agent->GetAgentNameList();
+    } catch (const AgentDirectory::Error& error) {
+        if (error.number == AgentDirectory::NoAgentTable)
+            showMessage(222);
+        else if (error.number == AgentDirectory::RemoteUnavailable)
+            showMessage(223);
+        else
+            SettingsMessages::reportFailure(256, "GetAgentNameList", failureOf(error));
+        return false;
+    }
+    try {
+        M_Agent->CloseLink();
+    } catch (const AgentDirectory::Error&) {
+        // the table is read: a link that does not close changes nothing here
+    }
+    M_Agent.reset();
+    fillAgentsFromTable(table);
+    fetchAgentRights();
+    return true;
+}
+
+void frmCFG::fillAgentsFromTable(const QList<AgentDirectory::AgentNameEntry>& table)
+{
+    m_agents->removeAllRows();
+    const qsizetype count = qMin<qsizetype>(table.size(), ListedAgents);
+    for (qsizetype i = 0; i < count; ++i) {
+        const AgentDirectory::AgentNameEntry& entry = table.at(i);
+        m_agents->addRow(QString::number(entry.number), trimmedSpaces(entry.name));
+    }
+}
+
+void frmCFG::fetchAgentRights()
+{
+    RemoteTransfers::FetchAgentRights(m_agents->rows());
+    m_agents->allRowsChanged();
+    if (m_agents->rowCount() > 0)
+        m_ui->lvListView->setCurrentIndex(m_agents->index(0, 0));
+}
+
+void frmCFG::AfficherDroitsAgent()
+{
+    const int row = m_ui->lvListView->currentIndex().row();
+    if (row < 0)
+        return;
+    frmDroit dialog(*m_agents, row, this);
+    dialog.exec();
+}
