@@ -1,3 +1,4 @@
+#include "DirectoryClient.h"
 #include "QtUi.h"
 #include "StartUp.h"
 #include "UiServices.h"
@@ -37,6 +38,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QtUi::install();
+    DirectoryClient::install();
     StartUp::PrepareSettings();
     UiServices::setBusy(false);
     printSettings();

@@ -25,8 +25,7 @@ constexpr int TabCount = 3;
 // Runs one step of the load; a step that fails is skipped without a word.
 // Only the end of the program (which leaves by an exception in tests) goes on
 // up.
-template <typename Step>
-void skipOnFailure(Step step)
+template <typename Step> void skipOnFailure(Step step)
 {
     try {
         step();
@@ -43,8 +42,7 @@ frmCFG::SessionWindows& frmCFG::sessionWindows()
     return windows;
 }
 
-frmCFG::frmCFG(QWidget* parent)
-    : QWidget(parent, Qt::Window), m_ui(std::make_unique<Ui::frmCFG>())
+frmCFG::frmCFG(QWidget* parent) : QWidget(parent, Qt::Window), m_ui(std::make_unique<Ui::frmCFG>())
 {
     m_ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -86,9 +84,9 @@ void frmCFG::connectHandlers()
     const QList<QPushButton*> boxes = m_ui->picOptions_1->findChildren<QPushButton*>();
     for (QPushButton* box : boxes)
         connect(box, &QPushButton::clicked, this, [this, box] { ChoisirCouleur(box); });
-    for (QWidget* field : {static_cast<QWidget*>(m_ui->txtNbJour),
-                           static_cast<QWidget*>(m_ui->txtT1), static_cast<QWidget*>(m_ui->txtT2),
-                           static_cast<QWidget*>(m_ui->cboLangue_0)})
+    for (QWidget* field :
+         {static_cast<QWidget*>(m_ui->txtNbJour), static_cast<QWidget*>(m_ui->txtT1),
+          static_cast<QWidget*>(m_ui->txtT2), static_cast<QWidget*>(m_ui->cboLangue_0)})
         field->installEventFilter(this);
     m_ui->tbsOptions->installEventFilter(this);
     installEventFilter(this);

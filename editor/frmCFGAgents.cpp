@@ -126,8 +126,8 @@ bool frmCFG::zoragent_active()
     try {
         M_Agent = AgentDirectory::create();
         M_Agent->ServerAddress(Parametres.VS_addr);
-        M_Agent->ServerPort(Conversions::toInt32(
-            Conversions::strict(Cp1252::fromUnicode(Parametres.VS_port))));
+        M_Agent->ServerPort(
+            Conversions::toInt32(Conversions::strict(Cp1252::fromUnicode(Parametres.VS_port))));
         M_Agent->Extension(Parametres.Poste);
         M_Agent->OpenLink();
         return true;

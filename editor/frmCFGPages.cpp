@@ -97,7 +97,9 @@ Qt::CheckState checkState(qint32 value)
 // A check box into its field: 0 when clear, 1 otherwise; true when it changed.
 bool copyCheck(const QCheckBox* box, qint32& field)
 {
-    const int state = box->checkState() == Qt::Unchecked ? 0 : box->checkState() == Qt::Checked ? 1 : 2;
+    const int state = box->checkState() == Qt::Unchecked ? 0
+                      : box->checkState() == Qt::Checked ? 1
+                                                         : 2;
     if (state == field)
         return false;
     field = state == 0 ? 0 : 1;
@@ -199,7 +201,8 @@ void frmCFG::cboLangue_LostFocus()
     const int position = m_ui->cboLangue_0->currentIndex();
     if (position < 0 || position >= m_ui->cboLangue_1->count())
         return;
-    const double number = Conversions::Val(Cp1252::fromUnicode(m_ui->cboLangue_1->itemText(position)));
+    const double number =
+        Conversions::Val(Cp1252::fromUnicode(m_ui->cboLangue_1->itemText(position)));
     const qint16 n = Conversions::toInt16(number);
     if (n == Parametres.Langue)
         return;

@@ -3,9 +3,9 @@
 #include "AgentsModel.h"
 #include "FormAccess.h"
 #include "FormTranslator.h"
+#include "Rights.h"
 #include "UiServices.h"
 #include "Variables.h"
-#include "Rights.h"
 #include "mCustomIcon.h"
 #include "ui_frmDroit.h"
 

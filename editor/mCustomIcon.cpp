@@ -88,8 +88,7 @@ QString CustomizationDefaultPath()
     return Folders::programFolder();
 }
 
-void CustomizationReadIcon(QWidget* window, const QString& name, const QString& folder,
-                           qint16 size)
+void CustomizationReadIcon(QWidget* window, const QString& name, const QString& folder, qint16 size)
 {
     try {
         const QString where = folder.isEmpty() ? CustomizationDefaultPath() : folder;

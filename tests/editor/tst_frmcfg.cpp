@@ -76,11 +76,15 @@ struct FakeDirectory
     {
         AgentDirectory::install([this] {
             AgentDirectory::Connection c;
-            c.ServerAddress = [this](const QString& a) { calls << QStringLiteral("ServerAddress ") + a; };
+            c.ServerAddress = [this](const QString& a) {
+                calls << QStringLiteral("ServerAddress ") + a;
+            };
             c.ServerPort = [this](qint32 p) { calls << QStringLiteral("ServerPort %1").arg(p); };
             c.Extension = [this](const QString& e) { calls << QStringLiteral("Extension ") + e; };
             c.OpenLink = [this] { calls << QStringLiteral("OpenLink"); };
-            c.CloseLink = [this] { calls << QStringLiteral("CloseLink rows=%1").arg(listedRows()); };
+            c.CloseLink = [this] {
+                calls << QStringLiteral("CloseLink rows=%1").arg(listedRows());
+            };
             c.GetAgentNameList = [this] {
                 calls << QStringLiteral("GetAgentNameList");
                 if (listError != 0)
@@ -298,17 +302,39 @@ void TestFrmCfg::fieldCheck_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("beeps");
-    QTest::newRow("days below 0") << "txtNbJour" << "-5" << "0" << 1;
-    QTest::newRow("days above 40") << "txtNbJour" << "55" << "40" << 1;
-    QTest::newRow("days 40 stays") << "txtNbJour" << "40" << "40" << 0;
-    QTest::newRow("days with blanks") << "txtNbJour" << " 12 " << "12" << 0;
-    QTest::newRow("days with a word") << "txtNbJour" << "7 days" << "7" << 0;
-    QTest::newRow("T1 100") << "txtT1" << "100" << "30" << 1;
-    QTest::newRow("T1 letters") << "txtT1" << "abc" << "0" << 0;
-    QTest::newRow("T1 99 stays") << "txtT1" << "99" << "99" << 0;
-    QTest::newRow("T1 fraction passes") << "txtT1" << "12.5" << "12.5" << 0;
-    QTest::newRow("T2 -1") << "txtT2" << "-1" << "70" << 1;
-    QTest::newRow("T2 0 stays") << "txtT2" << "0" << "0" << 0;
+    QTest::newRow("days below 0") << "txtNbJour"
+                                  << "-5"
+                                  << "0" << 1;
+    QTest::newRow("days above 40") << "txtNbJour"
+                                   << "55"
+                                   << "40" << 1;
+    QTest::newRow("days 40 stays") << "txtNbJour"
+                                   << "40"
+                                   << "40" << 0;
+    QTest::newRow("days with blanks") << "txtNbJour"
+                                      << " 12 "
+                                      << "12" << 0;
+    QTest::newRow("days with a word") << "txtNbJour"
+                                      << "7 days"
+                                      << "7" << 0;
+    QTest::newRow("T1 100") << "txtT1"
+                            << "100"
+                            << "30" << 1;
+    QTest::newRow("T1 letters") << "txtT1"
+                                << "abc"
+                                << "0" << 0;
+    QTest::newRow("T1 99 stays") << "txtT1"
+                                 << "99"
+                                 << "99" << 0;
+    QTest::newRow("T1 fraction passes") << "txtT1"
+                                        << "12.5"
+                                        << "12.5" << 0;
+    QTest::newRow("T2 -1") << "txtT2"
+                           << "-1"
+                           << "70" << 1;
+    QTest::newRow("T2 0 stays") << "txtT2"
+                                << "0"
+                                << "0" << 0;
 }
 
 void TestFrmCfg::fieldCheck()
@@ -360,10 +386,13 @@ void TestFrmCfg::thresholdLabels()
     Parametres.TauxActiviteT2 = 80;
     frmCFG* w = open();
     QString below = message(241), between = message(240), above = message(239);
-    QCOMPARE(child<QLabel>(w, "lblTauxBas")->text(), below.replace(QStringLiteral("|1"), QStringLiteral("25")));
+    QCOMPARE(child<QLabel>(w, "lblTauxBas")->text(),
+             below.replace(QStringLiteral("|1"), QStringLiteral("25")));
     QCOMPARE(child<QLabel>(w, "lblTauxMilieu")->text(),
-             between.replace(QStringLiteral("|1"), QStringLiteral("25")).replace(QStringLiteral("|2"), QStringLiteral("80")));
-    QCOMPARE(child<QLabel>(w, "lblTauxHaut")->text(), above.replace(QStringLiteral("|1"), QStringLiteral("80")));
+             between.replace(QStringLiteral("|1"), QStringLiteral("25"))
+                 .replace(QStringLiteral("|2"), QStringLiteral("80")));
+    QCOMPARE(child<QLabel>(w, "lblTauxHaut")->text(),
+             above.replace(QStringLiteral("|1"), QStringLiteral("80")));
     QVERIFY(!child<QLabel>(w, "lblTauxMilieu")->text().contains(u'|'));
 }
 
@@ -401,9 +430,12 @@ void TestFrmCfg::thresholdOrder_data()
 {
     QTest::addColumn<QString>("t1");
     QTest::addColumn<QString>("t2");
-    QTest::newRow("T1 above T2") << "70" << "30";
-    QTest::newRow("T1 equals T2") << "50" << "50";
-    QTest::newRow("equal once rounded") << "40.4" << "40";
+    QTest::newRow("T1 above T2") << "70"
+                                 << "30";
+    QTest::newRow("T1 equals T2") << "50"
+                                  << "50";
+    QTest::newRow("equal once rounded") << "40.4"
+                                        << "40";
 }
 
 void TestFrmCfg::thresholdOrder()
@@ -493,7 +525,8 @@ void TestFrmCfg::directory()
     if (!keys.isEmpty()) {
         QCOMPARE(w->agentsModel().rows()[0].cells[AgentsList::ColName],
                  QStringLiteral("Agent %1").arg(table.first()));
-        QCOMPARE(w->agentsModel().rows()[0].cells[AgentsList::ColQualifyCalls], QStringLiteral("X"));
+        QCOMPARE(w->agentsModel().rows()[0].cells[AgentsList::ColQualifyCalls],
+                 QStringLiteral("X"));
     }
     QCOMPARE(UiRecorder::count(Kind::MessageBox), 0);
     QVERIFY(!w->M_Agent.has_value());
@@ -505,8 +538,9 @@ void TestFrmCfg::directoryCalls()
     fake.table = agentsNumbered({3, 7});
     fake.install();
     open();
-    const QStringList expected = {"ServerAddress 127.0.0.1", "ServerPort 20772", "Extension 0000",
-                                  "OpenLink", "GetAgentNameList", "CloseLink rows=0"};
+    const QStringList expected = {"ServerAddress 127.0.0.1", "ServerPort 20772",
+                                  "Extension 0000",          "OpenLink",
+                                  "GetAgentNameList",        "CloseLink rows=0"};
     QCOMPARE(fake.calls, expected);
 }
 
@@ -544,8 +578,10 @@ void TestFrmCfg::languageChange_data()
     QTest::addColumn<QStringList>("helpFiles");
     QTest::addColumn<QString>("help");
     QTest::newRow("german, no help file: 02") << 2 << QStringList{} << "Zor_Hp02.chm";
-    QTest::newRow("french with its help file") << 0 << QStringList{"Zor_Hp00.chm"} << "Zor_Hp00.chm";
-    QTest::newRow("french without: 02, not 00") << 0 << QStringList{"Zor_Hp01.chm"} << "Zor_Hp02.chm";
+    QTest::newRow("french with its help file")
+        << 0 << QStringList{"Zor_Hp00.chm"} << "Zor_Hp00.chm";
+    QTest::newRow("french without: 02, not 00")
+        << 0 << QStringList{"Zor_Hp01.chm"} << "Zor_Hp02.chm";
 }
 
 void TestFrmCfg::languageChange()
@@ -569,7 +605,8 @@ void TestFrmCfg::languageChange()
     QCOMPARE(child<QPushButton>(w, "cmdCancel")->text(), message(102));
     auto* agents = child<QTreeView>(w, "lvListView");
     QCOMPARE(agents->model()->headerData(1, Qt::Horizontal).toString(), message(227));
-    QCOMPARE(child<QLabel>(w, "lblTauxBas")->text(), QString(message(241)).replace(QStringLiteral("|1"), QStringLiteral("20")));
+    QCOMPARE(child<QLabel>(w, "lblTauxBas")->text(),
+             QString(message(241)).replace(QStringLiteral("|1"), QStringLiteral("20")));
     QVERIFY(!m_before.contains(QStringLiteral("supervis.ini")));
     const QByteArray stored = readFile(m_setup->sharedFile(QStringLiteral("supervis.ini")));
     QVERIFY(stored.contains("\r\nlangue= " + QByteArray::number(langue) + "\r\n"));

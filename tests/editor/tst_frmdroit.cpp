@@ -108,10 +108,14 @@ void TestFrmDroit::load_data()
     QTest::addColumn<QString>("cells");
     QTest::addColumn<QString>("boxes");
     QTest::addColumn<bool>("comtEnabled");
-    QTest::newRow("all fields") << "......X." << "......XX" << false;
-    QTest::newRow("comment only") << ".......X" << ".......X" << true;
-    QTest::newRow("yes/no rights") << "X.X.X.X." << "X.X.X.XX" << false;
-    QTest::newRow("none") << "........" << "........" << true;
+    QTest::newRow("all fields") << "......X."
+                                << "......XX" << false;
+    QTest::newRow("comment only") << ".......X"
+                                  << ".......X" << true;
+    QTest::newRow("yes/no rights") << "X.X.X.X."
+                                   << "X.X.X.XX" << false;
+    QTest::newRow("none") << "........"
+                          << "........" << true;
 }
 
 void TestFrmDroit::load()
@@ -155,21 +159,33 @@ void TestFrmDroit::ok_data()
     QTest::addColumn<QStringList>("clicks");
     QTest::addColumn<QString>("newCells");
     QTest::addColumn<QString>("newChange");
-    QTest::newRow("no change") << "XXXXXX.X" << "" << QStringList{} << "XXXXXX.X" << "";
-    QTest::newRow("one right off") << "XXXXXX.X" << "" << QStringList{"chkStat"} << "XXXX.X.X" << "1";
-    QTest::newRow("all fields to comment only")
-        << "......XX" << "" << QStringList{"chkModi"} << ".......X" << "1";
-    QTest::newRow("all fields from none")
-        << "........" << "" << QStringList{"chkModi"} << "......XX" << "1";
-    QTest::newRow("password only") << "X......." << "" << QStringList{"chkPass"} << "X......." << "2";
-    QTest::newRow("right and password")
-        << "X......." << "" << QStringList{"chkGroupe", "chkPass"} << "........" << "3";
-    QTest::newRow("earlier password clear stays")
-        << "X......." << "2" << QStringList{"chkQual"} << "X..X...." << "3";
-    QTest::newRow("both again stays both")
-        << "X......." << "3" << QStringList{"chkPass"} << "X......." << "3";
-    QTest::newRow("earlier rights change, nothing now")
-        << "X......." << "1" << QStringList{} << "X......." << "1";
+    QTest::newRow("no change") << "XXXXXX.X"
+                               << "" << QStringList{} << "XXXXXX.X"
+                               << "";
+    QTest::newRow("one right off") << "XXXXXX.X"
+                                   << "" << QStringList{"chkStat"} << "XXXX.X.X"
+                                   << "1";
+    QTest::newRow("all fields to comment only") << "......XX"
+                                                << "" << QStringList{"chkModi"} << ".......X"
+                                                << "1";
+    QTest::newRow("all fields from none") << "........"
+                                          << "" << QStringList{"chkModi"} << "......XX"
+                                          << "1";
+    QTest::newRow("password only") << "X......."
+                                   << "" << QStringList{"chkPass"} << "X......."
+                                   << "2";
+    QTest::newRow("right and password") << "X......."
+                                        << "" << QStringList{"chkGroupe", "chkPass"} << "........"
+                                        << "3";
+    QTest::newRow("earlier password clear stays") << "X......."
+                                                  << "2" << QStringList{"chkQual"} << "X..X...."
+                                                  << "3";
+    QTest::newRow("both again stays both") << "X......."
+                                           << "3" << QStringList{"chkPass"} << "X......."
+                                           << "3";
+    QTest::newRow("earlier rights change, nothing now") << "X......."
+                                                        << "1" << QStringList{} << "X......."
+                                                        << "1";
 }
 
 void TestFrmDroit::ok()
@@ -259,7 +275,8 @@ void TestFrmDroit::openedFromTheList()
     QCOMPARE(shownId, QStringLiteral("5"));
     QCOMPARE(iconKey, window->windowIcon().cacheKey());
     QCOMPARE(list->model()->index(4, AgentsList::ColPreferences).data().toString(), QString());
-    QCOMPARE(window->agentsModel().rows()[4].cells[AgentsList::ColChangeState], QStringLiteral("1"));
+    QCOMPARE(window->agentsModel().rows()[4].cells[AgentsList::ColChangeState],
+             QStringLiteral("1"));
     QCOMPARE(window->agentsModel().rows()[3].cells[AgentsList::ColChangeState], QString());
     delete window.data();
 }

@@ -44,10 +44,9 @@ private Q_SLOTS:
         ModelRightsRecord model;
         for (const Rights::RightDef& right : Rights::Table)
             model.*right.model += 1;
-        for (quint8 field :
-             {model.Droit_Modif_Group, model.Droit_Modif_Fiche, model.Droit_Preference,
-              model.Droit_Modif_MotDePasse, model.Droit_Qualif, model.Droit_Stat,
-              model.Droit_ListeAppel})
+        for (quint8 field : {model.Droit_Modif_Group, model.Droit_Modif_Fiche,
+                             model.Droit_Preference, model.Droit_Modif_MotDePasse,
+                             model.Droit_Qualif, model.Droit_Stat, model.Droit_ListeAppel})
             QCOMPARE(field, quint8(1));
     }
 

@@ -1,7 +1,7 @@
 // The agent directory's client: against a real zorsrv on loopback, and
 // against scripted servers in the test process (served while the client
 // waits in its event loop) for the answers zorsrv never gives.
-#include "AgentDirectory.h"
+#include "DirectoryClient.h"
 #include "Variables.h"
 #include "ZorsrvProcess.h"
 
@@ -11,7 +11,7 @@
 #include <QtTest>
 
 namespace P = DirectoryProtocol;
-namespace D = AgentDirectory;
+namespace D = DirectoryClient;
 
 namespace {
 
@@ -60,7 +60,7 @@ struct Scripted
 
 } // namespace
 
-class TestAgentDirectory : public QObject
+class TestDirectoryClient : public QObject
 {
     Q_OBJECT
 
@@ -79,7 +79,7 @@ private Q_SLOTS:
     {
         D::Link link = linkTo(m_server.directoryPort());
         const D::Error opened = D::OpenLink(link);
-        QVERIFY2(!opened.failed(), qPrintable(opened.description));
+        QVERIFY2(opened.number == 0, qPrintable(opened.description));
         P::Entries agents;
         for (int twice = 0; twice < 2; ++twice) { // the link serves more than one request
             const D::Error error = D::GetAgentNameList(link, agents);
@@ -93,6 +93,32 @@ private Q_SLOTS:
         D::CloseLink(link);
         QCOMPARE(D::GetAgentNameList(link, agents).number, D::LinkNotOpen);
         QVERIFY(agents.isEmpty());
+    }
+
+    void automationObject()
+    {
+        // The object the agents list makes: properties, then the operations,
+        // whose failures are thrown.
+        D::install();
+        AgentDirectory::Connection agent = AgentDirectory::create();
+        agent.ServerAddress(QStringLiteral("127.0.0.1"));
+        agent.ServerPort(m_server.directoryPort());
+        agent.Extension(QStringLiteral("201"));
+        agent.OpenLink();
+        const QList<AgentDirectory::AgentNameEntry> table = agent.GetAgentNameList();
+        agent.CloseLink();
+        QCOMPARE(table.size(), 5);
+        QCOMPARE(table.back().number, 40);
+        QCOMPARE(table.back().name, QStringLiteral("Zoé Léger"));
+        QCOMPARE(table.back().third.toString(), QStringLiteral("Ventes"));
+        qint32 thrown = 0;
+        try {
+            agent.GetAgentNameList(); // closed
+        } catch (const AgentDirectory::Error& error) {
+            thrown = error.number;
+        }
+        QCOMPARE(thrown, D::LinkNotOpen);
+        AgentDirectory::install({});
     }
 
     void emptyTable()
@@ -178,11 +204,12 @@ private Q_SLOTS:
         QTest::newRow("table before hello")
             << two << QByteArray() << true << D::BrokenAnswer << "frame type 3 of version 1";
         QTest::newRow("no answer")
-            << hello << QByteArray() << false << D::RemoteUnavailable << "can no longer be reached";
+            << hello << QByteArray() << false << AgentDirectory::RemoteUnavailable
+            << "can no longer be reached";
         QTest::newRow("garbage answer")
             << hello << QByteArray("garbage") << false << D::BrokenAnswer << "cannot be read";
-        QTest::newRow("cut table")
-            << hello << two.left(two.size() - 1) << false << D::RemoteUnavailable << "reached";
+        QTest::newRow("cut table") << hello << two.left(two.size() - 1) << false
+                                   << AgentDirectory::RemoteUnavailable << "reached";
         QTest::newRow("too long a table") << hello << P::frame(P::Agents, QByteArray(4, '\xFF'))
                                           << false << D::BrokenAnswer << "4294967295 agents";
         QTest::newRow("descending numbers")
@@ -247,5 +274,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestAgentDirectory)
-#include "tst_agentdirectory.moc"
+QTEST_GUILESS_MAIN(TestDirectoryClient)
+#include "tst_directoryclient.moc"

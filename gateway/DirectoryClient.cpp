@@ -11,7 +11,7 @@
 //   empty table is 0x80040068.
 // Any failure of GetAgentNameList closes the link.
 
-#include "AgentDirectory.h"
+#include "DirectoryClient.h"
 
 #include "Variables.h"
 
@@ -22,8 +22,9 @@
 #include <QTimer>
 
 #include <chrono>
+#include <memory>
 
-namespace AgentDirectory {
+namespace DirectoryClient {
 
 namespace {
 
@@ -142,7 +143,7 @@ Error socketError(const Link& link, QAbstractSocket::SocketError error)
 
 Error lost(const Link& link)
 {
-    return {RemoteUnavailable,
+    return {AgentDirectory::RemoteUnavailable,
             QStringLiteral("The machine of the agent directory at %1 can no longer be reached")
                 .arg(where(link))};
 }
@@ -180,7 +181,7 @@ Error OpenLink(Link& link)
         error = broken(link, r.scan.reason);
     else if (r.scan.type != P::Hello)
         error = unexpected(link, r);
-    if (error.failed())
+    if (error.number != 0)
         CloseLink(link);
     return error;
 }
@@ -207,15 +208,46 @@ Error GetAgentNameList(Link& link, DirectoryProtocol::Entries& agents)
         else if (!(table = P::readAgents(P::payloadOf(r.frame), &reason)))
             error = broken(link, reason);
         else if (table->isEmpty())
-            error = {NoAgentTable, QStringLiteral("The agent directory at %1 holds no agents: add "
-                                                  "them with zorsrv agents import")
-                                       .arg(where(link))};
+            error = {AgentDirectory::NoAgentTable,
+                     QStringLiteral("The agent directory at %1 holds no agents: add "
+                                    "them with zorsrv agents import")
+                         .arg(where(link))};
         else
             agents = *table;
     }
-    if (error.failed())
+    if (error.number != 0)
         CloseLink(link);
     return error;
+}
+
+AgentDirectory::Connection create()
+{
+    const auto link = std::make_shared<Link>();
+    const auto check = [](const Error& error) {
+        if (error.number != 0)
+            throw error;
+    };
+    AgentDirectory::Connection c;
+    c.ServerAddress = [link](const QString& address) { link->ServerAddress = address; };
+    c.ServerPort = [link](qint32 port) { link->ServerPort = port; };
+    c.Extension = [link](const QString& extension) { link->Extension = extension; };
+    c.OpenLink = [link, check] { check(OpenLink(*link)); };
+    c.CloseLink = [link] { CloseLink(*link); };
+    c.GetAgentNameList = [link, check] {
+        DirectoryProtocol::Entries agents;
+        check(GetAgentNameList(*link, agents));
+        QList<AgentDirectory::AgentNameEntry> table;
+        table.reserve(agents.size());
+        for (const DirectoryProtocol::Entry& e : std::as_const(agents))
+            table.append({e.number, e.name, e.group});
+        return table;
+    };
+    return c;
+}
+
+void install()
+{
+    AgentDirectory::install(&create);
 }
 
 void CloseLink(Link& link)
@@ -228,4 +260,4 @@ void CloseLink(Link& link)
     link.received.clear();
 }
 
-} // namespace AgentDirectory
+} // namespace DirectoryClient
