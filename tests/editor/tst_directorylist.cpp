@@ -153,7 +153,9 @@ private Q_SLOTS:
         const std::unique_ptr<frmCFG> w = openOver(std::nullopt);
         const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
         QCOMPARE(boxes.size(), 1);
-        QVERIFY2(boxes[0].text.startsWith(message(256) + QStringLiteral(" [zor_ini ")),
+        QVERIFY2(boxes[0].text.startsWith(
+                     message(256) +
+                     QStringLiteral(" [zor_ini %1 ").arg(DirectoryClient::ConnectionRefused)),
                  qPrintable(boxes[0].text));
         QVERIFY2(boxes[0].text.contains(QStringLiteral("(connection refused)")),
                  qPrintable(boxes[0].text));
