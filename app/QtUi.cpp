@@ -1,9 +1,15 @@
 #include "QtUi.h"
 
-#include "UiServices.h"
+#include "InstanceLock.h"
+#include "Passerelle.h"
+#include "SettingsMessages.h"
+#include "frmPwd.h"
+#include "frmSplash.h"
+#include "frmconnexion.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -54,31 +60,107 @@ UiServices::Answer fromQt(int button)
     }
 }
 
+UiServices::Answer firstButton(UiServices::Buttons buttons)
+{
+    return buttons == UiServices::Buttons::YesNo ? UiServices::Answer::Yes : UiServices::Answer::Ok;
+}
+
+UiServices::Answer messageBox(const QString& text, const QString& title, UiServices::Icon icon,
+                              UiServices::Buttons buttons)
+{
+    if (QtUi::exitAtLogin()) {
+        std::printf("ZorCFG: message %s: %s\n", qPrintable(title), qPrintable(text));
+        std::fflush(stdout);
+        return firstButton(buttons);
+    }
+    QMessageBox box(toQt(icon), title, text, toQt(buttons));
+    // The pointer is an arrow over the box, whatever the program is doing.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int button = box.exec();
+    if (busy)
+        QApplication::restoreOverrideCursor();
+    return fromQt(button);
+}
+
+void setBusy(bool busy)
+{
+    if (busy && !QApplication::overrideCursor())
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else if (busy)
+        QApplication::changeOverrideCursor(Qt::WaitCursor);
+    else
+        while (QApplication::overrideCursor())
+            QApplication::restoreOverrideCursor();
+}
+
+bool showLogin()
+{
+    frmPwd dialog;
+    if (QtUi::exitAtLogin()) {
+        QTimer::singleShot(0, &dialog, [] {
+            std::printf("ZorCFG: login dialog shown\n");
+            QtUi::endProgram(0);
+        });
+    }
+    dialog.exec();
+    return dialog.Valide;
+}
+
 } // namespace
 
 namespace QtUi {
 
+bool exitAtLogin()
+{
+    static const bool probe = qEnvironmentVariableIsSet("ZORCFG_EXIT_AT_LOGIN");
+    return probe;
+}
+
+bool showDialog(UiServices::Dialog dialog)
+{
+    switch (dialog) {
+    case UiServices::Dialog::Connection:
+        return frmconnexion::ShowModal();
+    case UiServices::Dialog::Login:
+        return showLogin();
+    }
+    return false;
+}
+
+// Until the help window exists, a Help button says plainly that there is no
+// help to show.
+void showHelp(const QString& helpFile, int context)
+{
+    const QString message = SettingsMessages::text(1340)
+                                .replace(QStringLiteral("|1"), helpFile)
+                                .replace(QStringLiteral("|2"), QString::number(context));
+    UiServices::messageBox(message, SettingsMessages::text(121), UiServices::Icon::Information);
+}
+
+void endProgram(int exitCode)
+{
+    Passerelle::CloseSession();
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows)
+        window->hide();
+    frmSplash::Unload();
+    InstanceLock::Release();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(exitCode);
+}
+
 void install()
 {
     UiServices::Hooks& hooks = UiServices::hooks();
-    hooks.messageBox = [](const QString& text, const QString& title, UiServices::Icon icon,
-                          UiServices::Buttons buttons) {
-        QMessageBox box(toQt(icon), title, text, toQt(buttons));
-        QApplication::restoreOverrideCursor();
-        return fromQt(box.exec());
-    };
+    hooks.messageBox = messageBox;
     hooks.beep = [] { QApplication::beep(); };
-    hooks.setBusy = [](bool busy) {
-        if (busy)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        else
-            QApplication::restoreOverrideCursor();
-    };
-    hooks.endProgram = [](int exitCode) {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        std::_Exit(exitCode);
-    };
+    hooks.showDialog = showDialog;
+    hooks.showHelp = showHelp;
+    hooks.setBusy = setBusy;
+    hooks.endProgram = endProgram;
 }
 
 } // namespace QtUi

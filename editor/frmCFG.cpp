@@ -101,6 +101,11 @@ void frmCFG::loadIcons()
     mCustomIcon::CustomizationReadIcon(this, file, QString(), mCustomIcon::SmallIcon);
     mCustomIcon::CustomizationReadIcon(holder, file, QString(), mCustomIcon::LargeIcon);
     mCustomIcon::CustomizationSetOwnerIcon(holder);
+    // The pictures of the Couleurs and Agents pages show the program's icon.
+    for (QLabel* picture : {m_ui->Picture2, m_ui->Picture3}) {
+        picture->setPixmap(holder->windowIcon().pixmap(32));
+        picture->setFixedSize(32, 32);
+    }
 }
 
 void frmCFG::Form_Load()

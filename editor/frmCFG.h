@@ -100,6 +100,7 @@ private:
     void fillAgentsFromTable(const QList<AgentDirectory::AgentNameEntry>& table);
     void fetchAgentRights();
     void setColumnWidths();
+    void fitColumns();
 
     std::unique_ptr<Ui::frmCFG> m_ui;
     AgentsModel* m_agents = nullptr;

@@ -96,10 +96,24 @@ void frmCFG::setColumnWidths()
     m_ui->lvListView->setColumnHidden(AgentsList::ColChangeState, true);
 }
 
+// The designed widths suit the designed font; a column whose header or cells
+// need more room in the font of this screen is widened to fit them.
+void frmCFG::fitColumns()
+{
+    const QAbstractItemView* list = m_ui->lvListView;
+    QHeaderView* header = m_ui->lvListView->header();
+    for (int column = 0; column < AgentsList::ColChangeState; ++column) {
+        const int needed = qMax(header->sectionSizeHint(column), list->sizeHintForColumn(column));
+        if (header->sectionSize(column) < needed)
+            header->resizeSection(column, needed);
+    }
+}
+
 void frmCFG::TraduireColonnesAgents()
 {
     for (int column = 0; column < AgentsList::ColChangeState; ++column)
         m_agents->setHeaderText(column, headerText(Columns[std::size_t(column)].message));
+    fitColumns();
 }
 
 void frmCFG::InitListeAgents()
@@ -181,6 +195,7 @@ void frmCFG::fetchAgentRights()
 {
     RemoteTransfers::FetchAgentRights(m_agents->rows());
     m_agents->allRowsChanged();
+    fitColumns();
     if (m_agents->rowCount() > 0)
         m_ui->lvListView->setCurrentIndex(m_agents->index(0, 0));
 }

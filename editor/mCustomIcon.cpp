@@ -3,7 +3,6 @@
 #include "Folders.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QImageReader>
@@ -36,15 +35,10 @@ void trace(const char* routine, const IconError& error)
 // The file in the folder, its name compared without regard to case.
 QString findFile(const QString& folder, const QString& name)
 {
-    const QString exact = Folders::join(folder, name);
-    if (QFileInfo(Folders::localPath(exact)).isFile())
-        return exact;
-    const QStringList entries = QDir(Folders::localPath(folder)).entryList(QDir::Files);
-    for (const QString& entry : entries) {
-        if (entry.compare(name, Qt::CaseInsensitive) == 0)
-            return Folders::join(folder, entry);
-    }
-    throw IconError{FileNotFound, QStringLiteral("File not found")};
+    const QString path = Folders::fileIgnoringCase(folder, name);
+    if (!QFileInfo(Folders::localPath(path)).isFile())
+        throw IconError{FileNotFound, QStringLiteral("File not found")};
+    return path;
 }
 
 // The image of the file closest to the size: an exact one when the file has

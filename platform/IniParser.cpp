@@ -14,7 +14,7 @@ using IniParser::Section;
 
 namespace {
 
-constexpr QByteArrayView kLineEnd = "\r\n";
+constexpr QByteArrayView LineEnd = "\r\n";
 
 bool isBlank(char c)
 {
@@ -277,15 +277,15 @@ QByteArray withValue(const Document& doc, QByteArrayView section, QByteArrayView
     section = callerName(section);
     key = callerName(key);
     QByteArray assignment = key.toByteArray();
-    assignment.append('=').append(cutAtNul(value)).append(kLineEnd);
+    assignment.append('=').append(cutAtNul(value)).append(LineEnd);
     QByteArray raw = doc.raw;
     const Section* s = findSection(doc, section);
     if (!s) {
         const QByteArrayView image(doc.image);
         QByteArray text;
         if (!image.isEmpty() && image.back() != '\r' && image.back() != '\n')
-            text.append(kLineEnd);
-        text.append('[').append(section).append(']').append(kLineEnd).append(assignment);
+            text.append(LineEnd);
+        text.append('[').append(section).append(']').append(LineEnd).append(assignment);
         splice(doc, raw, image.size(), image.size(), text);
         return raw;
     }
@@ -305,7 +305,7 @@ QByteArray withValue(const Document& doc, QByteArrayView section, QByteArrayView
         next = last.next;
     }
     if (next == line.end)
-        assignment.prepend(kLineEnd); // the anchor line ends the file without a line break
+        assignment.prepend(LineEnd); // the anchor line ends the file without a line break
     splice(doc, raw, next, next, assignment);
     return raw;
 }

@@ -9,26 +9,11 @@
 #include "SettingsMessages.h"
 #include "Variables.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 #include <array>
 
 using namespace AgentsList;
 
 namespace {
-
-// The model file. File names compare without regard to case, as on the
-// stations that share the folder: Model.ini and model.ini are one file.
-QString modelFile()
-{
-    const QString folder = Folders::programFolder();
-    const QString wanted = QStringLiteral("Model.ini");
-    const QStringList found = QDir(Folders::localPath(folder)).entryList({wanted}, QDir::Files);
-    if (found.isEmpty() || found.contains(wanted))
-        return Folders::join(folder, wanted);
-    return Folders::join(folder, found.first());
-}
 
 QString agentFile(const Row& row)
 {
@@ -71,6 +56,11 @@ void writeRights(const Row& row, const QString& path)
 
 namespace AgentRights {
 
+QString ModelFile()
+{
+    return Folders::programFile(QStringLiteral("model.ini"));
+}
+
 QString AgentFileName(int agent)
 {
     return QStringLiteral("agent") + Conversions::padded(agent, 3) + QStringLiteral(".ini");
@@ -78,7 +68,7 @@ QString AgentFileName(int agent)
 
 void GetModel_Ini()
 {
-    const QString path = modelFile();
+    const QString path = ModelFile();
     IniFile::ReadScope scope;
     ModelRightsRecord& model = Parametres.ModelRights;
     for (const Rights::RightDef& right : Rights::YesNoRights)

@@ -20,9 +20,9 @@
 
 namespace {
 
-constexpr int kAgents = 32;
-constexpr int kRounds = 15;
-constexpr int kLoops = 20;
+constexpr int Agents = 32;
+constexpr int Rounds = 15;
+constexpr int Loops = 20;
 
 QByteArray supervisorText()
 {
@@ -50,14 +50,14 @@ void writeFile(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
-// Times kLoops runs of fn, in microseconds per run.
+// Times Loops runs of fn, in microseconds per run.
 double timeOnce(const std::function<void()>& fn)
 {
     QElapsedTimer timer;
     timer.start();
-    for (int i = 0; i < kLoops; ++i)
+    for (int i = 0; i < Loops; ++i)
         fn();
-    return double(timer.nsecsElapsed()) / 1000.0 / kLoops;
+    return double(timer.nsecsElapsed()) / 1000.0 / Loops;
 }
 
 double median(std::vector<double> values)
@@ -81,7 +81,7 @@ Pair compare(const std::function<void()>& baseline, const std::function<void()>&
     std::vector<double> base;
     std::vector<double> work;
     std::vector<double> ratios;
-    for (int r = 0; r < kRounds; ++r) {
+    for (int r = 0; r < Rounds; ++r) {
         base.push_back(timeOnce(baseline));
         work.push_back(timeOnce(measured));
         ratios.push_back(work.back() / base.back());
@@ -105,7 +105,7 @@ int main(int argc, char** argv)
     QStringList files{shared + QStringLiteral("/supervis.ini")};
     writeFile(files[0], supervisorText());
     AgentsList::Rows rows;
-    for (int agent = 1; agent <= kAgents; ++agent) {
+    for (int agent = 1; agent <= Agents; ++agent) {
         files << shared + u'/' + AgentRights::AgentFileName(agent);
         writeFile(files.last(), agentText());
         rows.push_back(AgentsList::makeRow(QString::number(agent), QString()));
@@ -138,8 +138,8 @@ int main(int argc, char** argv)
     };
     const Pair write = compare(rawWrite, store);
 
-    std::printf("files: supervis.ini + %d agent files, %d rounds of %d runs\n", kAgents, kRounds,
-                kLoops);
+    std::printf("files: supervis.ini + %d agent files, %d rounds of %d runs\n", Agents, Rounds,
+                Loops);
     std::printf("raw read of the bytes     %10.1f us\n", read.baseline);
     std::printf("full fetch (every key)    %10.1f us   ratio %.2f\n", read.measured, read.ratio);
     std::printf("raw write of the bytes    %10.1f us\n", write.baseline);

@@ -72,7 +72,8 @@ void Setup::startUp(quint16 port, int langue)
     const QByteArray station = "[AGENT]\r\nLangue=" + QByteArray::number(langue) +
                                "\r\n[VOICE_SERVER]\r\nVS_addr=127.0.0.1\r\nVS_port=20772\r\n"
                                "Recv_timeout=10\r\n[CONFIG]\r\nServer_Tcp=" +
-                               (port ? "1" : "0") + "\r\nTCP_port=" + QByteArray::number(port) +
+                               (port ? "1" : "0") +
+                               "\r\nTCP_port=" + QByteArray::number(qint16(port)) +
                                "\r\nPATH_config=SRV\r\n";
     writeFile(StationIniPath, station);
     Languages::LoadLanguageFile();

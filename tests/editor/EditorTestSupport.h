@@ -28,7 +28,8 @@ public:
 
     // Start-up steps 5 to 10: the station file (shared-folder mode when port
     // is 0, else the server on 127.0.0.1 at that port), the language, the
-    // station settings, the model rights and the supervisor settings.
+    // station settings, the model rights and the supervisor settings. The
+    // port is written as the signed 16-bit number the station file holds.
     void startUp(quint16 port, int langue);
 
     // Makes language n current, as a supervisor settings record naming it

@@ -43,8 +43,8 @@ bool writeAgent7(quint16 port)
 {
     QByteArray data(Layout::AgentDataSize, '\0');
     auto* p = reinterpret_cast<quint8*>(data.data());
-    Layout::writeInt(p, Layout::Agent::DroitStat, 1);
-    Layout::writeInt(p, Layout::Agent::DroitModifFiche, 2);
+    Layout::writeInt(p, Layout::Agent::Droit_Stat, 1);
+    Layout::writeInt(p, Layout::Agent::Droit_Modif_Fiche, 2);
     RawClient client;
     return client.connectTo(port) && client.login() == 0 && client.write(6, data).code() == 0;
 }

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,10 +26,14 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTreeView>
 
+#include <cstdio>
 #include <memory>
+
+#include <unistd.h>
 
 using namespace EditorTestSupport;
 using UiRecorder::Kind;
@@ -144,6 +149,8 @@ private Q_SLOTS:
     void closeHandling_data();
     void closeHandling();
     void version();
+    void icons_data();
+    void icons();
 
 private:
     frmCFG* open()
@@ -232,7 +239,12 @@ void TestFrmCfg::columns()
     auto* list = child<QTreeView>(w, "lvListView");
     QCOMPARE(list->model()->headerData(column, Qt::Horizontal).toString(),
              EditorTestSupport::message(message));
-    QCOMPARE(list->header()->sectionSize(column), qRound(twips * list->logicalDpiX() / 1440.0));
+    // The designed width, or more where this screen's font needs it.
+    const int designed = qRound(twips * list->logicalDpiX() / 1440.0);
+    const QAbstractItemView* view = list;
+    const int fitted =
+        qMax(list->header()->sectionSizeHint(column), view->sizeHintForColumn(column));
+    QCOMPARE(list->header()->sectionSize(column), qMax(designed, fitted));
     const auto cellAlignment =
         list->model()->index(0, column).data(Qt::TextAlignmentRole).value<Qt::Alignment>();
     QCOMPARE(int(cellAlignment & Qt::AlignHorizontal_Mask), alignment);
@@ -694,6 +706,53 @@ void TestFrmCfg::version()
     // Enter does not confirm: the window has no default button.
     QTest::keyClick(child<QLineEdit>(w, "txtT1"), Qt::Key_Return);
     QVERIFY(w->isVisible());
+}
+
+void TestFrmCfg::icons_data()
+{
+    QTest::addColumn<QByteArray>("file"); // "": none; "ours": the program's icon
+    QTest::addColumn<QString>("trace");   // each failed load writes this line
+    QTest::newRow("the program's icon") << QByteArray("ours") << "";
+    QTest::newRow("no icon file") << QByteArray()
+                                  << "Error 53 'File not found' occured in "
+                                     "mCustomIcon.CustomizationReadIcon.";
+    QTest::newRow("not a picture") << QByteArray("not an icon")
+                                   << "Error 481 'Invalid picture' occured in "
+                                      "mCustomIcon.CustomizationReadIcon.";
+}
+
+// The window's icon, the taskbar's and the trace lines on standard error.
+void TestFrmCfg::icons()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, trace);
+    const QString icon = m_setup->programFile(QStringLiteral("Zorcfg16.ico"));
+    const QImage ours16 = QImage(icon).convertToFormat(QImage::Format_ARGB32);
+    if (file != "ours") {
+        QFile::remove(icon);
+        if (!file.isEmpty())
+            writeFile(m_setup->programFile(QStringLiteral("zorcfg16.ICO")), file);
+    }
+    QTemporaryFile errors;
+    QVERIFY(errors.open());
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    ::dup2(errors.handle(), 2);
+    frmCFG* w = open();
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    const QStringList lines =
+        QString::fromUtf8(readFile(errors.fileName())).split(u'\n', Qt::SkipEmptyParts);
+    const QStringList expected = trace.isEmpty() ? QStringList{} : QStringList{trace, trace};
+    QCOMPARE(lines, expected);
+    const QImage shown =
+        w->windowIcon().pixmap(16).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage designed =
+        mCustomIcon::designedIcon().pixmap(16).toImage().convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(shown.pixel(8, 8), file == "ours" ? ours16.pixel(8, 8) : designed.pixel(8, 8));
+    QVERIFY(!QApplication::windowIcon().isNull());
+    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("ZorCFG"));
 }
 
 QTEST_MAIN(TestFrmCfg)

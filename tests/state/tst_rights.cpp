@@ -39,7 +39,7 @@ private Q_SLOTS:
         QCOMPARE(columns, (QSet<int>{2, 3, 4, 5, 6, 7, 8}));
         QCOMPARE(offsets, (QSet<int>{160, 164, 168, 172, 176, 180, 184}));
         QCOMPARE(QByteArray(Rights::Fiche.key), QByteArray("Droit_Modif_Fiche"));
-        QCOMPARE(Rights::Fiche.recordOffset, Layout::Agent::DroitModifFiche);
+        QCOMPARE(Rights::Fiche.recordOffset, Layout::Agent::Droit_Modif_Fiche);
         QCOMPARE(Rights::Fiche.column, ColRecordsAll);
         ModelRightsRecord model;
         for (const Rights::RightDef& right : Rights::Table)

@@ -1,6 +1,7 @@
 #include "ZorsrvProcess.h"
 
 #include <QDeadlineTimer>
+#include <QRandomGenerator>
 
 bool ZorsrvProcess::start(const QStringList& extraArguments, int timeoutMs)
 {
@@ -44,4 +45,16 @@ ZorsrvProcess::Result ZorsrvProcess::run(const QStringList& arguments, int timeo
         process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit;
     return {ended ? process.exitCode() : -1, process.readAllStandardOutput(),
             process.readAllStandardError()};
+}
+
+bool ZorsrvProcess::startOnStationPort(const QStringList& extraArguments)
+{
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const int port = 20000 + int(QRandomGenerator::global()->bounded(12000));
+        const QStringList listen = {QStringLiteral("--listen"),
+                                    QStringLiteral("127.0.0.1:%1").arg(port)};
+        if (start(extraArguments + listen))
+            return true;
+    }
+    return false;
 }

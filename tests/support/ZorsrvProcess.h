@@ -21,6 +21,10 @@ public:
     // errorText() then says why.
     bool start(const QStringList& extraArguments = {}, int timeoutMs = 30000);
 
+    // start() on a free port below 32768, the ports a station file's 16-bit
+    // TCP_port can name; a few random ports are tried.
+    bool startOnStationPort(const QStringList& extraArguments = {});
+
     quint16 port() const { return m_port; }
     // The directory's port; 0 when it is off.
     quint16 directoryPort() const { return m_directoryPort; }

@@ -1,0 +1,369 @@
+// The configuration window end to end, in both modes: start-up as the
+// program runs it (station file, station settings, model rights, supervisor
+// settings), the window's load with the agents' rights, the supervisor's
+// edits, then OK or Cancel, checked on what was stored: the INI files of the
+// shared folder byte for byte, or the records of a real zorsrv read back over
+// its protocol. A scripted server that answers late checks that Cancel is
+// ignored while a store waits.
+
+#include "AgentsModel.h"
+#include "ColourChooser.h"
+#include "Cp1252.h"
+#include "EditorTestSupport.h"
+#include "Layout.h"
+#include "PasswordScrambler.h"
+#include "RawClient.h"
+#include "UiRecorder.h"
+#include "UiServices.h"
+#include "Variables.h"
+#include "ZorsrvProcess.h"
+#include "frmCFG.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTreeView>
+
+#include <memory>
+#include <utility>
+
+using namespace EditorTestSupport;
+using UiRecorder::Kind;
+namespace L = Layout;
+
+namespace {
+
+const QByteArray AgentTwoFile = "[SUPER]\r\nDroit_Modif_Group=1\r\nDroit_Modif_Fiche=1\r\n"
+                                "Droit_Preference=1\r\nDroit_Modif_MotDePasse=1\r\n"
+                                "Droit_Qualif=1\r\nDroit_Stat=1\r\nDroit_ListeAppel=1\r\n"
+                                "[CONFIG]\r\nmot_de_passe=Xq7sR2\r\n";
+
+qint32 intAt(const QByteArray& data, int offset)
+{
+    return L::readInt(reinterpret_cast<const quint8*>(data.constData()), offset);
+}
+
+// The agent record of agent 2 as a desktop left it: every right granted and
+// a password.
+QByteArray agentTwoRecord()
+{
+    QByteArray data(L::AgentDataSize, '\0');
+    auto* bytes = reinterpret_cast<quint8*>(data.data());
+    for (int i = 0; i < 7; ++i)
+        L::writeInt(bytes, L::Agent::Droit_Modif_Group + 4 * i, 1);
+    data.replace(L::Agent::Password, 6, "Xq7sR2");
+    return data;
+}
+
+QString storedMessage()
+{
+    return message(313).replace(QStringLiteral("|1"), QStringLiteral("\r\n"));
+}
+
+// A stand-in for zorsrv that answers every request, but holds back its
+// answer to a write until told: the store waits in the gateway meanwhile.
+struct SlowServer
+{
+    QTcpServer tcp;
+    std::function<void()> onWriteWaiting;
+    int writes = 0;
+
+    SlowServer()
+    {
+        QObject::connect(&tcp, &QTcpServer::newConnection, &tcp, [this] {
+            while (QTcpSocket* socket = tcp.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                                 [this, socket] { serve(socket); });
+                socket->write(QByteArray(L::HeaderSize, '\0'));
+            }
+        });
+        tcp.listen(QHostAddress::LocalHost, 0);
+    }
+
+    static QByteArray answer(const QByteArray& data)
+    {
+        QByteArray header(L::HeaderSize, '\0');
+        L::writeInt(reinterpret_cast<quint8*>(header.data()), L::Header::DataLength,
+                    qint32(data.size()));
+        return header + data;
+    }
+
+    void serve(QTcpSocket* socket)
+    {
+        QByteArray& pending = m_pending[socket];
+        pending += socket->readAll();
+        for (;;) {
+            if (pending.size() < L::HeaderSize)
+                return;
+            const qint32 length = intAt(pending, L::Header::Length);
+            const qsizetype size = length == L::BlockSize ? L::BlockSize : L::HeaderSize;
+            if (pending.size() < size)
+                return;
+            const qint32 request = intAt(pending, L::Header::Request);
+            const qint32 record = intAt(pending, L::Header::Record);
+            pending.remove(0, size);
+            if (request == L::RequestWrite) {
+                ++writes;
+                // The client waits for this answer now; the hook runs once.
+                if (const auto hook = std::exchange(onWriteWaiting, nullptr))
+                    hook();
+                socket->write(answer({}));
+            } else if (request == L::RequestRead) {
+                socket->write(answer(
+                    QByteArray(record < 0 ? L::SupervisorDataSize : L::AgentDataSize, '\0')));
+            } else {
+                socket->write(answer({}));
+            }
+        }
+    }
+
+    QHash<QTcpSocket*, QByteArray> m_pending;
+};
+
+} // namespace
+
+class TestEditorEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void rightsAndPassword_data() { modes(); }
+    void rightsAndPassword();
+    void colourToBlue_data() { modes(); }
+    void colourToBlue();
+    void thresholdOrder_data() { modes(); }
+    void thresholdOrder();
+    void noChange_data() { modes(); }
+    void noChange();
+    void languageThenCancel_data() { modes(); }
+    void languageThenCancel();
+    void cancelWhileStoring();
+
+private:
+    void modes()
+    {
+        QTest::addColumn<bool>("server");
+        QTest::newRow("shared folder") << false;
+        QTest::newRow("server") << true;
+    }
+    // Start-up in the mode of the row, then the window.
+    void start();
+    QByteArray record(qint32 number);
+    // What is stored, whichever the mode: the folder's files or the server's
+    // dump.
+    QByteArray storedState();
+    void clickOk() { QTest::mouseClick(child<QPushButton>(m_window, "cmdOK"), Qt::LeftButton); }
+
+    std::unique_ptr<Setup> m_setup;
+    std::unique_ptr<ZorsrvProcess> m_server;
+    QPointer<frmCFG> m_window;
+    bool m_serverMode = false;
+};
+
+void TestEditorEndToEnd::init()
+{
+    m_setup = std::make_unique<Setup>();
+}
+
+void TestEditorEndToEnd::cleanup()
+{
+    delete m_window.data();
+    m_server.reset();
+    m_setup.reset();
+}
+
+void TestEditorEndToEnd::start()
+{
+    QFETCH(bool, server);
+    m_serverMode = server;
+    quint16 port = 0;
+    if (server) {
+        m_server = std::make_unique<ZorsrvProcess>();
+        QVERIFY2(m_server->start(), qPrintable(m_server->errorText()));
+        port = m_server->port();
+        RawClient client;
+        QVERIFY(client.connectTo(port));
+        QCOMPARE(client.login(), 0);
+        QCOMPARE(client.write(1, agentTwoRecord()).code(), 0);
+    } else {
+        writeFile(m_setup->sharedFile(QStringLiteral("agent002.ini")), AgentTwoFile);
+    }
+    m_setup->startUp(port, 0);
+    QCOMPARE(Parametres.TcpPort, qint16(port));
+    m_window = openWindow();
+    UiRecorder::install();
+}
+
+QByteArray TestEditorEndToEnd::record(qint32 number)
+{
+    RawClient client;
+    if (!client.connectTo(m_server->port()) || client.login() != 0)
+        return {};
+    return client.read(number).data;
+}
+
+QByteArray TestEditorEndToEnd::storedState()
+{
+    if (m_serverMode)
+        return ZorsrvProcess::run({"dump", "--db", m_server->databasePath()}).out;
+    QByteArray all;
+    const QMap<QString, QByteArray> files = snapshot(m_setup->sharedFolder());
+    for (auto it = files.begin(); it != files.end(); ++it)
+        all += it.key().toUtf8() + '\n' + it.value() + '\n';
+    return all;
+}
+
+void TestEditorEndToEnd::rightsAndPassword()
+{
+    start();
+    auto* list = child<QTreeView>(m_window, "lvListView");
+    child<QTabWidget>(m_window, "tbsOptions")->setCurrentIndex(2);
+    list->setCurrentIndex(list->model()->index(1, 0));
+    onNextModal([](QWidget* dialog) {
+        clickBox(child<QCheckBox>(dialog, "chkStat"));
+        clickBox(child<QCheckBox>(dialog, "chkPass"));
+        QTest::mouseClick(child<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+    });
+    QTest::mouseClick(child<QPushButton>(m_window, "cmdProprietes"), Qt::LeftButton);
+    QCOMPARE(m_window->agentsModel().rows()[1].cells[AgentsList::ColChangeState],
+             QStringLiteral("3"));
+    clickOk();
+    const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.first().text, storedMessage());
+    QVERIFY(boxes.first().text.contains(QStringLiteral("\r\n")));
+    QCOMPARE(boxes.first().icon, UiServices::Icon::Information);
+    QCOMPARE(boxes.first().title, message(121));
+    QVERIFY(!m_window->isVisible());
+    if (m_serverMode) {
+        const QByteArray agent = record(1);
+        QCOMPARE(intAt(agent, L::Agent::Droit_Stat), 0);
+        QCOMPARE(intAt(agent, L::Agent::Droit_Qualif), 1);
+        QCOMPARE(intAt(agent, L::Agent::Droit_Modif_Fiche), 1);
+        QCOMPARE(agent.at(L::Agent::Password), '\0');
+        QCOMPARE(intAt(record(0), L::Agent::Droit_Stat), -1); // agent 1 untouched
+        QCOMPARE(intAt(record(-1), L::Supervisor::TauxActiviteT1), 30);
+    } else {
+        QByteArray expected = AgentTwoFile;
+        expected.replace("Droit_Stat=1", "Droit_Stat=0").replace("=Xq7sR2", "=");
+        QCOMPARE(readFile(m_setup->sharedFile(QStringLiteral("agent002.ini"))), expected);
+        QVERIFY(readFile(m_setup->sharedFile(QStringLiteral("supervis.ini")))
+                    .contains("\r\nTauxActiviteT1= 30\r\n"));
+    }
+}
+
+void TestEditorEndToEnd::colourToBlue()
+{
+    start();
+    ColourChooser::install([](qint32, QWidget*) { return std::optional<qint32>(16711680); });
+    child<QTabWidget>(m_window, "tbsOptions")->setCurrentIndex(1);
+    QTest::mouseClick(child<QPushButton>(m_window, "picGrS2"), Qt::LeftButton);
+    clickOk();
+    QCOMPARE(UiRecorder::callsOf(Kind::MessageBox).size(), 1);
+    QCOMPARE(UiRecorder::callsOf(Kind::MessageBox).first().text, storedMessage());
+    if (m_serverMode) {
+        const QByteArray supervisor = record(-1);
+        QCOMPARE(intAt(supervisor, L::Supervisor::Colours + 48), 16711680);
+        QCOMPARE(intAt(supervisor, L::Supervisor::Colours + 52), 65280); // GrInfS1 as it was
+    } else {
+        const QByteArray stored = readFile(m_setup->sharedFile(QStringLiteral("supervis.ini")));
+        QVERIFY(stored.contains("\r\nCouleurGrS2= 16711680\r\n"));
+        QVERIFY(stored.contains("\r\nCouleurGrInfS1= 65280\r\n"));
+    }
+}
+
+void TestEditorEndToEnd::thresholdOrder()
+{
+    start();
+    const QByteArray before = storedState();
+    child<QLineEdit>(m_window, "txtT1")->setText(QStringLiteral("70"));
+    child<QLineEdit>(m_window, "txtT2")->setText(QStringLiteral("30"));
+    clickOk();
+    QCOMPARE(UiRecorder::callsOf(Kind::MessageBox).size(), 1);
+    QCOMPARE(UiRecorder::callsOf(Kind::MessageBox).first().text, message(260));
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(storedState(), before);
+}
+
+void TestEditorEndToEnd::noChange()
+{
+    start();
+    const QByteArray before = storedState();
+    clickOk();
+    QCOMPARE(UiRecorder::count(Kind::MessageBox), 0);
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(storedState(), before);
+}
+
+void TestEditorEndToEnd::languageThenCancel()
+{
+    start();
+    auto* languages = child<QComboBox>(m_window, "cboLangue_0");
+    languages->setCurrentIndex(2);
+    leaveField(languages);
+    child<QLineEdit>(m_window, "txtT1")->setText(QStringLiteral("10"));
+    QTest::mouseClick(child<QPushButton>(m_window, "cmdCancel"), Qt::LeftButton);
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(UiRecorder::count(Kind::MessageBox), 0);
+    QCOMPARE(Parametres.Langue, 2);
+    if (m_serverMode) {
+        const QByteArray supervisor = record(-1);
+        QCOMPARE(intAt(supervisor, L::Supervisor::Langue), 2);
+        QCOMPARE(intAt(supervisor, L::Supervisor::TauxActiviteT1), 30);
+        QCOMPARE(intAt(supervisor, L::Supervisor::Colours + 48), 255);
+        return;
+    }
+    QByteArray expected = "[CONFIG]\r\nmot_de_passe=" +
+                          PasswordScrambler::Crypter(Cp1252::fromUnicode(Parametres.MotDePasse)) +
+                          "\r\nNbJourStockJournal= 0\r\nTauxActiviteT1= 30\r\nTauxActiviteT2= 70"
+                          "\r\nlangue= 2\r\nModeLie= 0\r\nModeLieApp=Wscript.exe Post_it.vbs\r\n"
+                          "Etatinterdit= 0\r\nCmtAuto= 0\r\n[FRAME]\r\n";
+    for (const ColourDef& colour : ColourTable)
+        expected +=
+            QByteArray(colour.key) + "= " + QByteArray::number(colour.defaultValue) + "\r\n";
+    QCOMPARE(readFile(m_setup->sharedFile(QStringLiteral("supervis.ini"))), expected);
+}
+
+// While OK's store waits for the server, Cancel and a second OK are ignored;
+// the store then ends and the window closes.
+void TestEditorEndToEnd::cancelWhileStoring()
+{
+    SlowServer slow;
+    Parametres.VS_addr = QStringLiteral("127.0.0.1");
+    Parametres.VS_port = QStringLiteral("20772");
+    Parametres.TcpPort = qint16(slow.tcp.serverPort());
+    Parametres.Poste = QStringLiteral("0000");
+    RecvTimeout = 10;
+    Parametres.TauxActiviteT1 = 30;
+    Parametres.TauxActiviteT2 = 70;
+    Setup::useLanguage(1);
+    m_window = openWindow();
+    UiRecorder::install();
+    bool openDuringWait = false;
+    int splashUnloads = 0;
+    frmCFG::sessionWindows().unloadSplash = [&] { ++splashUnloads; };
+    slow.onWriteWaiting = [&] {
+        QTest::mouseClick(child<QPushButton>(m_window, "cmdCancel"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(m_window, "cmdOK"), Qt::LeftButton);
+        openDuringWait = m_window->isVisible();
+    };
+    child<QLineEdit>(m_window, "txtNbJour")->setText(QStringLiteral("9"));
+    clickOk();
+    QVERIFY(openDuringWait);
+    QCOMPARE(slow.writes, 1);
+    QCOMPARE(UiRecorder::callsOf(Kind::MessageBox).size(), 1);
+    QCOMPARE(UiRecorder::callsOf(Kind::MessageBox).first().text, storedMessage());
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(splashUnloads, 1); // by the close, not by the ignored Cancel
+}
+
+QTEST_MAIN(TestEditorEndToEnd)
+#include "tst_editor_e2e.moc"

@@ -1,0 +1,617 @@
+// The session windows, one at a time, offscreen: driven by objectName, their
+// message boxes and dialogs answered by the recorder, checked on Parametres,
+// the files and the recorded calls.
+
+#include "Folders.h"
+#include "InstanceLock.h"
+#include "Languages.h"
+#include "Passerelle.h"
+#include "PasswordScrambler.h"
+#include "Pictures.h"
+#include "QtUi.h"
+#include "SessionSupport.h"
+#include "SettingsMessages.h"
+#include "UiRecorder.h"
+#include "Variables.h"
+#include "frmPwd.h"
+#include "frmSplash.h"
+#include "frm_Apropos.h"
+#include "frmconnexion.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLockFile>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+using namespace SessionSupport;
+using SettingsMessages::text;
+using UiRecorder::Kind;
+
+namespace {
+
+template <typename T> T* child(QWidget* window, const char* name)
+{
+    return window->findChild<T*>(QLatin1StringView(name));
+}
+
+QString labelText(QWidget* window, const char* name)
+{
+    const QLabel* label = child<QLabel>(window, name);
+    return label ? label->text() : QStringLiteral("(missing)");
+}
+
+QImage pictureOf(QWidget* window, const char* name)
+{
+    const QLabel* label = child<QLabel>(window, name);
+    return label ? label->pixmap().toImage() : QImage();
+}
+
+// A picture file that is not the built-in logo.
+QImage redSquare()
+{
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    return image;
+}
+
+// A scripted configuration server: greets, and answers each request with an
+// accepted header, each after the given delay.
+struct SlowServer
+{
+    QTcpServer tcp;
+    int requests = 0;
+    int delayMs = 0;
+    QByteArray pending;
+
+    SlowServer()
+    {
+        QObject::connect(&tcp, &QTcpServer::newConnection, &tcp, [this] {
+            QTcpSocket* socket = tcp.nextPendingConnection();
+            socket->write(QByteArray(512, '\0'));
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                pending += socket->readAll();
+                while (pending.size() >= 512) {
+                    const bool block = quint8(pending[5]) == 0x22; // length 8704 = 0x2200
+                    const int size = block ? 8704 : 512;
+                    if (pending.size() < size)
+                        return;
+                    pending.remove(0, size);
+                    ++requests;
+                    QTimer::singleShot(delayMs, socket,
+                                       [socket] { socket->write(QByteArray(512, '\0')); });
+                }
+            });
+        });
+        tcp.listen(QHostAddress::LocalHost, 0);
+    }
+};
+
+} // namespace
+
+class TstSession : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString programFile(const QString& name) const
+    {
+        return QDir(Folders::programFolder()).filePath(name);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(layOut(m_dir, false));
+    }
+
+    void init()
+    {
+        ResetGlobals();
+        UiRecorder::install();
+        frmconnexion::Valide = false;
+        StationIniPath = stationFile(m_dir);
+        QVERIFY(writeStationFile(StationIniPath, {QStringLiteral("[VOICE_SERVER]")}));
+        HelpFile = programFile(QStringLiteral("Zor_Hp00.chm"));
+        Languages::LoadLanguageFile();
+    }
+
+    void cleanup()
+    {
+        frmSplash::Unload();
+        for (const char* picture : {"zorcfg_l1.bmp", "ZORCFG_L1.BMP", "zorcfg_l2.bmp"})
+            QFile::remove(programFile(QLatin1StringView(picture)));
+    }
+
+    // The splash window's lines come from the language; a zorcfg_l1.bmp of
+    // the program folder, whatever its letter case, replaces the logo unless
+    // it cannot be read as a picture.
+    void splash_data()
+    {
+        QTest::addColumn<QString>("file");     // written in the program folder
+        QTest::addColumn<QByteArray>("bytes"); // "picture": the red square
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("no file") << QString() << QByteArray() << false;
+        QTest::newRow("a picture") << "zorcfg_l1.bmp" << QByteArray("picture") << true;
+        QTest::newRow("a picture, upper case") << "ZORCFG_L1.BMP" << QByteArray("picture") << true;
+        QTest::newRow("not a picture") << "zorcfg_l1.bmp" << QByteArray("BM garbage") << false;
+        QTest::newRow("the About box's file") << "zorcfg_l2.bmp" << QByteArray("picture") << false;
+    }
+    void splash()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, replaced);
+        if (bytes == "picture")
+            QVERIFY(redSquare().save(programFile(file), "BMP"));
+        else if (!file.isEmpty()) {
+            QFile out(programFile(file));
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            QCOMPARE(out.write(bytes), bytes.size());
+        }
+
+        frmSplash& splash = frmSplash::Load();
+        QVERIFY(!splash.isVisible());
+        QCOMPARE(&frmSplash::Load(), &splash);
+        const QImage expected = replaced ? redSquare() : Pictures::BuiltInLogo().toImage();
+        QCOMPARE(pictureOf(&splash, "picLogo").convertToFormat(QImage::Format_RGB32),
+                 expected.convertToFormat(QImage::Format_RGB32));
+        QCOMPARE(labelText(&splash, "lbl_Version"), text(318));
+        QCOMPARE(labelText(&splash, "lbl_Copyright"), text(261));
+        QCOMPARE(labelText(&splash, "Lbl_email"), text(1287));
+        QCOMPARE(labelText(&splash, "lbl_NomApplication"), text(1275));
+        QCOMPARE(labelText(&splash, "lbl_Platform"), text(1288));
+    }
+
+    void builtInLogoIsAPicture()
+    {
+        QVERIFY(!Pictures::BuiltInLogo().isNull());
+        QVERIFY(Pictures::BuiltInLogo().width() > Pictures::BuiltInLogo().height());
+    }
+
+    // The splash hosts the gateway's socket; unloading the splash ends the
+    // connection.
+    void splashHostsTheSocket()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        frmSplash& splash = frmSplash::Load();
+        QPointer<QTcpSocket> socket = splash.Wsock();
+        QCOMPARE(socket->objectName(), QStringLiteral("Wsock"));
+        Passerelle::SetSocket(socket);
+        QCOMPARE(&Passerelle::Socket(), socket.data());
+        socket->connectToHost(QHostAddress::LocalHost, server.serverPort());
+        QVERIFY(server.waitForNewConnection(10000));
+        QTcpSocket* peer = server.nextPendingConnection();
+        QTRY_COMPARE(socket->state(), QAbstractSocket::ConnectedState);
+
+        frmSplash::Unload();
+        QVERIFY(socket.isNull());
+        QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
+        QVERIFY(&Passerelle::Socket() != nullptr); // the gateway falls back to its own
+    }
+
+    // The connection dialog: Ok with a server name stores it, in Parametres
+    // and the station file; an empty name, Annulation and Escape refuse;
+    // the close box leaves Valide as the previous display left it.
+    void connection_data()
+    {
+        QTest::addColumn<bool>("before"); // Valide of the previous display
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("action"); // ok, cancel, escape, close
+        QTest::addColumn<bool>("valide");
+        QTest::addColumn<QString>("stored"); // VS_addr in the file afterwards
+        QTest::newRow("ok") << false << "SRV1"
+                            << "ok" << true << "SRV1";
+        QTest::newRow("ok, spaces only") << false << "   "
+                                         << "ok" << true << "   ";
+        QTest::newRow("ok, empty") << true << ""
+                                   << "ok" << false << "";
+        QTest::newRow("cancel") << true << "SRV1"
+                                << "cancel" << false << "";
+        QTest::newRow("escape") << true << "SRV1"
+                                << "escape" << false << "";
+        QTest::newRow("close box, was true") << true << "SRV1"
+                                             << "close" << true << "";
+        QTest::newRow("close box, was false") << false << "SRV1"
+                                              << "close" << false << "";
+    }
+    void connection()
+    {
+        QFETCH(bool, before);
+        QFETCH(QString, typed);
+        QFETCH(QString, action);
+        QFETCH(bool, valide);
+        QFETCH(QString, stored);
+        frmconnexion::Valide = before;
+        Parametres.Poste = QString();
+        auto* dialog = new frmconnexion;
+        QCOMPARE(dialog->windowTitle(), text(1100));
+        QCOMPARE(child<QLineEdit>(dialog, "txtserveur")->text(), QString());
+        dialog->show();
+        QVERIFY(!child<QLineEdit>(dialog, "txtposte")->isVisible());
+        QVERIFY(!child<QLabel>(dialog, "Label3")->isVisible());
+        type(dialog, "txtserveur", typed);
+        if (action == "ok")
+            click(dialog, "cmdOK");
+        else if (action == "cancel")
+            click(dialog, "cmdAnnuler");
+        else if (action == "escape")
+            QTest::keyClick(child<QLineEdit>(dialog, "txtserveur"), Qt::Key_Escape);
+        else
+            dialog->close();
+        QVERIFY(!dialog->isVisible());
+        delete dialog;
+        QCOMPARE(frmconnexion::Valide, valide);
+        QCOMPARE(Parametres.VS_addr, stored);
+        const QByteArray line = "VS_addr=" + stored.toLatin1() + "\r\n";
+        QCOMPARE(readFile(StationIniPath).contains(line), !stored.isEmpty());
+    }
+
+    // A later display shows the current address and the extension already
+    // set, disabled; the dialog centres itself over the splash, which it
+    // loads hidden when needed.
+    void connectionLaterDisplay()
+    {
+        Parametres.VS_addr = QStringLiteral("SRV2");
+        Parametres.Poste = QStringLiteral("0000");
+        QVERIFY(!frmSplash::Loaded());
+        frmconnexion dialog;
+        QVERIFY(frmSplash::Loaded());
+        QVERIFY(!frmSplash::Loaded()->isVisible());
+        QCOMPARE(child<QLineEdit>(&dialog, "txtserveur")->text(), QStringLiteral("SRV2"));
+        QCOMPARE(child<QLineEdit>(&dialog, "txtposte")->text(), QStringLiteral("0000"));
+        QVERIFY(!child<QLineEdit>(&dialog, "txtposte")->isEnabled());
+        const QRect splash = frmSplash::Loaded()->geometry();
+        QCOMPARE(dialog.x(), (splash.width() - dialog.width()) / 2 + splash.x());
+        QCOMPARE(dialog.y(), (splash.height() - dialog.height()) / 2 + splash.y());
+        click(&dialog, "cmdOK");
+        QCOMPARE(Parametres.Poste, QStringLiteral("0000"));
+    }
+
+    void helpButtons_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<int>("context");
+        QTest::newRow("connection") << "frmconnexion" << 204;
+        QTest::newRow("login") << "frmPwd" << 110;
+    }
+    void helpButtons()
+    {
+        QFETCH(QString, window);
+        QFETCH(int, context);
+        Parametres.MotDePasse = QStringLiteral("X");
+        std::unique_ptr<QDialog> dialog;
+        if (window == "frmPwd")
+            dialog = std::make_unique<frmPwd>();
+        else
+            dialog = std::make_unique<frmconnexion>();
+        click(dialog.get(), "cmdAide");
+        const QList<UiRecorder::Call> help = UiRecorder::callsOf(Kind::Help);
+        QCOMPARE(help.size(), 1);
+        QCOMPARE(help[0].value, context);
+        QCOMPARE(help[0].text, HelpFile);
+    }
+
+    // Until the help window lands, the Qt help says so in a message.
+    void helpNotAvailable()
+    {
+        QtUi::showHelp(QStringLiteral("/p/Zor_Hp00.chm"), 204);
+        const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY(boxes[0].text.contains(QStringLiteral("/p/Zor_Hp00.chm")));
+        QVERIFY(boxes[0].text.contains(QStringLiteral("204")));
+        QVERIFY(boxes[0].text.startsWith(text(1340).section(u'|', 0, 0)));
+        QCOMPARE(boxes[0].title, text(121));
+    }
+
+    // The login: the typed text, upper-cased and without surrounding
+    // spaces, must equal MotDePasse; once it has, the login stays accepted.
+    void loginMatch_data()
+    {
+        QTest::addColumn<QString>("password");  // MotDePasse
+        QTest::addColumn<QStringList>("typed"); // successive texts of txtPwd
+        QTest::addColumn<bool>("valide");
+        QTest::newRow("lower case") << "SUPER" << QStringList{"super"} << true;
+        QTest::newRow("spaces around") << "SUPER" << QStringList{"  SuPeR "} << true;
+        // Each keystroke is a change: "SUPERB" would match on its way.
+        QTest::newRow("wrong") << "SUPER" << QStringList{"SUPPER"} << false;
+        QTest::newRow("matched, then edited") << "SUPER" << QStringList{"super", "x"} << true;
+        QTest::newRow("inner space") << "SU PER" << QStringList{"su per"} << true;
+        QTest::newRow("failure text")
+            << "IMPOSSIBLE DE DÉCRYPTER" << QStringList{"impossible de décrypter"} << true;
+    }
+    void loginMatch()
+    {
+        QFETCH(QString, password);
+        QFETCH(QStringList, typed);
+        QFETCH(bool, valide);
+        Parametres.MotDePasse = password;
+        frmPwd dialog;
+        dialog.show();
+        QCOMPARE(dialog.windowTitle(), text(103));
+        QVERIFY(!child<QPushButton>(&dialog, "cmdModifier")->isVisible());
+        QVERIFY(!dialog.Valide);
+        for (const QString& t : typed)
+            type(&dialog, "txtPwd", t);
+        QCOMPARE(dialog.Valide, valide);
+        QCOMPARE(child<QPushButton>(&dialog, "cmdModifier")->isVisible(), valide);
+    }
+
+    // OK before a match: message 105, the dialog stays with its text selected.
+    void loginWrongThenRight()
+    {
+        Parametres.MotDePasse = QStringLiteral("SUPER");
+        frmPwd dialog;
+        dialog.show();
+        type(&dialog, "txtPwd", QStringLiteral("nope"));
+        click(&dialog, "cmdOK");
+        const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, text(105));
+        QCOMPARE(boxes[0].title, text(103));
+        QCOMPARE(boxes[0].icon, UiServices::Icon::Exclamation);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(child<QLineEdit>(&dialog, "txtPwd")->selectedText(), QStringLiteral("nope"));
+        type(&dialog, "txtPwd", QStringLiteral("super"));
+        click(&dialog, "cmdOK");
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(dialog.Valide);
+        QCOMPARE(UiRecorder::count(Kind::MessageBox), 1);
+    }
+
+    // No password set: the field is disabled and the login already accepted.
+    void loginWithoutPassword()
+    {
+        frmPwd dialog;
+        dialog.show();
+        QVERIFY(dialog.Valide);
+        QVERIFY(child<QPushButton>(&dialog, "cmdModifier")->isVisible());
+        QVERIFY(!child<QLineEdit>(&dialog, "txtPwd")->isEnabled());
+        QVERIFY(!child<QLabel>(&dialog, "Label1")->isEnabled());
+        click(&dialog, "cmdOK");
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(UiRecorder::count(Kind::MessageBox), 0);
+    }
+
+    // Annuler, Escape and the close box after a match.
+    void loginLeave_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("valide");
+        QTest::newRow("cancel") << "cancel" << false;
+        QTest::newRow("escape") << "escape" << false;
+        QTest::newRow("close box") << "close" << true;
+    }
+    void loginLeave()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, valide);
+        Parametres.MotDePasse = QStringLiteral("SUPER");
+        frmPwd dialog;
+        dialog.show();
+        type(&dialog, "txtPwd", QStringLiteral("super"));
+        if (action == "cancel")
+            click(&dialog, "cmdCancel");
+        else if (action == "escape")
+            QTest::keyClick(child<QLineEdit>(&dialog, "txtPwd"), Qt::Key_Escape);
+        else
+            dialog.close();
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.Valide, valide);
+    }
+
+    // The password change in shared-folder mode: the file gets the
+    // scrambled password; a mismatch keeps the dialog open; the same
+    // password again stores nothing.
+    void passwordChange_data()
+    {
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QStringList>("tries"); // "new|confirmation", in order
+        QTest::addColumn<int>("mismatches");    // messages 109
+        QTest::addColumn<QString>("stored");    // in supervis.ini; "-" nothing stored
+        QTest::newRow("new password") << "SUPER" << QStringList{"abc|ABC "} << 0 << "ABC";
+        QTest::newRow("mismatch, then agreed")
+            << "SUPER" << QStringList{"abc|abd", "abc|abc"} << 1 << "ABC";
+        QTest::newRow("the same again") << "SUPER" << QStringList{"super|super"} << 0 << "-";
+        QTest::newRow("empty") << "SUPER" << QStringList{"|"} << 0 << "";
+        QTest::newRow("set from empty") << "" << QStringList{"abc|abc"} << 0 << "ABC";
+    }
+    void passwordChange()
+    {
+        QFETCH(QString, current);
+        QFETCH(QStringList, tries);
+        QFETCH(int, mismatches);
+        QFETCH(QString, stored);
+        const QString share = m_dir.filePath(QStringLiteral("unc/SRV/ZOR"));
+        QVERIFY(QDir().mkpath(share));
+        QFile::remove(share + QStringLiteral("/supervis.ini"));
+        qputenv("ZOR_UNC_ROOT", m_dir.filePath(QStringLiteral("unc")).toLocal8Bit());
+        Parametres.ConfigPath = QStringLiteral("\\\\SRV\\ZOR");
+        Parametres.ConfigDir = QStringLiteral("\\\\SRV\\ZOR\\");
+        Parametres.MotDePasse = current;
+        Parametres.NouveauMotDePasse = current;
+
+        frmPwd dialog;
+        dialog.show();
+        type(&dialog, "txtPwd", current);
+        click(&dialog, "cmdModifier");
+        QVERIFY(child<QLineEdit>(&dialog, "Text2")->isVisible());
+        QVERIFY(child<QLineEdit>(&dialog, "Text3")->isVisible());
+        for (const QString& attempt : tries) {
+            type(&dialog, "Text2", attempt.section(u'|', 0, 0));
+            type(&dialog, "Text3", attempt.section(u'|', 1, 1));
+            click(&dialog, "cmdOK");
+        }
+        QVERIFY(!dialog.isVisible());
+        QList<QString> texts;
+        for (const UiRecorder::Call& call : UiRecorder::callsOf(Kind::MessageBox))
+            texts.append(call.text);
+        QCOMPARE(texts.count(text(109)), mismatches);
+        QCOMPARE(texts.count(text(115)), stored == "-" ? 0 : 1);
+        const QByteArray file = readFile(share + QStringLiteral("/supervis.ini"));
+        if (stored == "-") {
+            QVERIFY(file.isEmpty());
+            return;
+        }
+        QCOMPARE(Parametres.MotDePasse, stored);
+        const QByteArray scrambled = PasswordScrambler::Crypter(stored.toLatin1());
+        QVERIFY(file.contains("mot_de_passe=" + scrambled + "\r\n"));
+        QVERIFY(stored.isEmpty() || !file.contains(stored.toLatin1()));
+    }
+
+    // While a password change is being stored (the gateway runs pending
+    // events), OK and Annuler are ignored.
+    void busyGuard()
+    {
+        SlowServer server;
+        server.delayMs = 300;
+        Parametres.VS_addr = QStringLiteral("127.0.0.1");
+        Parametres.TcpPort = qint16(server.tcp.serverPort());
+        RecvTimeout = 10;
+        Parametres.MotDePasse = QStringLiteral("SUPER");
+        frmPwd dialog;
+        dialog.show();
+        type(&dialog, "txtPwd", QStringLiteral("super"));
+        click(&dialog, "cmdModifier");
+        type(&dialog, "Text2", QStringLiteral("new"));
+        type(&dialog, "Text3", QStringLiteral("new"));
+        bool busyMeanwhile = false;
+        QTimer::singleShot(150, &dialog, [&] {
+            busyMeanwhile = UiServices::isBusy();
+            click(&dialog, "cmdOK");
+            click(&dialog, "cmdCancel");
+            dialog.close();
+        });
+        click(&dialog, "cmdOK");
+        QVERIFY(busyMeanwhile);
+        QVERIFY(!UiServices::isBusy());
+        QCOMPARE(server.requests, 2); // the login and one write
+        QCOMPARE(UiRecorder::count(Kind::MessageBox), 1);
+        QCOMPARE(UiRecorder::callsOf(Kind::MessageBox)[0].text, text(115));
+        QVERIFY(dialog.Valide);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
+    // Another running instance holds the lock: message 120 and the end.
+    void secondInstanceRefused()
+    {
+        InstanceLock::Release();
+        QLockFile other(InstanceLock::LockFilePath());
+        QVERIFY(other.tryLock(0));
+        QVERIFY(UiRecorder::endsProgram([] { frmPwd dialog; }));
+        const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, text(120));
+        QCOMPARE(boxes[0].title, text(121));
+        QCOMPARE(boxes[0].icon, UiServices::Icon::Exclamation);
+        other.unlock();
+        QVERIFY(!UiRecorder::endsProgram([] { frmPwd dialog; }));
+        QVERIFY(QFile::exists(InstanceLock::LockFilePath()));
+        InstanceLock::Release();
+        QVERIFY(!QFile::exists(InstanceLock::LockFilePath()));
+    }
+
+    // The About box: its texts, the build's version number, the logo of
+    // zorcfg_l2.bmp, the title from the product name; Escape closes it.
+    void about()
+    {
+        QVERIFY(redSquare().save(programFile(QStringLiteral("zorcfg_l2.bmp")), "BMP"));
+        frm_Apropos about;
+        about.show();
+        QCOMPARE(about.windowTitle(), text(1275));
+        QCOMPARE(labelText(&about, "lbl_NomApplication"), text(1275));
+        QCOMPARE(labelText(&about, "lbl_Version"), text(318));
+        QCOMPARE(labelText(&about, "lbl_Copyright"), text(261));
+        QCOMPARE(labelText(&about, "Lbl_email"), text(1287));
+        QCOMPARE(labelText(&about, "lbl_Avertissement"), text(1091));
+        QVERIFY(labelText(&about, "lbl_BuildVersion").endsWith(QStringLiteral(ZOR_VERSION)));
+        QCOMPARE(child<QPushButton>(&about, "cmd_Ok")->text(), text(101));
+        QCOMPARE(child<QGroupBox>(&about, "fra_Avertissement")->title(),
+                 QStringLiteral("*Avertissement"));
+        QCOMPARE(pictureOf(&about, "Picture1").convertToFormat(QImage::Format_RGB32),
+                 redSquare().convertToFormat(QImage::Format_RGB32));
+        QTest::keyClick(child<QPushButton>(&about, "cmd_Ok"), Qt::Key_Escape);
+        QVERIFY(!about.isVisible());
+    }
+
+    // The busy flag of the Qt services is the wait cursor, set once however
+    // often it is asked for, and can be queried.
+    void busyCursor()
+    {
+        const UiServices::Hooks recorder = UiServices::hooks();
+        QtUi::install();
+        UiServices::setBusy(true);
+        UiServices::setBusy(true);
+        const bool busy = UiServices::isBusy();
+        const Qt::CursorShape shape = QApplication::overrideCursor()
+                                          ? QApplication::overrideCursor()->shape()
+                                          : Qt::ArrowCursor;
+        UiServices::setBusy(false);
+        const bool cleared = QApplication::overrideCursor() == nullptr;
+        UiServices::hooks() = recorder;
+        QVERIFY(busy);
+        QCOMPARE(shape, Qt::WaitCursor);
+        QVERIFY(cleared);
+        QVERIFY(!UiServices::isBusy());
+    }
+
+    // Every control a user can reach has a name for screen readers, and Tab
+    // goes through them in reading order.
+    void accessibility_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QStringList>("tabOrder");
+        QTest::newRow("connection")
+            << "frmconnexion" << QStringList{"txtserveur", "cmdOK", "cmdAnnuler", "cmdAide"};
+        QTest::newRow("login") << "frmPwd"
+                               << QStringList{"txtPwd",    "Text2",       "Text3",  "cmdOK",
+                                              "cmdCancel", "cmdModifier", "cmdAide"};
+        QTest::newRow("about") << "frm_Apropos" << QStringList{"cmd_Ok"};
+    }
+    void accessibility()
+    {
+        QFETCH(QString, window);
+        QFETCH(QStringList, tabOrder);
+        Parametres.MotDePasse = QStringLiteral("SUPER");
+        std::unique_ptr<QDialog> dialog;
+        if (window == "frmPwd") {
+            auto* login = new frmPwd;
+            dialog.reset(login);
+            type(login, "txtPwd", QStringLiteral("super"));
+            click(login, "cmdModifier");
+        } else if (window == "frmconnexion") {
+            dialog = std::make_unique<frmconnexion>();
+        } else {
+            dialog = std::make_unique<frm_Apropos>();
+        }
+        dialog->show();
+        QStringList order;
+        QWidget* first = dialog->nextInFocusChain();
+        int steps = 0;
+        for (QWidget* w = first; ++steps < 100; w = w->nextInFocusChain()) {
+            if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+                if (order.contains(w->objectName()))
+                    break;
+                order.append(w->objectName());
+                QAccessibleInterface* access = QAccessible::queryAccessibleInterface(w);
+                QVERIFY2(access && !access->text(QAccessible::Name).isEmpty(),
+                         qPrintable(w->objectName()));
+            }
+        }
+        const qsizetype start = order.indexOf(tabOrder.first());
+        QVERIFY(start >= 0);
+        QCOMPARE(order.mid(start) + order.mid(0, start), tabOrder);
+    }
+};
+
+QTEST_MAIN(TstSession)
+#include "tst_session.moc"
