@@ -1,3 +1,4 @@
+#include "DirectoryClient.h"
 #include "Pictures.h"
 #include "QtUi.h"
 #include "StartUp.h"
@@ -12,6 +13,7 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("ZorCFG"));
     QApplication::setWindowIcon(QIcon(Pictures::ApplicationIcon()));
     QtUi::install();
+    DirectoryClient::install();
     StartUp::Run();
     const int exitCode = QApplication::exec();
     StartUp::Shutdown();

@@ -84,6 +84,11 @@ bool apply(const QString& name, const QString& value, Parsed& parsed)
         ok = positiveInt(value, o.retention.days);
     } else if (name == QLatin1String("--audit-rows") && parsed.command != Command::Dump) {
         ok = positiveInt(value, o.retention.rows);
+    } else if (name == QLatin1String("--directory")) {
+        Server::Options where;
+        ok = parseListen(value, where);
+        parsed.directory.address = where.address;
+        parsed.directory.port = where.port;
     } else if (name == QLatin1String("--record") && parsed.command == Command::Dump) {
         const int record = value.toInt(&ok);
         if (ok)
@@ -141,6 +146,10 @@ Parsed parse(const QStringList& arguments)
             parsed.prune = true;
             continue;
         }
+        if (name == QLatin1String("--no-directory")) {
+            parsed.directory.enabled = false;
+            continue;
+        }
         QString value;
         const qsizetype equals = name.indexOf(QLatin1Char('='));
         if (equals > 0) {
@@ -171,10 +180,11 @@ QString usage()
         "usage: zorsrv [--db FILE] [--listen ADDR:PORT] [--agents N]\n"
         "              [--stall-timeout SECONDS] [--login-timeout SECONDS]\n"
         "              [--idle-timeout SECONDS] [--max-connections N] [--allow ADDR/PREFIX]...\n"
-        "              [--audit-days N] [--audit-rows N]\n"
+        "              [--audit-days N] [--audit-rows N] [--directory ADDR:PORT | --no-directory]\n"
         "       zorsrv dump --db FILE [--record N] [--show-passwords]\n"
         "       zorsrv audit --db FILE [--show-passwords]\n"
         "       zorsrv audit --prune --db FILE [--audit-days N] [--audit-rows N]\n"
+        "       zorsrv agents --help\n"
         "Serves the configuration records over TCP (default 127.0.0.1:32000, a database\n"
         "in the per-user data folder, 9999 agents, 1000 connections). A connection must log\n"
         "in within 30 s, send a whole message at least every 120 s, send each message within\n"
@@ -182,7 +192,9 @@ QString usage()
         "dump shows one record (-1 = supervisor, n = agent n+1) or every written record;\n"
         "audit shows the trail of writes; passwords show only with --show-passwords.\n"
         "The audit keeps 365 days and at most 100000 rows (--audit-days, --audit-rows):\n"
-        "the server prunes it at start and daily, audit --prune at once.\n");
+        "the server prunes it at start and daily, audit --prune at once.\n"
+        "The agent directory listens on the records' address, port 20772, unless\n"
+        "--directory or --no-directory says otherwise; see zorsrv agents --help for its table.\n");
 }
 
 } // namespace CommandLine

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Directory.h"
 #include "Server.h"
 
 #include <QString>
@@ -10,7 +11,7 @@
 // zorsrv's command line:
 //   zorsrv [--db FILE] [--listen ADDR:PORT] [--agents N] [--stall-timeout SECONDS]
 //          [--login-timeout SECONDS] [--idle-timeout SECONDS] [--max-connections N]
-//          [--allow ADDR/PREFIX]...
+//          [--allow ADDR/PREFIX]... [--directory ADDR:PORT | --no-directory]
 //          [--audit-days N] [--audit-rows N]
 //   zorsrv dump --db FILE [--record N] [--show-passwords]
 //   zorsrv audit --db FILE [--show-passwords]
@@ -29,6 +30,7 @@ struct Parsed
 {
     Command command = Command::Serve;
     Server::Options options;
+    DirectoryOptions directory;
     std::optional<qint32> record; // dump --record
     bool showPasswords = false;   // dump and audit
     bool prune = false;           // audit --prune

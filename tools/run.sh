@@ -35,6 +35,10 @@ if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
     exit 1
 fi
 
+# A first run gets a demo table of agents; a table changed since is kept.
+case "$(build/run/bin/zorsrv agents list --db "$demo/zorsrv.sqlite" 2>/dev/null | tail -n 1)" in
+"" | "0 agents") build/run/bin/zorsrv agents import --db "$demo/zorsrv.sqlite" --csv resources/demo/agents.csv >/dev/null ;;
+esac
 log="$demo/zorsrv.log"
 build/run/bin/zorsrv --db "$demo/zorsrv.sqlite" --listen "127.0.0.1:$port" >"$log" 2>&1 &
 server=$!

@@ -1,6 +1,8 @@
 #include "Admin.h"
+#include "AgentAdmin.h"
 #include "CommandLine.h"
 #include "DatabaseLock.h"
+#include "Directory.h"
 #include "Server.h"
 #include "StopSignals.h"
 
@@ -29,7 +31,7 @@ int exitCodeFor(Server::Failure failure)
 
 constexpr int ExitDatabaseInUse = 5;
 
-int serve(const Server::Options& options)
+int serve(const Server::Options& options, const DirectoryOptions& directoryOptions)
 {
     StopSignals::raiseDescriptorLimit();
     DatabaseLock lock; // held until the server has stopped
@@ -50,8 +52,21 @@ int serve(const Server::Options& options)
         std::fprintf(stderr, "zorsrv: %s\n", qPrintable(started.message));
         return exitCodeFor(started.failure);
     }
-    const bool handlers = StopSignals::install(&server, [&server] {
+    Directory directory(options.database,
+                        {options.stallTimeoutMs, options.maxConnections, options.allowed});
+    if (directoryOptions.enabled) {
+        const QString failed = directory.start(directoryOptions.address.value_or(server.address()),
+                                               directoryOptions.port);
+        if (!failed.isEmpty()) {
+            std::fprintf(stderr, "zorsrv: %s\n", qPrintable(failed));
+            return 4;
+        }
+        std::printf("zorsrv: directory on %s:%u\n", qPrintable(directory.address().toString()),
+                    unsigned(directory.port()));
+    }
+    const bool handlers = StopSignals::install(&server, [&server, &directory] {
         std::fprintf(stderr, "zorsrv: stopping\n");
+        directory.shutdown();
         server.shutdown();
     });
     if (!handlers) {
@@ -86,6 +101,8 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
+    if (QCoreApplication::arguments().value(1) == QLatin1String("agents"))
+        return AgentAdmin::run(QCoreApplication::arguments(), out, err);
     const CommandLine::Parsed parsed = CommandLine::parse(QCoreApplication::arguments());
     if (!parsed.error.isEmpty()) {
         err << "zorsrv: " << parsed.error << "\n" << CommandLine::usage();
@@ -104,5 +121,5 @@ int main(int argc, char* argv[])
     case CommandLine::Command::Serve:
         break;
     }
-    return serve(parsed.options);
+    return serve(parsed.options, parsed.directory);
 }

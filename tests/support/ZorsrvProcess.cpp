@@ -7,14 +7,22 @@ bool ZorsrvProcess::start(const QStringList& extraArguments, int timeoutMs)
 {
     kill();
     m_port = 0;
+    m_directoryPort = 0;
     const QStringList database =
         m_database.isEmpty() ? QStringList() : QStringList{"--db", m_database};
+    // The directory on a free port too, unless the test says where, or none.
+    const bool directorySet = extraArguments.contains(QStringLiteral("--no-directory")) ||
+                              extraArguments.contains(QStringLiteral("--directory"));
     m_process.start(QStringLiteral(ZORSRV_PATH),
-                    database + QStringList{"--listen", "127.0.0.1:0"} + extraArguments);
+                    database + QStringList{"--listen", "127.0.0.1:0"} +
+                        (directorySet ? QStringList{} : QStringList{"--directory", "127.0.0.1:0"}) +
+                        extraArguments);
     const QDeadlineTimer deadline(timeoutMs);
     while (m_process.waitForReadyRead(int(deadline.remainingTime()))) {
         while (m_process.canReadLine()) {
             const QByteArray line = m_process.readLine().trimmed();
+            if (line.startsWith("zorsrv: directory on "))
+                m_directoryPort = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
             if (line.startsWith("zorsrv: listening on "))
                 return (m_port = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt())) != 0;
         }

@@ -17,8 +17,9 @@ public:
     void setEnvironment(const QProcessEnvironment& e) { m_process.setProcessEnvironment(e); }
     QString databasePath() const { return m_database; }
 
-    // Starts zorsrv with --db, --listen 127.0.0.1:0 and the extra arguments,
-    // and waits for the listening line. False when it exits or stays silent;
+    // Starts zorsrv with --db, --listen 127.0.0.1:0, --directory 127.0.0.1:0
+    // (unless the extra arguments place the directory or turn it off) and the
+    // extra arguments, and waits for the listening line. False when it exits or stays silent;
     // errorText() then says why.
     bool start(const QStringList& extraArguments = {}, int timeoutMs = 30000);
 
@@ -27,6 +28,8 @@ public:
     bool startOnStationPort(const QStringList& extraArguments = {});
 
     quint16 port() const { return m_port; }
+    // The directory's port; 0 when it is off.
+    quint16 directoryPort() const { return m_directoryPort; }
 
     // SIGKILL, then waits for the process to go (nothing when it is not running).
     void kill() { m_process.kill(), m_process.waitForFinished(30000); }
@@ -51,4 +54,5 @@ private:
     QString m_database;
     QString m_error;
     quint16 m_port = 0;
+    quint16 m_directoryPort = 0;
 };

@@ -1,0 +1,418 @@
+// zorsrv's agent directory, with a real zorsrv on loopback and its SQLite
+// file: the protocol seen by a blocking client of the test's own, the
+// refusals, the agents commands, and changes the running server serves at
+// once.
+#include "AgentAdmin.h"
+#include "DirectoryProtocol.h"
+#include "ZorsrvProcess.h"
+
+#include <QDeadlineTimer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <vector>
+
+namespace P = DirectoryProtocol;
+
+namespace {
+
+// One answer of the directory: the Agents frame (code 0) with its table, a
+// refusal (its code), or 1 when no whole frame came.
+struct Answer
+{
+    qint32 code = 1;
+    P::Entries agents;
+};
+
+// A blocking client of the directory protocol: each call waits on the
+// socket itself.
+class Client
+{
+public:
+    bool connectTo(quint16 port)
+    {
+        m_socket.connectToHost(QHostAddress::LocalHost, port);
+        return m_socket.waitForConnected(10000);
+    }
+
+    bool send(const QByteArray& bytes)
+    {
+        m_socket.write(bytes);
+        return m_socket.waitForBytesWritten(10000);
+    }
+
+    // The next frame as type and payload; type 0 when none came in time.
+    std::pair<quint8, QByteArray> frame(int timeoutMs = 10000)
+    {
+        const QDeadlineTimer deadline(timeoutMs);
+        for (;;) {
+            const P::Scan scan = P::scan(m_in, &P::serverPayloadBound);
+            if (scan.status == P::Status::Frame) {
+                const QByteArray f = m_in.left(scan.size);
+                m_in.remove(0, scan.size);
+                return {scan.type, P::payloadOf(f).toByteArray()};
+            }
+            if (scan.status == P::Status::Invalid ||
+                !m_socket.waitForReadyRead(int(deadline.remainingTime())))
+                return {0, {}};
+            m_in += m_socket.readAll();
+        }
+    }
+
+    Answer receive(int timeoutMs = 10000)
+    {
+        const auto [type, payload] = frame(timeoutMs);
+        Answer a;
+        if (type == P::Refused)
+            a.code = P::readRefusal(payload).value_or(P::RefusalInfo{1, {}}).code;
+        else if (type == P::Agents && P::readAgents(payload, nullptr))
+            a = {0, *P::readAgents(payload, nullptr)};
+        return a;
+    }
+
+    bool hello() { return frame().first == P::Hello; }
+
+    bool waitForClosed(int timeoutMs = 10000)
+    {
+        const QDeadlineTimer deadline(timeoutMs);
+        while (m_socket.state() != QAbstractSocket::UnconnectedState && !deadline.hasExpired()) {
+            m_socket.readAll();
+            m_socket.waitForReadyRead(int(deadline.remainingTime()));
+        }
+        return m_socket.state() == QAbstractSocket::UnconnectedState;
+    }
+
+private:
+    QTcpSocket m_socket;
+    QByteArray m_in;
+};
+
+// The CSV text of agents "number:name[:group]" given as one string "a;b;c".
+QByteArray csvOf(const QString& agents)
+{
+    QByteArray csv;
+    for (const QString& a : agents.split(u';', Qt::SkipEmptyParts))
+        csv += a.split(u':').join(u',').toUtf8() + "\n";
+    return csv;
+}
+
+P::Entries entriesOf(const QString& agents)
+{
+    P::Entries entries;
+    for (const QString& a : agents.split(u';', Qt::SkipEmptyParts)) {
+        const QStringList f = a.split(u':');
+        entries.append({f[0].toInt(), f[1], f.value(2)});
+    }
+    return entries;
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray withByte(QByteArray bytes, int at, char value)
+{
+    bytes[at] = value;
+    return bytes;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(P::Entries)
+
+class TestDirectory : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    ZorsrvProcess m_server; // a short stall time-out, two connections at most
+
+    ZorsrvProcess::Result agents(const QString& command, const QString& database)
+    {
+        QStringList arguments = command.split(u' ');
+        arguments.insert(1, database);
+        arguments.insert(1, QStringLiteral("--db"));
+        return ZorsrvProcess::run(QStringList{QStringLiteral("agents")} + arguments);
+    }
+
+    QString path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(m_server.start({"--stall-timeout", "0.5", "--max-connections", "2"}),
+                 qPrintable(m_server.errorText()));
+        QVERIFY(m_server.directoryPort() != 0);
+        QVERIFY(writeFile(path("five.csv"), csvOf("40:Zoé Léger:Ventes;3:Alice Martin;"
+                                                  "12:\"Dupont, Jean\":Support;7:Bob;15:Chen Li")));
+        QCOMPARE(agents("import --csv " + path("five.csv"), m_server.databasePath()).exitCode, 0);
+    }
+
+    void exchange_data()
+    {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QList<int>>("codes"); // per answer: 0 the table, else the refusal
+        const QByteArray list = P::frame(P::List);
+        QTest::newRow("list") << list << QList<int>{0};
+        QTest::newRow("two lists at once") << list + list << QList<int>{0, 0};
+        QTest::newRow("not the magic") << QByteArray("GET / HTTP/1.0\r\n\r\n") << QList<int>{-7};
+        QTest::newRow("list with a payload") << P::frame(P::List, "x") << QList<int>{-7};
+        QTest::newRow("reserved byte set") << withByte(list, 7, 1) << QList<int>{-7};
+        QTest::newRow("version 0") << withByte(list, 4, 0) << QList<int>{-7};
+        QTest::newRow("version 2") << withByte(list, 4, 2) << QList<int>{-10};
+        QTest::newRow("a server's frame") << P::frame(P::Agents, "\0\0\0\0") << QList<int>{-8};
+        QTest::newRow("unknown type") << P::frame(0x42) << QList<int>{-8};
+        QTest::newRow("list then garbage") << list + "xyz" << QList<int>{0, -7};
+        QTest::newRow("stall in a header") << list.left(5) << QList<int>{-2};
+        QTest::newRow("idle") << QByteArray() << QList<int>{-2};
+        QTest::newRow("idle after a list") << list << QList<int>{0, -2};
+    }
+
+    void exchange()
+    {
+        QFETCH(QByteArray, sent);
+        QFETCH(QList<int>, codes);
+        Client client;
+        QVERIFY(client.connectTo(m_server.directoryPort()) && client.hello());
+        QVERIFY(sent.isEmpty() || client.send(sent));
+        for (int expected : std::as_const(codes)) {
+            const Answer answer = client.receive();
+            QCOMPARE(answer.code, expected);
+            if (expected == 0)
+                QCOMPARE(answer.agents, entriesOf("3:Alice Martin;7:Bob;12:Dupont, Jean:Support;"
+                                                  "15:Chen Li;40:Zoé Léger:Ventes"));
+        }
+        QVERIFY(client.waitForClosed());
+    }
+
+    void tooManyConnections()
+    {
+        Client first, second, third;
+        QVERIFY(first.connectTo(m_server.directoryPort()) && first.hello());
+        QVERIFY(second.connectTo(m_server.directoryPort()) && second.hello());
+        QVERIFY(third.connectTo(m_server.directoryPort()));
+        QCOMPARE(third.receive().code, -4);
+        QVERIFY(third.waitForClosed());
+        // Those below the limit are served.
+        QVERIFY(second.send(P::frame(P::List)));
+        QCOMPARE(second.receive().code, 0);
+    }
+
+    void changesServedAtOnce_data()
+    {
+        QTest::addColumn<QString>("command"); // CSV stands for a file holding the csv column
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<QString>("table"); // what the directory serves afterwards
+        QTest::newRow("set a new agent") << "set 5 Eve" << QByteArray() << "1:Ann;2:Bo:G;5:Eve";
+        QTest::newRow("rename, regroup")
+            << "set 2 Bob Sales" << QByteArray() << "1:Ann;2:Bob:Sales";
+        QTest::newRow("remove") << "remove 1" << QByteArray() << "2:Bo:G";
+        QTest::newRow("import replaces")
+            << "import --csv CSV" << csvOf("9:Ida;1:Ann;2:Bo:G") << "1:Ann;2:Bo:G;9:Ida";
+        QTest::newRow("import to empty")
+            << "import --csv CSV" << QByteArray("number,name,group\n") << "";
+    }
+
+    void changesServedAtOnce()
+    {
+        QFETCH(QString, command);
+        QFETCH(QByteArray, csv);
+        QFETCH(QString, table);
+        ZorsrvProcess server;
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        QVERIFY(writeFile(path("start.csv"), csvOf("1:Ann;2:Bo:G")) &&
+                writeFile(path("change.csv"), csv));
+        QCOMPARE(agents("import --csv " + path("start.csv"), server.databasePath()).exitCode, 0);
+        Client client;
+        QVERIFY(client.connectTo(server.directoryPort()) && client.hello());
+        QVERIFY(client.send(P::frame(P::List)));
+        QCOMPARE(client.receive().agents, entriesOf("1:Ann;2:Bo:G"));
+        const auto r = agents(command.replace(QStringLiteral("CSV"), path("change.csv")),
+                              server.databasePath());
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QVERIFY(client.send(P::frame(P::List)));
+        const Answer answer = client.receive();
+        QCOMPARE(answer.code, 0);
+        QCOMPARE(answer.agents, entriesOf(table));
+    }
+
+    void commands_data()
+    {
+        // The table starts as "1:Ann;2:Bo:G". CSV stands for a file holding
+        // the csv column; out is a line of standard output, or of standard
+        // error on a failure; the table must read as table afterwards.
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("table");
+        const QString start = QStringLiteral("1:Ann;2:Bo:G");
+        const auto row = [&](const char* name, const char* command, const QByteArray& csv,
+                             int exitCode, const QString& out, const QString& table) {
+            QTest::newRow(name) << QString::fromUtf8(command) << csv << exitCode << out << table;
+        };
+        const auto bad = [&](const char* name, const QByteArray& csv, const char* out) {
+            row(name, "import --csv CSV", csv, 1, QStringLiteral("CSV: ") + QString::fromUtf8(out),
+                start);
+        };
+        row("list", "list", {}, 0, "     2  Bo  [G]\n2 agents", start);
+        row("set", "set 3 Cy", {}, 0, "1 agents changed", start + ";3:Cy");
+        row("set unchanged", "set 2 Bo G", {}, 0, "0 agents changed", start);
+        row("set without a name", "set 3", {}, 1, "agents set needs NUMBER NAME [GROUP]", start);
+        row("set number 0", "set 0 Cy", {}, 1, "\"0\" is not an agent number", start);
+        row("set a long name", qPrintable("set 3 " + QString(65, u'n')), {}, 1,
+            "the name is longer than 64 bytes", start);
+        row("remove a missing agent", "remove 7", {}, 1, "there is no agent 7", start);
+        row("unknown command", "rename 1 A", {}, 1, "unknown agents command \"rename\"", start);
+        row("import", "import --csv CSV",
+            "\xEF\xBB\xBFnumber, name, group\r\n2,\"Bo \"\"B\"\"\",G\r\n\r\n", 0,
+            "2 agents changed", "2:Bo \"B\":G");
+        row("export", "export --csv CSV", {}, 0, "2 agents exported", start);
+        bad("duplicate", "1,A\n\n1,B\n", "line 3: agent 1 is already on line 1");
+        bad("four fields", "1,A\n2,B,G,x\n", "line 2: 4 fields; NUMBER,NAME[,GROUP] expected");
+        bad("one field", "1\n", "line 1: 1 fields");
+        bad("not a number", "1,A\n+2,B\n", "line 2: \"+2\" is not an agent number");
+        bad("number too big", "2147483648,A\n", "line 1: \"2147483648\" is not an agent number");
+        bad("quote not closed", "1,\"A\n", "line 1: a quoted field is not closed");
+        bad("quote inside", "1,A\"B\n", "line 1: a quote inside an unquoted field");
+        bad("empty name", "1,\"\"\n", "line 1: the name is empty");
+        bad("long group", "1,A," + QByteArray(33, 'g') + "\n", "line 1: the group is longer");
+        bad("control character", "1,A\tB\n", "line 1: the name holds a control character");
+        bad("not UTF-8", "1,A\n2,\xE9t\xE9\n", "line 2: not UTF-8 text");
+    }
+
+    void commands()
+    {
+        QFETCH(QString, command);
+        QFETCH(QByteArray, csv);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, table);
+        QTemporaryDir dir;
+        const QString db = dir.filePath(QStringLiteral("z.db"));
+        const QString file = dir.filePath(QStringLiteral("agents.csv"));
+        QVERIFY(writeFile(file, csvOf("1:Ann;2:Bo:G")));
+        QCOMPARE(agents("import --csv " + file, db).exitCode, 0);
+        QVERIFY(csv.isEmpty() || writeFile(file, csv));
+        const auto r = agents(command.replace(QStringLiteral("CSV"), file), db);
+        QCOMPARE(r.exitCode, exitCode);
+        const QString text = QString::fromUtf8(exitCode == 0 ? r.out : r.err);
+        QVERIFY2(text.contains(out.replace(QStringLiteral("CSV"), file)), qPrintable(text));
+        QCOMPARE(text.contains(QLatin1String("; nothing was imported\n")),
+                 exitCode != 0 && command.startsWith(QLatin1String("import")));
+        // What the table holds afterwards, through an export.
+        const QString check = dir.filePath(QStringLiteral("check.csv"));
+        QCOMPARE(agents("export --csv " + check, db).exitCode, 0);
+        QFile exported(check);
+        QVERIFY(exported.open(QIODevice::ReadOnly));
+        QCOMPARE(AgentAdmin::readCsv(exported.readAll()).entries, entriesOf(table));
+    }
+
+    void auditRows()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.filePath(QStringLiteral("z.db"));
+        for (const char* command : {"set 4 Di", "set 4 Di", "set 4 Di X", "remove 4"})
+            QCOMPARE(agents(QString::fromUtf8(command), db).exitCode, 0);
+        QByteArrayList rows;
+        {
+            QSqlDatabase sql =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("audit"));
+            sql.setDatabaseName(db);
+            QVERIFY(sql.open());
+            QSqlQuery q(sql);
+            QVERIFY(q.exec(QStringLiteral(
+                "SELECT who, number, coalesce(before_name, '-'), coalesce(before_group, '-'), "
+                "coalesce(after_name, '-'), coalesce(after_group, '-') FROM agent_audit ORDER BY "
+                "id")));
+            while (q.next())
+                rows << QStringList{q.value(0).toString(), q.value(1).toString(),
+                                    q.value(2).toString(), q.value(3).toString(),
+                                    q.value(4).toString(), q.value(5).toString()}
+                            .join(u'|')
+                            .toUtf8();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("audit"));
+        // The second set changes nothing and leaves no row.
+        QCOMPARE(rows, QByteArrayList({"agents set|4|-|-|Di|", "agents set|4|Di||Di|X",
+                                       "agents remove|4|Di|X|-|-"}));
+    }
+
+    void fullTable()
+    {
+        // The most agents a table holds, with the longest names: the answer
+        // goes out in pieces.
+        QTemporaryDir dir;
+        QByteArray csv;
+        for (int i = 1; i <= P::MaxAgents; ++i)
+            csv += QByteArray::number(i * 3) + "," + QByteArray(P::MaxNameBytes - 6, 'n') +
+                   QByteArray::number(100000 + i) + "," + QByteArray(P::MaxGroupBytes, 'g') + "\n";
+        const QString file = dir.filePath(QStringLiteral("all.csv"));
+        QVERIFY(writeFile(file, csv));
+        ZorsrvProcess server;
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        QCOMPARE(agents("import --csv " + file, server.databasePath()).exitCode, 0);
+        // One more is refused, and the table keeps its agents.
+        QVERIFY(writeFile(file, csv + "1,One more\n"));
+        const auto refused = agents("import --csv " + file, server.databasePath());
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY(refused.err.contains("line 10000: more than 9999 agents"));
+        Client client;
+        QVERIFY(client.connectTo(server.directoryPort()) && client.hello());
+        QVERIFY(client.send(P::frame(P::List)));
+        const Answer answer = client.receive();
+        QCOMPARE(answer.agents.size(), P::MaxAgents);
+        QCOMPARE(answer.agents.back(), (P::Entry{3 * P::MaxAgents,
+                                                 QString(P::MaxNameBytes - 6, u'n') +
+                                                     QString::number(100000 + P::MaxAgents),
+                                                 QString(P::MaxGroupBytes, u'g')}));
+    }
+
+    void startAndStop_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("port in use") << QStringList{"--directory", "127.0.0.1:PORT"} << 4;
+        QTest::newRow("bad address") << QStringList{"--directory", "nowhere:1"} << 1;
+        QTest::newRow("bad port") << QStringList{"--directory", "127.0.0.1:70000"} << 1;
+    }
+
+    void startAndStop()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QTcpServer occupant;
+        QVERIFY(occupant.listen(QHostAddress::LocalHost));
+        arguments.replaceInStrings(QStringLiteral("PORT"), QString::number(occupant.serverPort()));
+        QTemporaryDir dir;
+        const auto r = ZorsrvProcess::run(
+            QStringList{"--db", dir.filePath(QStringLiteral("z.db")), "--listen", "127.0.0.1:0"} +
+            arguments);
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY(r.err.startsWith("zorsrv: "));
+    }
+
+    void offAndShutdown()
+    {
+        ZorsrvProcess off;
+        QVERIFY2(off.start({"--no-directory"}), qPrintable(off.errorText()));
+        QCOMPARE(off.directoryPort(), quint16(0));
+        ZorsrvProcess server;
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        Client client;
+        QVERIFY(client.connectTo(server.directoryPort()) && client.hello());
+        QVERIFY(server.terminate());
+        QCOMPARE(client.receive().code, -3);
+        QVERIFY(client.waitForClosed());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDirectory)
+#include "tst_directory.moc"
