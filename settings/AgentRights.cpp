@@ -13,6 +13,7 @@
 #include <QFileInfo>
 
 #include <array>
+#include <vector>
 
 using namespace AgentsList;
 
@@ -56,15 +57,22 @@ void fillRow(Row& row)
     row.cells[ColChangeState].clear();
 }
 
-void writeRights(const Row& row, const QString& path)
+// The keys a store writes to the row's file, in their order: the rights in
+// the order of the table when they changed, then the emptied password when
+// it is to be cleared.
+std::vector<IniFile::KeyWrite> rowKeys(const Row& row, Rights::Change change)
 {
-    for (const Rights::RightDef& right : Rights::YesNoRights) {
-        const bool granted = Rights::isGranted(row.cells[right.column]);
-        SettingsFolders::WriteIniValue("SUPER", right.key, Rights::fileValue(granted), path);
+    std::vector<IniFile::KeyWrite> keys;
+    if (change.rights) {
+        for (const Rights::RightDef& right : Rights::YesNoRights)
+            keys.push_back({"SUPER", right.key,
+                            Rights::fileValue(Rights::isGranted(row.cells[right.column]))});
+        keys.push_back({"SUPER", Rights::Fiche.key,
+                        Rights::ficheFileValue(Rights::ficheLevelOfFilledCells(row))});
     }
-    SettingsFolders::WriteIniValue("SUPER", Rights::Fiche.key,
-                                   Rights::ficheFileValue(Rights::ficheLevelOfFilledCells(row)),
-                                   path);
+    if (change.password)
+        keys.push_back({"CONFIG", "mot_de_passe", QByteArray()});
+    return keys;
 }
 
 } // namespace
@@ -100,19 +108,17 @@ void GetAgentxx_Ini(Rows& rows)
 
 bool SetAgentxx_Ini(Rows& rows)
 {
+    // Each file is replaced once, so that an agent desktop reading it sees
+    // the old rights or the new ones. The result turns true only once a
+    // file holding changed rights has been written.
     bool written = false;
     try {
         for (Row& row : rows) {
             const Rights::Change change = Rights::changeOf(row);
             if (!change.rights && !change.password)
                 continue;
-            const QString path = agentFile(row);
-            if (change.rights) {
-                written = true;
-                writeRights(row, path);
-            }
-            if (change.password)
-                SettingsFolders::WriteIniValue("CONFIG", "mot_de_passe", "", path);
+            SettingsFolders::WriteIniValues(rowKeys(row, change), agentFile(row));
+            written = written || change.rights;
         }
     } catch (const Conversions::Failure& failure) {
         SettingsMessages::reportFailure(119, "SetAgentxx_Ini", failure);

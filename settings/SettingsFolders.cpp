@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
@@ -111,7 +113,10 @@ QString GetAppDataFolder()
         QStringLiteral("AppData"));
     return folder.isEmpty() ? QString() : AddBackslash(folder);
 #else
-    return Folders::appDataFolder();
+    const QString folder = Folders::appDataFolder();
+    if (!folder.isEmpty())
+        QDir().mkpath(folder); // a failure shows when the settings folder is made in it
+    return folder;
 #endif
 }
 
@@ -162,10 +167,43 @@ QByteArray ReadIniValue(QByteArrayView section, QByteArrayView key, QByteArrayVi
     return value.mid(begin, end - begin);
 }
 
-bool WriteIniValue(QByteArrayView section, QByteArrayView key, QByteArrayView value,
-                   const QString& path)
+IniFile::WriteResult WriteIniValue(QByteArrayView section, QByteArrayView key, QByteArrayView value,
+                                   const QString& path)
 {
     return IniFile::WritePrivateProfileString(section, key, value, path);
+}
+
+void WriteIniValues(std::span<const IniFile::KeyWrite> writes, const QString& path)
+{
+    const IniFile::WriteResult result = IniFile::WritePrivateProfileStrings(writes, path);
+    if (!result)
+        throw WriteFailure(result);
+}
+
+Conversions::Failure WriteFailure(const IniFile::WriteResult& result)
+{
+    // The numbers the settings operations have always used for files.
+    int number = 75; // Path/File access error
+    switch (result.error) {
+    case ENOENT:
+    case ENOTDIR:
+        number = 76; // Path not found
+        break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        number = 70; // Permission denied
+        break;
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        number = 61; // Disk full
+        break;
+    default:
+        break;
+    }
+    return {number, result.file + QStringLiteral(": ") + result.reason};
 }
 
 QString LanguageFileFor(int langue)
