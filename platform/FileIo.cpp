@@ -130,7 +130,7 @@ FileIo::Result overwriteInPlace(const QString& localPath, const QByteArray& byte
 }
 
 FileIo::Result replace(const QString& localPath, const QByteArray& bytes,
-                          const struct stat* original)
+                       const struct stat* original)
 {
     const QFileInfo info(localPath);
     const QByteArray folder = QFile::encodeName(info.absolutePath());
@@ -142,9 +142,10 @@ FileIo::Result replace(const QString& localPath, const QByteArray& bytes,
             return overwriteInPlace(localPath, bytes);
         return FileIo::failure(errno, localPath);
     }
-    const bool written = (!original || copyOwnership(file.fd, *original)) &&
-                         writeAll(file.fd, bytes) && finish(file) &&
-                         ::rename(temporary.constData(), QFile::encodeName(localPath).constData()) == 0;
+    const bool written =
+        (!original || copyOwnership(file.fd, *original)) && writeAll(file.fd, bytes) &&
+        finish(file) &&
+        ::rename(temporary.constData(), QFile::encodeName(localPath).constData()) == 0;
     if (!written) {
         const int error = errno;
         ::unlink(temporary.constData());
@@ -186,21 +187,25 @@ Result readAll(const QString& localPath, QByteArray& bytes)
         return failure(errno, localPath);
     if (S_ISDIR(info.st_mode))
         return failure(EISDIR, localPath);
-    // The size is a hint: the file may grow or shrink while it is read.
-    bytes.resize(S_ISREG(info.st_mode) ? qsizetype(info.st_size) : 0);
+    // The size is a hint: the file may grow or shrink while it is read. One
+    // byte more than the size is asked for, so that a file read whole ends
+    // with a short read and needs no further call to find its end.
+    const bool regular = S_ISREG(info.st_mode);
+    const qsizetype size = regular ? qsizetype(info.st_size) : 0;
+    bytes.resize(size + 1);
     qsizetype used = 0;
     for (;;) {
         if (used == bytes.size())
             bytes.resize(used + 4096);
-        const ssize_t got =
-            ::read(file.fd, bytes.data() + used, static_cast<std::size_t>(bytes.size() - used));
+        const qsizetype asked = bytes.size() - used;
+        const ssize_t got = ::read(file.fd, bytes.data() + used, static_cast<std::size_t>(asked));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
             return failure(errno, localPath);
-        if (got == 0)
-            break;
         used += got;
+        if (got == 0 || (regular && used >= size && got < asked))
+            break;
     }
     bytes.truncate(used);
     return {};
@@ -263,8 +268,7 @@ Result edit(const QString& localPath, const std::function<QByteArray(const QByte
     QSaveFile file(localPath);
     file.setDirectWriteFallback(true);
     const QByteArray changed = change(bytes);
-    if (!file.open(QIODevice::WriteOnly) || file.write(changed) != changed.size() ||
-        !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(changed) != changed.size() || !file.commit())
         return {1, QDir::toNativeSeparators(localPath), file.errorString()};
     return {};
 }

@@ -3,9 +3,10 @@
 #include "Folders.h"
 #include "IniParser.h"
 
+#include <QHash>
+
 #include <memory>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -18,13 +19,15 @@ using DocumentPtr = std::shared_ptr<const IniParser::Document>;
 struct ReadCache
 {
     int depth = 0;
-    std::vector<std::pair<QString, DocumentPtr>> documents;
-    std::size_t last = 0;
+    QHash<QString, DocumentPtr> documents;
+    QString lastPath;
+    const IniParser::Document* lastDocument = nullptr;
 
     void clear()
     {
         documents.clear();
-        last = 0;
+        lastPath.clear();
+        lastDocument = nullptr;
     }
 };
 
@@ -42,21 +45,20 @@ DocumentPtr readDocument(const QString& localPath)
     return std::make_shared<const IniParser::Document>(IniParser::parse(bytes));
 }
 
-// The scope's copy of the file, read now if the scope has none yet.
+// The scope's copy of the file, read now if the scope has none yet. The
+// reads of one file usually pass the very same string.
 const IniParser::Document* cachedDocument(ReadCache& cache, const QString& path)
 {
-    auto& docs = cache.documents;
-    if (cache.last < docs.size() && docs[cache.last].first == path)
-        return docs[cache.last].second.get();
-    for (std::size_t i = 0; i < docs.size(); ++i) {
-        if (docs[i].first == path) {
-            cache.last = i;
-            return docs[i].second.get();
-        }
-    }
-    cache.last = docs.size();
-    docs.emplace_back(path, readDocument(Folders::localPath(path)));
-    return docs.back().second.get();
+    const bool same =
+        cache.lastPath.constData() == path.constData() && cache.lastPath.size() == path.size();
+    if (!cache.lastPath.isNull() && (same || cache.lastPath == path))
+        return cache.lastDocument;
+    auto found = cache.documents.constFind(path);
+    if (found == cache.documents.cend())
+        found = cache.documents.insert(path, readDocument(Folders::localPath(path)));
+    cache.lastPath = path;
+    cache.lastDocument = found->get();
+    return cache.lastDocument;
 }
 
 std::optional<QByteArray> lookUp(const QString& path, QByteArrayView section, QByteArrayView key)

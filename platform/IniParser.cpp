@@ -48,13 +48,15 @@ const std::array<unsigned char, 256>& upperTable()
     return table;
 }
 
+// Built before main: every name comparison reads it.
+const std::array<unsigned char, 256>& kUpper = upperTable();
+
 bool sameName(QByteArrayView a, QByteArrayView b)
 {
     if (a.size() != b.size())
         return false;
-    const auto& upper = upperTable();
     for (qsizetype i = 0; i < a.size(); ++i) {
-        if (upper[static_cast<unsigned char>(a[i])] != upper[static_cast<unsigned char>(b[i])])
+        if (kUpper[static_cast<unsigned char>(a[i])] != kUpper[static_cast<unsigned char>(b[i])])
             return false;
     }
     return true;
@@ -215,10 +217,9 @@ quint32 nameHash(QByteArrayView name)
 {
     if (name.isEmpty())
         return 0;
-    const auto& upper = upperTable();
     return (quint32(name.size()) << 16) |
-           (quint32(upper[static_cast<unsigned char>(name.front())]) << 8) |
-           upper[static_cast<unsigned char>(name.back())];
+           (quint32(kUpper[static_cast<unsigned char>(name.front())]) << 8) |
+           kUpper[static_cast<unsigned char>(name.back())];
 }
 
 const Section* findSection(const Document& doc, QByteArrayView section)

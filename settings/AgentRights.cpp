@@ -81,6 +81,13 @@ namespace AgentRights {
 
 QString AgentFileName(int agent)
 {
+    if (agent >= 0 && agent <= 999) { // the usual numbers, without building parts
+        char16_t name[] = u"agent000.ini";
+        name[5] = char16_t(u'0' + agent / 100);
+        name[6] = char16_t(u'0' + agent / 10 % 10);
+        name[7] = char16_t(u'0' + agent % 10);
+        return QString::fromUtf16(name, 12);
+    }
     return QStringLiteral("agent") + Conversions::padded(agent, 3) + QStringLiteral(".ini");
 }
 
