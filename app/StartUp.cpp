@@ -16,7 +16,7 @@ namespace StartUp {
 QString ResolveStationFile()
 {
     const QString programFolder = Folders::programFolder();
-    const QString source = Folders::join(programFolder, QString()) + QDir::separator();
+    const QString source = Folders::join(programFolder, QString()); // ends with the separator
     const QByteArray tarvello = SettingsFolders::ReadIniValue(
         "Config", "Tarvello", "0", Folders::join(programFolder, QStringLiteral("zor.ini")));
     const QString sub =

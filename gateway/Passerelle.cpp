@@ -11,7 +11,7 @@
 //   the data area keeps its earlier contents.
 // - A data length larger than the data area (8192 bytes, or less when the
 //   caller passes a smaller capacity) cannot be followed: the connection is
-//   dropped and ReceiveBlock returns BadAnswer (3). The report names it
+//   dropped and ReceiveBlock returns BadAnswer (32767). The report names it
 //   " (Bad Answer)" and ends the program, as for a lost connection.
 // - A connection that closes after the header but before all the data: the
 //   data area keeps its earlier contents and ReceiveBlock returns
@@ -19,8 +19,8 @@
 // - Bytes that follow a complete answer stay in the socket and are read as
 //   the start of the next answer, the way the surplus of a greeting longer
 //   than 512 bytes is read as the start of the login answer.
-// - A refusal code that does not fit 16 bits is reported as -32768, a refusal
-//   outside the table.
+// - A refusal code that does not fit 16 bits, or that is BadAnswer's, is
+//   reported as -32768, a refusal outside the table.
 // Every wait that ends in LocalTimeout drops the connection, so that a late
 // answer can never be taken for the answer to a later request: the next send
 // then fails with NotConnected unless a new session is opened.
@@ -157,8 +157,9 @@ qint16 failWithTimeout(QTcpSocket& socket)
 
 qint16 refusalCode(qint32 error)
 {
-    if (error < std::numeric_limits<qint16>::min() || error > std::numeric_limits<qint16>::max())
-        return std::numeric_limits<qint16>::min();
+    if (error < std::numeric_limits<qint16>::min() || error > std::numeric_limits<qint16>::max() ||
+        error == Passerelle::BadAnswer)
+        return Passerelle::RefusalOutsideRange;
     return static_cast<qint16>(error);
 }
 
@@ -287,17 +288,17 @@ QString ReasonText(qint16 code)
         return QStringLiteral(" (Local Time-out)");
     case BadAnswer:
         return QStringLiteral(" (Bad Answer)");
-    case TableFull:
+    case GatewayCodes::Refusal::TableFull:
         return QStringLiteral(" (Table full)");
-    case ServerTimeout:
+    case GatewayCodes::Refusal::Stalled:
         return QStringLiteral(" (Server Time_out)");
-    case ServerStop:
+    case GatewayCodes::Refusal::ServerStop:
         return QStringLiteral(" (Server Stop)");
-    case TooConnection:
+    case GatewayCodes::Refusal::TooManyConnections:
         return QStringLiteral(" (Too Connection)");
-    case BadPassword:
+    case GatewayCodes::Refusal::BadPassword:
         return QStringLiteral(" (Bad Password)");
-    case UnknownApplication:
+    case GatewayCodes::Refusal::UnknownApplication:
         return QStringLiteral(" (Unknown Application)");
     default:
         return {};
@@ -313,7 +314,7 @@ bool ReportGatewayError(qint16 code)
     UiServices::beep();
     const QString title = message(MessageApplicationTitle) + QStringLiteral("  (Server:") +
                           Parametres.VS_addr + QStringLiteral("  Socket:") +
-                          QString::number(static_cast<quint16>(Parametres.TcpPort)) +
+                          QString::number(Parametres.TcpPort) + // 16-bit signed
                           QStringLiteral(")");
     UiServices::messageBox(prompt, title, UiServices::Icon::Exclamation, UiServices::Buttons::Ok);
     if (code != LocalTimeout) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "GatewayCodes.h"
 #include "Layout.h"
 
 #include <QByteArrayView>
@@ -13,20 +14,17 @@ class QTcpSocket;
 // the one report of every failure.
 namespace Passerelle {
 
-// Result codes of OpenSession, SendBlock and ReceiveBlock. Negative codes are
-// refusals sent by the server; any other negative value is a refusal too.
+// Result codes of OpenSession, SendBlock and ReceiveBlock. A negative code,
+// or any code a refusing server sends (GatewayCodes::Refusal), is its refusal.
 inline constexpr qint16 Success = 0;
 inline constexpr qint16 NotConnected = 1;
 inline constexpr qint16 LocalTimeout = 2;
 // Our own: the answer cannot be followed (it announces more data than the
 // block holds). The connection has been dropped; the report ends the program.
-inline constexpr qint16 BadAnswer = 3;
-inline constexpr qint16 TableFull = -1;
-inline constexpr qint16 ServerTimeout = -2;
-inline constexpr qint16 ServerStop = -3;
-inline constexpr qint16 TooConnection = -4;
-inline constexpr qint16 BadPassword = -5;
-inline constexpr qint16 UnknownApplication = -6;
+// No refusal carries this code: a server's code of 32767, or one that does
+// not fit 16 bits, is reported as -32768, a refusal outside the table.
+inline constexpr qint16 BadAnswer = 32767;
+inline constexpr qint16 RefusalOutsideRange = -32768;
 
 // Message numbers of the report.
 inline constexpr int MessageGatewayFailure = 1285;

@@ -49,16 +49,14 @@ qint32 RecordNumberOf(const AgentsList::Row& row)
     return Conversions::toInt32(std::clamp(number - 1, low, high));
 }
 
-bool ReadAgentRecord(const AgentsList::Row& row)
+void ReadAgentRecord(const AgentsList::Row& row)
 {
     quint8* header = Passerelle::GatewayBlock.data();
     Klt::Clear_Bloc_Entete(header);
     Layout::writeInt(header, Layout::Header::Request, Layout::RequestRead);
     Layout::writeInt(header, Layout::Header::Record, RecordNumberOf(row));
-    if (!Exchange(Layout::HeaderSize))
-        return false;
+    Exchange(Layout::HeaderSize);
     Klt::copy_mem(header, Layout::AgentRecordSize, Passerelle::AgentRecord.data());
-    return true;
 }
 
 } // namespace RemoteExchange

@@ -22,8 +22,10 @@ bool Exchange(int length, bool* valide = nullptr);
 qint32 RecordNumberOf(const AgentsList::Row& row);
 
 // Reads the row's agent record into AgentRecord: cleared header, request 400,
-// the record number, the exchange, 976 bytes copied. False when the answer
-// did not come (the record is left as it was).
-bool ReadAgentRecord(const AgentsList::Row& row);
+// the record number, the exchange (a failure is reported), 976 bytes copied.
+// After a local time-out the transfer goes on with its next step, as every
+// transfer does: the block is copied as it is, and the next send fails with
+// NotConnected (the wait dropped the connection), which ends the program.
+void ReadAgentRecord(const AgentsList::Row& row);
 
 } // namespace RemoteExchange

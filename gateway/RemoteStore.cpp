@@ -35,8 +35,7 @@ bool storeRow(const Row& row)
     const Rights::Change change = Rights::changeOf(row);
     // Copy the row first: pending events run during the exchanges.
     const Row copy = row;
-    if (!RemoteExchange::ReadAgentRecord(copy))
-        return false; // without the server's record there is nothing to write back
+    RemoteExchange::ReadAgentRecord(copy);
     if (change.rights)
         writeRights(copy);
     if (change.password)

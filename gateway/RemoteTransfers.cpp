@@ -24,8 +24,6 @@ namespace {
 
 using AgentsList::Row;
 
-constexpr const char* DefaultModeLieApp = "Wscript.exe Post_it.vbs";
-
 quint8* agentData()
 {
     return Passerelle::AgentRecord.data() + Layout::HeaderSize;
@@ -65,17 +63,6 @@ QByteArray trimmedRight(QByteArray text)
     return text;
 }
 
-QString trimmedSpaces(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 // Reads a 32-bit field; a value that fails the rule is replaced by what the
 // rule gives, in the record as well.
 qint32 validated(int offset, const std::function<qint32(qint32)>& rule)
@@ -111,17 +98,14 @@ QByteArray textField(int offset, int width, QByteArrayView defaultText)
 // A language number the record gives. A number of 17 or more whose file
 // exists cannot be used (its message numbers do not fit 16 bits): it is
 // refused like a negative one, and the current language stays.
-void applyLanguage(qint32 langue)
+void applyLanguage(qint32 language)
 {
-    if (langue < 0)
+    if (language < 0)
         return;
-    const bool exists = SettingsFolders::LanguageFileExists(langue);
-    if (langue >= LanguageCount && exists)
+    if (language >= LanguageCount && Languages::LanguageFileExists(language))
         return;
-    Parametres.Langue = exists ? langue : 0;
-    LanguageBase = static_cast<qint16>(Parametres.Langue * 2000);
+    SettingsFolders::ApplyLanguageNumber(language);
     Languages::LoadLanguageFile();
-    SettingsFolders::ChooseHelpFile();
 }
 
 void applyPassword()
@@ -129,9 +113,8 @@ void applyPassword()
     const QByteArray stored =
         textField(Layout::Supervisor::Password, Layout::Supervisor::PasswordWidth,
                   PasswordScrambler::DefaultSupervisorPassword());
-    const QByteArray plain =
-        PasswordScrambler::Decrypter(trimmedRight(stored.left(Layout::Supervisor::PasswordWidth)));
-    const QString password = trimmedSpaces(Cp1252::toUnicode(plain).toUpper());
+    const QString password = SupervisorSettings::PlainPassword(
+        trimmedRight(stored.left(Layout::Supervisor::PasswordWidth)));
     Parametres.MotDePasse = password;
     Parametres.NouveauMotDePasse = password;
 }
@@ -143,8 +126,8 @@ void applySupervisorRecord()
     applyPassword();
     Parametres.NbJourStockJournal = validated(NbJourStockJournal, withinOr(0, 40, 0));
     Parametres.ModeLie = validated(ModeLie, withinOr(0, std::numeric_limits<qint32>::max(), 0));
-    Parametres.ModeLieApp =
-        trimmedSpaces(Cp1252::toUnicode(textField(ModeLieApp, ModeLieAppWidth, DefaultModeLieApp)));
+    Parametres.ModeLieApp = SettingsFolders::TrimSpaces(Cp1252::toUnicode(
+        textField(ModeLieApp, ModeLieAppWidth, SupervisorSettings::DefaultModeLieApp)));
     validated(Reserved228, withinOr(0, std::numeric_limits<qint32>::max(), 0));
     Parametres.Etatinterdit = validated(Etatinterdit, [](qint32 v) { return v == 1 ? 1 : 0; });
     Parametres.CmtAuto = validated(CmtAuto, [](qint32 v) { return v == 1 ? 1 : 0; });
@@ -195,8 +178,7 @@ void FetchAgentRights(AgentsList::Rows& rows)
     RemoteExchange::OpenOrReport();
     // By index: pending events run during each exchange.
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!RemoteExchange::ReadAgentRecord(rows[i]))
-            continue; // no answer: the row keeps its cells
+        RemoteExchange::ReadAgentRecord(rows[i]);
         if (i >= rows.size())
             break;
         fillUnsetRights();

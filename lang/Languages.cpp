@@ -1,10 +1,10 @@
 #include "Languages.h"
 
+#include "Conversions.h"
 #include "Folders.h"
 #include "LangLookup.h"
 #include "Variables.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
@@ -17,31 +17,9 @@ constexpr qint16 MessageRange = 2000;
 constexpr qint32 NameBytes = 400; // the language list reads only this much of a file
 constexpr int HighestListed = 99;
 
-// The number with at least two digits, the sign before them.
-QString twoDigits(qint64 number)
+QString languageFileName(qint64 language)
 {
-    const QString digits = QStringLiteral("%1").arg(qAbs(number), 2, 10, QLatin1Char('0'));
-    return number < 0 ? u'-' + digits : digits;
-}
-
-QString languageFileName(qint64 langue)
-{
-    return QStringLiteral("Zor_Lg") + twoDigits(langue) + QStringLiteral(".txt");
-}
-
-// The file of that name in the folder, its name compared without regard to
-// case; the exact path when no such file exists.
-QString existingFileIgnoringCase(const QString& folder, const QString& name)
-{
-    const QString exact = Folders::join(folder, name);
-    if (QFileInfo::exists(Folders::localPath(exact)))
-        return exact;
-    const QStringList entries = QDir(Folders::localPath(folder)).entryList(QDir::Files);
-    for (const QString& entry : entries) {
-        if (entry.compare(name, Qt::CaseInsensitive) == 0)
-            return Folders::join(folder, entry);
-    }
-    return exact;
+    return QStringLiteral("Zor_Lg") + Conversions::padded(language, 2) + QStringLiteral(".txt");
 }
 
 // The index of the loaded language text.
@@ -77,9 +55,14 @@ QString ReadFileText(const QString& path, qint32 maxBytes)
     return text;
 }
 
-QString LanguageFileFor(int langue)
+QString LanguageFileFor(int language)
 {
-    return Folders::join(Folders::programFolder(), languageFileName(langue));
+    return Folders::programFile(languageFileName(language));
+}
+
+bool LanguageFileExists(int language)
+{
+    return QFileInfo(LanguageFileFor(language)).isFile();
 }
 
 void LoadLanguageFile()
@@ -119,10 +102,9 @@ QString GetMessageText(qint16 n)
 
 QString GetLanguageName(qint16 n)
 {
-    const QString name =
-        QStringLiteral("zor_lg") + twoDigits(n / MessageRange) + QStringLiteral(".txt");
-    const QString text =
-        ReadFileText(existingFileIgnoringCase(Folders::programFolder(), name), NameBytes);
+    const QString name = QStringLiteral("zor_lg") + Conversions::padded(n / MessageRange, 2) +
+                         QStringLiteral(".txt");
+    const QString text = ReadFileText(Folders::programFile(name), NameBytes);
     return LangLookup::scan(QStringLiteral("LANG"), QString::number(n % MessageRange), QString(),
                             text, LangLookup::upperSameLength(text));
 }
@@ -133,9 +115,7 @@ QList<LanguageEntry> AvailableLanguages()
     for (int number = 0; number <= HighestListed; ++number) {
         if (number * MessageRange + 1 > 32767)
             continue; // the language's base does not fit 16 bits
-        const QString file =
-            existingFileIgnoringCase(Folders::programFolder(), languageFileName(number));
-        if (!QFileInfo::exists(Folders::localPath(file)))
+        if (!LanguageFileExists(number))
             continue;
         const QString name = GetLanguageName(static_cast<qint16>(number * MessageRange + 1));
         if (!name.isEmpty())

@@ -28,9 +28,11 @@ namespace Languages {
 // is dropped. A missing or unreadable file gives the empty text.
 QString ReadFileText(const QString& path, qint32 maxBytes);
 
-// The language file of language `langue`: program folder + "Zor_Lg" + the
-// number with at least two digits + ".txt".
-QString LanguageFileFor(int langue);
+// The language file of language `language`: program folder + "Zor_Lg" + the
+// number with at least two digits + ".txt", its name compared without regard
+// to case.
+QString LanguageFileFor(int language);
+bool LanguageFileExists(int language);
 
 // Loads the file of Parametres.Langue into LanguageFilePath, LanguageText and
 // LanguageTextUpper. A missing file leaves an empty text: every lookup then

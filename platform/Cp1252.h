@@ -15,4 +15,9 @@ QString toUnicode(QByteArrayView bytes);
 // A character the code page lacks becomes '?'.
 QByteArray fromUnicode(QStringView text);
 
+// Upper case within the code page, one character for one: a letter whose
+// capital the code page lacks ("ß", "µ") stays as it is, and so does every
+// character outside the code page.
+QString toUpper(QStringView text);
+
 } // namespace Cp1252

@@ -18,7 +18,7 @@ namespace {
 
 #ifdef Q_OS_UNIX
 
-constexpr int kTemporaryNameTries = 16;
+constexpr int TemporaryNameTries = 16;
 
 // Closes a descriptor when it goes out of scope.
 struct Descriptor
@@ -87,11 +87,11 @@ void syncFolder(const QByteArray& folder)
 
 QByteArray temporaryName(const QByteArray& folder, const QByteArray& fileName)
 {
-    static constexpr char kLetters[] =
+    static constexpr char Letters[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     QByteArray name = folder + "/." + fileName + '.';
     for (int i = 0; i < 8; ++i)
-        name += kLetters[QRandomGenerator::global()->bounded(int(sizeof(kLetters) - 1))];
+        name += Letters[QRandomGenerator::global()->bounded(int(sizeof(Letters) - 1))];
     return name;
 }
 
@@ -101,7 +101,7 @@ QByteArray temporaryName(const QByteArray& folder, const QByteArray& fileName)
 int createTemporary(const QByteArray& folder, const QByteArray& fileName, bool targetExists,
                     QByteArray& name)
 {
-    for (int i = 0; i < kTemporaryNameTries; ++i) {
+    for (int i = 0; i < TemporaryNameTries; ++i) {
         name = temporaryName(folder, fileName);
         const int fd =
             openFile(name, O_WRONLY | O_CREAT | O_EXCL, targetExists ? S_IRUSR | S_IWUSR : 0666);

@@ -68,6 +68,25 @@ QString join(const QString& folder, const QString& name)
     return withTrailingSeparator(folder) + name;
 }
 
+QString fileIgnoringCase(const QString& folder, const QString& name)
+{
+    const QString exact = join(folder, name);
+    if (QFileInfo::exists(localPath(exact)))
+        return exact;
+    const QStringList entries =
+        QDir(localPath(folder)).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& entry : entries) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            return join(folder, entry);
+    }
+    return exact;
+}
+
+QString programFile(const QString& name)
+{
+    return fileIgnoringCase(programFolder(), name);
+}
+
 bool isUncPath(const QString& path)
 {
     return path.startsWith(QStringLiteral("\\\\"));

@@ -23,6 +23,15 @@ QString executableBaseName();
 // $XDG_CONFIG_HOME, else $HOME/.config. Empty when neither can be found.
 QString appDataFolder();
 
+// The file of that name in the folder, its name compared without regard to
+// case as on Windows: the entry's own spelling when one matches, else the
+// name as given (the path of a file that does not exist).
+QString fileIgnoringCase(const QString& folder, const QString& name);
+
+// fileIgnoringCase in the program folder: the one lookup of every reader of
+// program-folder files (language, help, model, bitmaps, icon).
+QString programFile(const QString& name);
+
 // Joins a folder and a name with the native separator.
 QString join(const QString& folder, const QString& name);
 

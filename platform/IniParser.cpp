@@ -14,7 +14,7 @@ using IniParser::Section;
 
 namespace {
 
-constexpr QByteArrayView kLineEnd = "\r\n";
+constexpr QByteArrayView LineEnd = "\r\n";
 
 bool isBlank(char c)
 {
@@ -49,14 +49,15 @@ const std::array<unsigned char, 256>& upperTable()
 }
 
 // Built before main: every name comparison reads it.
-const std::array<unsigned char, 256>& kUpper = upperTable();
+const std::array<unsigned char, 256>& UpperCase = upperTable();
 
 bool sameName(QByteArrayView a, QByteArrayView b)
 {
     if (a.size() != b.size())
         return false;
     for (qsizetype i = 0; i < a.size(); ++i) {
-        if (kUpper[static_cast<unsigned char>(a[i])] != kUpper[static_cast<unsigned char>(b[i])])
+        if (UpperCase[static_cast<unsigned char>(a[i])] !=
+            UpperCase[static_cast<unsigned char>(b[i])])
             return false;
     }
     return true;
@@ -218,8 +219,8 @@ quint32 nameHash(QByteArrayView name)
     if (name.isEmpty())
         return 0;
     return (quint32(name.size()) << 16) |
-           (quint32(kUpper[static_cast<unsigned char>(name.front())]) << 8) |
-           kUpper[static_cast<unsigned char>(name.back())];
+           (quint32(UpperCase[static_cast<unsigned char>(name.front())]) << 8) |
+           UpperCase[static_cast<unsigned char>(name.back())];
 }
 
 const Section* findSection(const Document& doc, QByteArrayView section)
@@ -278,15 +279,15 @@ QByteArray withValue(const Document& doc, QByteArrayView section, QByteArrayView
     section = callerName(section);
     key = callerName(key);
     QByteArray assignment = key.toByteArray();
-    assignment.append('=').append(cutAtNul(value)).append(kLineEnd);
+    assignment.append('=').append(cutAtNul(value)).append(LineEnd);
     QByteArray raw = doc.raw;
     const Section* s = findSection(doc, section);
     if (!s) {
         const QByteArrayView image(doc.image);
         QByteArray text;
         if (!image.isEmpty() && image.back() != '\r' && image.back() != '\n')
-            text.append(kLineEnd);
-        text.append('[').append(section).append(']').append(kLineEnd).append(assignment);
+            text.append(LineEnd);
+        text.append('[').append(section).append(']').append(LineEnd).append(assignment);
         splice(doc, raw, image.size(), image.size(), text);
         return raw;
     }
@@ -306,7 +307,7 @@ QByteArray withValue(const Document& doc, QByteArrayView section, QByteArrayView
         next = last.next;
     }
     if (next == line.end)
-        assignment.prepend(kLineEnd); // the anchor line ends the file without a line break
+        assignment.prepend(LineEnd); // the anchor line ends the file without a line break
     splice(doc, raw, next, next, assignment);
     return raw;
 }

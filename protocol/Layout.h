@@ -46,14 +46,13 @@ inline constexpr int Error = 272;
 namespace Agent {
 inline constexpr int Password = 96;
 inline constexpr int PasswordWidth = 64;
-inline constexpr int DroitModifGroup = 160;
-inline constexpr int DroitModifFiche = 164;
-inline constexpr int DroitPreference = 168;
-inline constexpr int DroitModifMotDePasse = 172;
-inline constexpr int DroitQualif = 176;
-inline constexpr int DroitStat = 180;
-inline constexpr int DroitListeAppel = 184;
-inline constexpr int RightsCount = 7; // from DroitModifGroup, in the order of ModelRights
+inline constexpr int Droit_Modif_Group = 160;
+inline constexpr int Droit_Modif_Fiche = 164;
+inline constexpr int Droit_Preference = 168;
+inline constexpr int Droit_Modif_MotDePasse = 172;
+inline constexpr int Droit_Qualif = 176;
+inline constexpr int Droit_Stat = 180;
+inline constexpr int Droit_ListeAppel = 184;
 } // namespace Agent
 
 // Supervisor settings record, offsets within its data part.
@@ -77,9 +76,9 @@ inline constexpr int TauxActiviteT2 = 252;
 // The 32-bit fields that a record never written holds as -1 ("not set"),
 // offsets within the data part; every other byte is zero.
 inline constexpr std::array<int, 7> AgentUnsetFields = {
-    Agent::DroitModifGroup,      Agent::DroitModifFiche, Agent::DroitPreference,
-    Agent::DroitModifMotDePasse, Agent::DroitQualif,     Agent::DroitStat,
-    Agent::DroitListeAppel};
+    Agent::Droit_Modif_Group,      Agent::Droit_Modif_Fiche, Agent::Droit_Preference,
+    Agent::Droit_Modif_MotDePasse, Agent::Droit_Qualif,      Agent::Droit_Stat,
+    Agent::Droit_ListeAppel};
 inline constexpr std::array<int, 24> SupervisorUnsetFields = {0,
                                                               4,
                                                               8,

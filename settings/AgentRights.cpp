@@ -9,27 +9,12 @@
 #include "SettingsMessages.h"
 #include "Variables.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 #include <array>
 #include <vector>
 
 using namespace AgentsList;
 
 namespace {
-
-// The model file. File names compare without regard to case, as on the
-// stations that share the folder: Model.ini and model.ini are one file.
-QString modelFile()
-{
-    const QString folder = Folders::programFolder();
-    const QString wanted = QStringLiteral("Model.ini");
-    const QStringList found = QDir(Folders::localPath(folder)).entryList({wanted}, QDir::Files);
-    if (found.isEmpty() || found.contains(wanted))
-        return Folders::join(folder, wanted);
-    return Folders::join(folder, found.first());
-}
 
 QString agentFile(const Row& row)
 {
@@ -79,6 +64,11 @@ std::vector<IniFile::KeyWrite> rowKeys(const Row& row, Rights::Change change)
 
 namespace AgentRights {
 
+QString ModelFile()
+{
+    return Folders::programFile(QStringLiteral("model.ini"));
+}
+
 QString AgentFileName(int agent)
 {
     if (agent >= 0 && agent <= 999) { // the usual numbers, without building parts
@@ -93,7 +83,7 @@ QString AgentFileName(int agent)
 
 void GetModel_Ini()
 {
-    const QString path = modelFile();
+    const QString path = ModelFile();
     IniFile::ReadScope scope;
     ModelRightsRecord& model = Parametres.ModelRights;
     for (const Rights::RightDef& right : Rights::YesNoRights)

@@ -14,6 +14,9 @@ void GetAgentxx_Ini(AgentsList::Rows& rows);
 // Writes the rows marked changed; true when the rights of a row were written.
 bool SetAgentxx_Ini(AgentsList::Rows& rows);
 
+// The model rights file in the program folder, "model.ini" in any case.
+QString ModelFile();
+
 // "agent" + the number in at least three digits + ".ini".
 QString AgentFileName(int agent);
 

@@ -2,15 +2,15 @@
 
 namespace {
 
-constexpr QByteArrayView kPrefix = "K7M4";
-constexpr QByteArrayView kSuffix = "3XZ";
-constexpr QByteArrayView kCannotScramble = "Impossible de crypter";
-constexpr QByteArrayView kCannotUnscramble = "Impossible de d\xe9"
-                                             "crypter"; // code page 1252
+constexpr QByteArrayView Prefix = "K7M4";
+constexpr QByteArrayView Suffix = "3XZ";
+constexpr QByteArrayView CannotScramble = "Impossible de crypter";
+constexpr QByteArrayView CannotUnscramble = "Impossible de d\xe9"
+                                            "crypter"; // code page 1252
 
 // The supervisor password of a fresh installation is "SUPER"; this is its
 // stored form, kept as it stands in the files of existing installations.
-constexpr QByteArrayView kDefaultStored = "YI4I/MNH<H(L";
+constexpr QByteArrayView DefaultStored = "YI4I/MNH<H(L";
 
 } // namespace
 
@@ -18,14 +18,14 @@ namespace PasswordScrambler {
 
 QByteArray Crypter(QByteArrayView plain)
 {
-    QByteArray padded = kPrefix.toByteArray() + plain.toByteArray() + kSuffix.toByteArray();
+    QByteArray padded = Prefix.toByteArray() + plain.toByteArray() + Suffix.toByteArray();
     padded.prepend(padded.back());
     padded.chop(1);
     QByteArray stored(padded.size(), Qt::Uninitialized);
     for (qsizetype k = 1; k <= padded.size(); ++k) {
         const int v = static_cast<unsigned char>(padded[k - 1]) - int(k);
         if (v < 0)
-            return kCannotScramble.toByteArray();
+            return CannotScramble.toByteArray();
         stored[k - 1] = static_cast<char>(v);
     }
     return stored;
@@ -39,20 +39,20 @@ QByteArray Decrypter(QByteArrayView stored)
     for (qsizetype k = 1; k <= stored.size(); ++k) {
         const qsizetype v = static_cast<unsigned char>(stored[k - 1]) + k;
         if (v > 255) // no character code: never written by Crypter
-            return kCannotUnscramble.toByteArray();
+            return CannotUnscramble.toByteArray();
         shifted[k - 1] = static_cast<char>(v);
     }
     shifted.append(shifted.front());
     shifted.remove(0, 1);
-    if (!shifted.startsWith(kPrefix) || !shifted.endsWith(kSuffix) ||
-        shifted.size() < kPrefix.size() + kSuffix.size())
-        return kCannotUnscramble.toByteArray();
-    return shifted.mid(kPrefix.size(), shifted.size() - kPrefix.size() - kSuffix.size());
+    if (!shifted.startsWith(Prefix) || !shifted.endsWith(Suffix) ||
+        shifted.size() < Prefix.size() + Suffix.size())
+        return CannotUnscramble.toByteArray();
+    return shifted.mid(Prefix.size(), shifted.size() - Prefix.size() - Suffix.size());
 }
 
 QByteArray DefaultSupervisorPassword()
 {
-    return kDefaultStored.toByteArray();
+    return DefaultStored.toByteArray();
 }
 
 } // namespace PasswordScrambler

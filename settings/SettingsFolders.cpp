@@ -3,6 +3,7 @@
 #include "Conversions.h"
 #include "Folders.h"
 #include "IniFile.h"
+#include "Languages.h"
 #include "Variables.h"
 
 #include <QDir>
@@ -17,7 +18,7 @@
 
 namespace {
 
-constexpr int kIniBufferSize = 255;
+constexpr int IniBufferSize = 255;
 
 bool fileExists(const QString& path)
 {
@@ -83,6 +84,17 @@ QByteArray TrimIniValue(QByteArray& buffer)
     while (!value.isEmpty() && isSpace(value.back()))
         value.chop(1);
     return value;
+}
+
+QString TrimSpaces(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.sliced(begin, end - begin).toString();
 }
 
 #ifdef Q_OS_WIN
@@ -152,7 +164,7 @@ QByteArray ReadIniValue(QByteArrayView section, QByteArrayView key, QByteArrayVi
     // that is the value without its leading spaces, then the NUL. Built
     // directly, it gives what TrimIniValue gives without scanning the spaces.
     const QByteArray value =
-        IniFile::GetPrivateProfileString(section, key, defaultValue, kIniBufferSize, path);
+        IniFile::GetPrivateProfileString(section, key, defaultValue, IniBufferSize, path);
     qsizetype begin = 0;
     while (begin < value.size() && value[begin] == ' ')
         ++begin;
@@ -206,28 +218,22 @@ Conversions::Failure WriteFailure(const IniFile::WriteResult& result)
     return {number, result.file + QStringLiteral(": ") + result.reason};
 }
 
-QString LanguageFileFor(int langue)
-{
-    return Folders::join(Folders::programFolder(), QStringLiteral("Zor_Lg") +
-                                                       Conversions::padded(langue, 2) +
-                                                       QStringLiteral(".txt"));
-}
-
-bool LanguageFileExists(int langue)
-{
-    return fileExists(LanguageFileFor(langue));
-}
-
 void ChooseHelpFile()
 {
-    auto helpFor = [](int langue) {
-        return Folders::join(Folders::programFolder(), QStringLiteral("Zor_Hp") +
-                                                           Conversions::padded(langue, 2) +
-                                                           QStringLiteral(".chm"));
+    auto helpFor = [](int language) {
+        return Folders::programFile(QStringLiteral("Zor_Hp") + Conversions::padded(language, 2) +
+                                    QStringLiteral(".chm"));
     };
     HelpFile = helpFor(Parametres.Langue);
     if (!fileExists(HelpFile))
         HelpFile = helpFor(0);
+}
+
+void ApplyLanguageNumber(qint32 language)
+{
+    Parametres.Langue = Languages::LanguageFileExists(language) ? language : 0;
+    LanguageBase = Conversions::toInt16(Parametres.Langue * 2000.0);
+    ChooseHelpFile();
 }
 
 } // namespace SettingsFolders

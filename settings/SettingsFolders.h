@@ -17,6 +17,9 @@ QString AddBackslash(const QString& path);
 // surrounding spaces. The buffer itself is left trimmed of spaces.
 QByteArray TrimIniValue(QByteArray& buffer);
 
+// The text without surrounding spaces; tabs and other blanks stay.
+QString TrimSpaces(QStringView text);
+
 // The per-user application-data folder with a trailing separator, or empty.
 // Outside Windows the whole path of the folder is created when missing: a
 // fresh account may have no ~/.config yet.
@@ -49,12 +52,15 @@ void WriteIniValues(std::span<const IniFile::KeyWrite> writes, const QString& pa
 // and a description naming the file and the system's reason.
 Conversions::Failure WriteFailure(const IniFile::WriteResult& result);
 
-// Program folder + "Zor_Lg" + the number in at least two digits + ".txt".
-QString LanguageFileFor(int langue);
-bool LanguageFileExists(int langue);
-
 // Sets HelpFile to the help file of Parametres.Langue, or of language 00 when
 // that one does not exist.
 void ChooseHelpFile();
+
+// The steps that apply a new language number: Langue becomes the number, or 0
+// when its language file does not exist; LanguageBase becomes Langue * 2000;
+// the help file is chosen for it. When the base does not fit 16 bits the
+// conversion fails (Conversions::Failure) after Langue was set: LanguageBase
+// and the help file keep their values. The language text is not loaded here.
+void ApplyLanguageNumber(qint32 language);
 
 } // namespace SettingsFolders

@@ -17,7 +17,7 @@ using SettingsMessages::text;
 
 namespace {
 
-constexpr int kAgentFileCount = 32;
+constexpr int AgentFileCount = 32;
 
 // Runs one statement of the station read; a failing conversion leaves the
 // setting as it was and the read goes on.
@@ -27,11 +27,6 @@ template <typename Statement> void skipOnFailure(Statement statement)
         statement();
     } catch (const Conversions::Failure&) {
     }
-}
-
-QString modelFile()
-{
-    return Folders::join(Folders::programFolder(), QStringLiteral("model.ini"));
 }
 
 bool exists(const QString& path)
@@ -45,10 +40,13 @@ void readLanguage()
         Parametres.Langue = Conversions::toInt32(
             Conversions::Val(ReadIniValue("AGENT", "Langue", "0", StationIniPath)));
     });
-    if (!SettingsFolders::LanguageFileExists(Parametres.Langue))
-        Parametres.Langue = 0;
-    skipOnFailure([] { LanguageBase = Conversions::toInt16(Parametres.Langue * 2000.0); });
-    SettingsFolders::ChooseHelpFile();
+    try {
+        SettingsFolders::ApplyLanguageNumber(Parametres.Langue);
+    } catch (const Conversions::Failure&) {
+        // The base does not fit and keeps its value; the help file is still
+        // chosen for the language.
+        SettingsFolders::ChooseHelpFile();
+    }
 }
 
 void readServerAddress()
@@ -78,10 +76,10 @@ void readPortAndTimeout()
 // when it has none. Existing files are never overwritten.
 void prepareAgentFiles()
 {
-    const QString model = modelFile();
+    const QString model = AgentRights::ModelFile();
     QString name;
     try {
-        for (int agent = 1; agent <= kAgentFileCount; ++agent) {
+        for (int agent = 1; agent <= AgentFileCount; ++agent) {
             name = AgentRights::AgentFileName(agent);
             IniBuffer = Cp1252::fromUnicode(name);
             const QString target = Parametres.ConfigDir + name;

@@ -38,38 +38,19 @@ qint32 readRanged(const char* key, QByteArrayView defaultValue, qint32 low, qint
     return value < low || value > high ? 0 : value;
 }
 
-// Upper case within the code page: a letter whose capital the code page lacks
-// stays as it is.
-QString upperCp1252(const QString& text)
-{
-    QString upper = text;
-    for (QChar& ch : upper) {
-        const QChar capital = ch.toUpper();
-        if (Cp1252::fromUnicode(QStringView(&capital, 1)) != "?")
-            ch = capital;
-    }
-    return upper;
-}
-
 void readPassword()
 {
-    const QByteArray stored =
-        readConfig("mot_de_passe", PasswordScrambler::DefaultSupervisorPassword());
-    const QString plain = Cp1252::toUnicode(PasswordScrambler::Decrypter(stored)).trimmed();
-    Parametres.MotDePasse = upperCp1252(plain);
+    Parametres.MotDePasse = SupervisorSettings::PlainPassword(
+        readConfig("mot_de_passe", PasswordScrambler::DefaultSupervisorPassword()));
     Parametres.NouveauMotDePasse = Parametres.MotDePasse;
 }
 
 void readLanguage()
 {
-    const qint16 langue = Conversions::toInt16(Conversions::Val(readConfig("langue", "0")));
-    if (langue < 0)
+    const qint16 language = Conversions::toInt16(Conversions::Val(readConfig("langue", "0")));
+    if (language < 0)
         return;
-    Parametres.Langue = langue;
-    if (!SettingsFolders::LanguageFileExists(Parametres.Langue))
-        Parametres.Langue = 0;
-    LanguageBase = Conversions::toInt16(Parametres.Langue * 2000.0);
-    SettingsFolders::ChooseHelpFile();
+    SettingsFolders::ApplyLanguageNumber(language);
 }
 
 void readOptions()
@@ -79,7 +60,8 @@ void readOptions()
     Parametres.TauxActiviteT2 = readRanged("TauxActiviteT2", "70", 0, 99);
     const QByteArray mode = readConfig("ModeLie", "0");
     Parametres.ModeLie = (mode == "1") ? 1 : (mode == "2") ? 2 : 0;
-    Parametres.ModeLieApp = Cp1252::toUnicode(readConfig("ModeLieApp", "Wscript.exe Post_it.vbs"));
+    Parametres.ModeLieApp =
+        Cp1252::toUnicode(readConfig("ModeLieApp", SupervisorSettings::DefaultModeLieApp));
     Parametres.Etatinterdit =
         Conversions::toInt32(Conversions::strict(readConfig("Etatinterdit", "0")));
     Parametres.CmtAuto = Conversions::toInt32(Conversions::strict(readConfig("CmtAuto", "0")));
@@ -138,6 +120,12 @@ void GetIniCouleurs()
     } catch (const Conversions::Failure& failure) {
         SettingsMessages::reportFailure(116, "GetIniCouleurs", failure);
     }
+}
+
+QString PlainPassword(QByteArrayView stored)
+{
+    const QString plain = Cp1252::toUnicode(PasswordScrambler::Decrypter(stored));
+    return Cp1252::toUpper(SettingsFolders::TrimSpaces(plain));
 }
 
 void SetIniCouleurs()

@@ -31,8 +31,7 @@ qint32 ficheLevelOfFilledCells(const Row& row)
 void setFicheLevel(Row& row, qint32 level)
 {
     row.cells[AgentsList::ColRecordsAll] = cellText(level == FicheAll);
-    row.cells[AgentsList::ColRecordsComment] =
-        cellText(level == FicheAll || level == FicheComment);
+    row.cells[AgentsList::ColRecordsComment] = cellText(level == FicheAll || level == FicheComment);
 }
 
 void grantFicheLevel(Row& row, qint32 level)

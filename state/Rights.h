@@ -36,19 +36,19 @@ struct RightDef
 // comment cell is ColRecordsComment).
 inline constexpr std::array<RightDef, 7> Table = {{
     {"Droit_Modif_Group", AgentsList::ColChangeGroup, &ModelRightsRecord::Droit_Modif_Group,
-     Layout::Agent::DroitModifGroup},
+     Layout::Agent::Droit_Modif_Group},
     {"Droit_Preference", AgentsList::ColPreferences, &ModelRightsRecord::Droit_Preference,
-     Layout::Agent::DroitPreference},
+     Layout::Agent::Droit_Preference},
     {"Droit_Modif_MotDePasse", AgentsList::ColChangePassword,
-     &ModelRightsRecord::Droit_Modif_MotDePasse, Layout::Agent::DroitModifMotDePasse},
+     &ModelRightsRecord::Droit_Modif_MotDePasse, Layout::Agent::Droit_Modif_MotDePasse},
     {"Droit_Qualif", AgentsList::ColQualifyCalls, &ModelRightsRecord::Droit_Qualif,
-     Layout::Agent::DroitQualif},
+     Layout::Agent::Droit_Qualif},
     {"Droit_Stat", AgentsList::ColStatistics, &ModelRightsRecord::Droit_Stat,
-     Layout::Agent::DroitStat},
+     Layout::Agent::Droit_Stat},
     {"Droit_ListeAppel", AgentsList::ColCallJournal, &ModelRightsRecord::Droit_ListeAppel,
-     Layout::Agent::DroitListeAppel},
+     Layout::Agent::Droit_ListeAppel},
     {"Droit_Modif_Fiche", AgentsList::ColRecordsAll, &ModelRightsRecord::Droit_Modif_Fiche,
-     Layout::Agent::DroitModifFiche},
+     Layout::Agent::Droit_Modif_Fiche},
 }};
 
 inline constexpr std::span<const RightDef, 6> YesNoRights{Table.data(), 6};

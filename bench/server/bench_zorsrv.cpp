@@ -112,7 +112,7 @@ private:
             break;
         case Step::Read: {
             QByteArray data = message.mid(Layout::HeaderSize);
-            Layout::writeInt(reinterpret_cast<quint8*>(data.data()), Layout::Agent::DroitStat,
+            Layout::writeInt(reinterpret_cast<quint8*>(data.data()), Layout::Agent::Droit_Stat,
                              qint32(m_completed & 1));
             m_step = Step::Write;
             send(RawClient::writeRequest(m_agent, data));

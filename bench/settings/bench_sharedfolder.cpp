@@ -26,11 +26,11 @@
 
 namespace {
 
-constexpr int kAgents = 32;
-constexpr int kReadRounds = 15;
-constexpr int kReadLoops = 20;
-constexpr int kWriteRounds = 9;
-constexpr int kWriteLoops = 3;
+constexpr int Agents = 32;
+constexpr int ReadRounds = 15;
+constexpr int ReadLoops = 20;
+constexpr int WriteRounds = 9;
+constexpr int WriteLoops = 3;
 
 QByteArray supervisorText()
 {
@@ -141,7 +141,7 @@ int main(int argc, char** argv)
     QStringList files{shared + QStringLiteral("/supervis.ini")};
     writeFile(files[0], supervisorText());
     AgentsList::Rows rows;
-    for (int agent = 1; agent <= kAgents; ++agent) {
+    for (int agent = 1; agent <= Agents; ++agent) {
         files << shared + u'/' + AgentRights::AgentFileName(agent);
         writeFile(files.last(), agentText());
         rows.push_back(AgentsList::makeRow(QString::number(agent), QString()));
@@ -159,7 +159,7 @@ int main(int argc, char** argv)
         SupervisorSettings::GetIniCouleurs();
         AgentRights::GetAgentxx_Ini(rows);
     };
-    const Pair read = compare(readBytes, fetch, kReadRounds, kReadLoops);
+    const Pair read = compare(readBytes, fetch, ReadRounds, ReadLoops);
 
     for (AgentsList::Row& row : rows)
         row.cells[AgentsList::ColChangeState] = QStringLiteral("3");
@@ -174,9 +174,9 @@ int main(int argc, char** argv)
         for (std::size_t i = 0; i < localNames.size(); ++i)
             rawAtomicWrite(folder, localNames[i], contents[i]);
     };
-    const Pair write = compare(writeBytes, store, kWriteRounds, kWriteLoops);
+    const Pair write = compare(writeBytes, store, WriteRounds, WriteLoops);
 
-    std::printf("files: supervis.ini + %d agent files\n", kAgents);
+    std::printf("files: supervis.ini + %d agent files\n", Agents);
     std::printf("raw read of the bytes          %10.1f us\n", read.baseline);
     std::printf("full fetch (every key)         %10.1f us   ratio %.2f\n", read.measured,
                 read.ratio);

@@ -1,5 +1,7 @@
 #include "FormTranslator.h"
 
+#include "Conversions.h"
+#include "Cp1252.h"
 #include "Languages.h"
 #include "Variables.h"
 
@@ -15,7 +17,6 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
-#include <cmath>
 #include <optional>
 
 namespace {
@@ -23,78 +24,24 @@ namespace {
 const char* const TagProperty = "Tag";
 const char* const ToolTipProperty = "ToolTipText";
 
-// Rounds to the nearest whole number, halves to the even neighbour; nothing
-// when the result does not fit 16 bits.
-std::optional<qint16> roundToInt16(double value)
-{
-    if (!std::isfinite(value))
-        return std::nullopt;
-    const double rounded = std::nearbyint(value);
-    if (rounded < -32768.0 || rounded > 32767.0)
-        return std::nullopt;
-    return static_cast<qint16>(rounded);
-}
-
-bool isDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
-// The length of the number at the start of `text`: an optional sign, digits
-// with an optional decimal part, and, when `exponent`, an optional exponent.
-qsizetype numberLength(QStringView text, bool exponent)
-{
-    qsizetype at = 0;
-    if (at < text.size() && (text[at] == u'+' || text[at] == u'-'))
-        ++at;
-    qsizetype digits = 0;
-    for (; at < text.size() && isDigit(text[at]); ++at)
-        ++digits;
-    if (at < text.size() && text[at] == u'.') {
-        ++at;
-        for (; at < text.size() && isDigit(text[at]); ++at)
-            ++digits;
-    }
-    if (digits == 0)
-        return 0;
-    if (exponent && at < text.size() && QStringView(u"eEdD").contains(text[at])) {
-        qsizetype mark = at + 1;
-        if (mark < text.size() && (text[mark] == u'+' || text[mark] == u'-'))
-            ++mark;
-        if (mark < text.size() && isDigit(text[mark])) {
-            at = mark;
-            while (at < text.size() && isDigit(text[at]))
-                ++at;
-        }
-    }
-    return at;
-}
-
-double toDouble(QStringView number)
-{
-    QString plain = number.toString();
-    plain.replace(u'd', u'e').replace(u'D', u'e');
-    return plain.toDouble();
-}
-
-// Strict conversion: the whole text, blanks and tabs around it aside, is a
-// number (an empty text is not).
+// The two conversions of the program, on the property's text, rounded to 16
+// bits; nothing when the conversion fails or the number does not fit.
 std::optional<qint16> strict(const QString& text)
 {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty() || numberLength(trimmed, false) != trimmed.size())
+    try {
+        return Conversions::toInt16(Conversions::strict(Cp1252::fromUnicode(text)));
+    } catch (const Conversions::Failure&) {
         return std::nullopt;
-    return roundToInt16(toDouble(trimmed));
+    }
 }
 
-// Val: the number at the start of the text, blanks, tabs and line feeds
-// anywhere skipped; 0 when there is none.
 std::optional<qint16> val(const QString& text)
 {
-    QString packed = text;
-    packed.remove(u' ').remove(u'\t').remove(u'\n');
-    const qsizetype length = numberLength(packed, true);
-    return roundToInt16(length == 0 ? 0.0 : toDouble(QStringView(packed).left(length)));
+    try {
+        return Conversions::toInt16(Conversions::Val(Cp1252::fromUnicode(text)));
+    } catch (const Conversions::Failure&) {
+        return std::nullopt;
+    }
 }
 
 // The text of number n in the current language; nothing when LanguageBase + n

@@ -206,7 +206,9 @@ private Q_SLOTS:
             row(qPrintable(QString::number(code)), {answer(2, 0, code)},
                 {code == 70000 ? -32768 : code});
         row("negative data length", {ok, answer(0, -5, 0)}, {0, 0});
-        row("data length above 8192", {ok, answer(0, 8193, 0, full + 'd')}, {0, 3});
+        row("data length above 8192", {ok, answer(0, 8193, 0, full + 'd')}, {0, 32767});
+        row("refusal 3, not ours", {answer(2, 0, 3)}, {3});
+        row("refusal 32767, not ours", {answer(2, 0, 32767)}, {-32768});
         row("bytes after the answer", {ok, answer(0, 4, 0, "AAAA") + answer(2, 4, -2, "BBBB")},
             {0, 0, -2}, "BBBB");
         row("dropped while the header is awaited", {ok, {}}, {0, 2});
@@ -227,6 +229,7 @@ private Q_SLOTS:
         // reply, and the wait ends. The other time-outs wait the whole time.
         const bool close = codes.size() > 1 && codes.last() == 2;
         const bool waits = codes.last() == 2 && !close;
+        const bool refused = codes.last() < 0 || codes.last() == 3;
         RecvTimeout = waits ? 1 : 20;
         FakeServer server;
         server.greetings = {greeting};
@@ -247,7 +250,7 @@ private Q_SLOTS:
         QVERIFY(waits ? clock.elapsed() >= 450 : clock.elapsed() < 10000);
         QCOMPARE(dataOf(GatewayBlock), data + QByteArray(L::DataSize - data.size(), char(0xEE)));
         // A time-out or a broken answer drops the connection: nothing goes out.
-        QCOMPARE(SendBlock(GatewayBlock, 512) == 0, codes.last() <= 0);
+        QCOMPARE(SendBlock(GatewayBlock, 512) == 0, refused || codes.last() == 0);
     }
 
     void report_data()
@@ -255,7 +258,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("row"); // code, reason, the connection dialog's answer
         const QString table =
             "0,,1;1,No Connect,0;2,Local Time-out,1;2,Local Time-out,0;"
-            "3,Bad Answer,0;-1,Table full,0;-2,Server Time_out,0;-3,Server Stop,0;"
+            "32767,Bad Answer,0;3,,0;-1,Table full,0;-2,Server Time_out,0;-3,Server Stop,0;"
             "-4,Too Connection,0;-5,Bad Password,0;-6,Unknown Application,1;-9,,1";
         for (const QString& r : table.split(u';'))
             QTest::newRow(qPrintable(r)) << r.split(u',');
@@ -280,11 +283,11 @@ private Q_SLOTS:
         if (!code)
             return;
         QCOMPARE(calls[0].kind, Kind::Beep);
-        QCOMPARE(int(calls[1].kind) + int(calls[1].icon) + calls[1].value,
-                 int(Kind::MessageBox) + int(UiServices::Icon::Exclamation) +
-                     int(UiServices::Buttons::Ok));
+        QCOMPARE(calls[1].kind, Kind::MessageBox);
+        QCOMPARE(calls[1].icon, UiServices::Icon::Exclamation);
+        QCOMPARE(calls[1].value, int(UiServices::Buttons::Ok));
         QCOMPARE(calls[1].text, row[1].isEmpty() ? QString() : Failure + " (" + row[1] + ")");
-        const QString port = QString::number(server.tcp.serverPort());
+        const QString port = QString::number(qint16(server.tcp.serverPort())); // 16-bit signed
         QCOMPARE(calls[1].title, Title + "  (Server:127.0.0.1  Socket:" + port + ")");
         QCOMPARE(calls[2].kind, ends ? Kind::End : Kind::Dialog);
         QCOMPARE(Passerelle::Socket().state() == QAbstractSocket::ConnectedState, !ends);
@@ -319,14 +322,21 @@ private Q_SLOTS:
         QCOMPARE(login.left(16), QByteArray("\xCA\xFE\xCA\xFE\0\2\0\0\0\2\0\0\2\0\0\0", 16));
         QVERIFY(Klt::loginKeyMatches(bytes(login), "5204",
                                      g.mid(L::Header::Nonce, L::Header::NonceSize)));
-        QCOMPARE(login.mid(16, 24) + login.mid(72), g.mid(16, 24) + g.mid(72, 440));
+        QCOMPARE(login.mid(16, 24), g.mid(16, 24));
+        QCOMPARE(login.mid(72), g.mid(72, 440));
         const QByteArray& request = server.requests[3];
         QCOMPARE(server.requests[5], request);
-        QCOMPARE(ints(request, 0, 5),
-                 (Ints{qint32(L::Magic), L::HeaderSize, L::RequestRead, 0, 4}));
+        QCOMPARE(ints(request, L::Header::Magic, 1)[0], qint32(L::Magic));
+        QCOMPARE(ints(request, L::Header::Length, 1)[0], L::HeaderSize);
+        QCOMPARE(ints(request, L::Header::Request, 1)[0], L::RequestRead);
+        QCOMPARE(ints(request, L::Header::Application, 1)[0], 0);
+        QCOMPARE(ints(request, L::Header::Record, 1)[0], 4);
         QCOMPARE(request.mid(20).count('\0'), L::HeaderSize - 20);
         const QByteArray& write = server.requests[6];
-        QCOMPARE(ints(write, 0, 5), (Ints{qint32(L::Magic), L::BlockSize, L::RequestWrite, 0, 4}));
+        QCOMPARE(ints(write, L::Header::Magic, 1)[0], qint32(L::Magic));
+        QCOMPARE(ints(write, L::Header::Length, 1)[0], L::BlockSize);
+        QCOMPARE(ints(write, L::Header::Request, 1)[0], L::RequestWrite);
+        QCOMPARE(ints(write, L::Header::Record, 1)[0], 4);
         QCOMPARE(write[300], 'k');
     }
 
@@ -350,7 +360,8 @@ private Q_SLOTS:
         QCOMPARE(Parametres.TauxActiviteT1, 42);
         QCOMPARE(UiRecorder::count(Kind::Dialog), 1);
         QVERIFY(UiRecorder::endsProgram(fetch));
-        QCOMPARE(UiRecorder::count(Kind::Dialog) + UiRecorder::count(Kind::MessageBox), 6);
+        QCOMPARE(UiRecorder::count(Kind::Dialog), 3);
+        QCOMPARE(UiRecorder::count(Kind::MessageBox), 3);
         for (const UiRecorder::Call& box : UiRecorder::callsOf(Kind::MessageBox))
             QCOMPARE(box.text, Failure + " (Local Time-out)");
         QCOMPARE(server.connections, 4);
@@ -413,7 +424,7 @@ private Q_SLOTS:
         QFETCH(QString, fetched);
         QByteArray data = QByteArray("abcdefghijklmnopqrstuvwxyz012").repeated(16); // 464 bytes
         data.replace(L::Agent::Password, 7, QByteArray("secret\0", 7));
-        setInts(data, L::Agent::DroitModifGroup, stored);
+        setInts(data, L::Agent::Droit_Modif_Group, stored);
         QCOMPARE(raw(9, data), data);
         Parametres.ModelRights = ModelRightsRecord{1, 2, 0, 1, 0, 1, 1};
         AgentsList::Rows rows = {row(10, cells, change ? QString::number(change) : QString())};
@@ -426,36 +437,50 @@ private Q_SLOTS:
         QByteArray after = raw(9);
         QCOMPARE(after.at(L::Agent::Password), change >= 2 ? '\0' : 's');
         after[L::Agent::Password] = 's';
-        setInts(after, L::Agent::DroitModifGroup, stored);
+        setInts(after, L::Agent::Droit_Modif_Group, stored);
         QCOMPARE(after, data);
     }
 
     void supervisor_data()
     {
-        // Journal, ModeLie, the field at 228, Etatinterdit, CmtAuto, T1, T2,
-        // Langue (2 before the fetch; there is no file 03), the colours.
+        // Stored: journal, ModeLie, the field at 228, Etatinterdit, CmtAuto, T1,
+        // T2, Langue (2 before the fetch; there is no file 03), the colours.
         QTest::addColumn<Ints>("stored");
-        QTest::addColumn<Ints>("after");        // the record, but Langue of Parametres
-        QTest::addColumn<Bytes>("texts");       // the password (scrambled), ModeLieApp
-        QTest::addColumn<QStringList>("plain"); // the password, ModeLieApp
+        QTest::addColumn<Bytes>("texts"); // the password (scrambled), ModeLieApp
+        for (const char* field :
+             {"journal", "ModeLie", "field228", "Etatinterdit", "CmtAuto", "T1", "T2", "Langue"})
+            QTest::addColumn<int>(field);
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("ModeLieApp");
+        QTest::addColumn<Bytes>("recordTexts"); // the two text fields after the fetch
         using namespace PasswordScrambler;
+        auto row = [](const char* name, const Ints& stored, const Bytes& texts, const Ints& after,
+                      const QString& password, const char* modeLieApp, const Bytes& recordTexts) {
+            QTestData& data = QTest::newRow(name) << stored << texts;
+            for (int value : after)
+                data << value;
+            data << password << QString::fromUtf8(modeLieApp) << recordTexts;
+        };
         const QString plainDefault =
             Cp1252::toUnicode(Decrypter(DefaultSupervisorPassword())).toUpper().trimmed();
         const QByteArray secret = Crypter(Cp1252::fromUnicode(QStringLiteral("  s\u00e9cret ")));
-        QTest::newRow("out of range, empty texts, no file 03")
-            << Ints{41, -3, -1, 2, -1, 100, -1, 3, -1} << Ints{0, 0, 0, 0, 0, 30, 70, 0}
-            << Bytes{{}, {}} << QStringList{plainDefault, "Wscript.exe Post_it.vbs"};
-        QTest::newRow("limits kept, language kept")
-            << Ints{40, 7, 5, 1, 1, 0, 99, -1, -2} << Ints{40, 7, 5, 1, 1, 0, 99, 2}
-            << Bytes{secret, "  calc.exe /x  "}
-            << QStringList{QStringLiteral("S\u00c9CRET"), "calc.exe /x"};
+        const QByteArray odd = Crypter("\t\xdf\xb5\xff\xe9 ");
+        row("out of range, empty texts, no file 03", {41, -3, -1, 2, -1, 100, -1, 3, -1}, {{}, {}},
+            {0, 0, 0, 0, 0, 30, 70, 0}, plainDefault, "Wscript.exe Post_it.vbs",
+            {DefaultSupervisorPassword(), "Wscript.exe Post_it.vbs"});
+        row("limits kept, language kept", {40, 7, 5, 1, 1, 0, 99, -1, -2},
+            {secret, "  calc.exe /x  "}, {40, 7, 5, 1, 1, 0, 99, 2}, QStringLiteral("S\u00c9CRET"),
+            "calc.exe /x", {secret, "  calc.exe /x  "});
+        // Only spaces are trimmed; upper case stays within the code page.
+        row("tab, sharp s, micro, y diaeresis", {0, 0, 0, 0, 0, 0, 0, -1, 0}, {odd, "x"},
+            {0, 0, 0, 0, 0, 0, 0, 2}, QStringLiteral("\t\u00df\u00b5\u0178\u00c9"), "x",
+            {odd, "x"});
     }
     void supervisor()
     {
         QFETCH(Ints, stored);
-        QFETCH(Ints, after);
         QFETCH(Bytes, texts);
-        QFETCH(QStringList, plain);
+        QFETCH(Bytes, recordTexts);
         using namespace L::Supervisor;
         const int offsets[] = {NbJourStockJournal, ModeLie, Reserved228,
                                Etatinterdit,       CmtAuto, TauxActiviteT1,
@@ -469,37 +494,125 @@ private Q_SLOTS:
         for (int i : {64, 100, 127, 256, 291})
             data[i] = char(i); // bytes the tool does not interpret
         QCOMPARE(raw(-1, data), data);
-        std::tie(Parametres.Langue, LanguageBase) = std::tuple(2, 4000);
+        Parametres.Langue = 2;
+        LanguageBase = 4000;
 
         RemoteTransfers::FetchSupervisorSettings();
         const QByteArray record = dataOf(Passerelle::SupervisorRecord);
         SettingsRecord& p = Parametres;
-        QCOMPARE((Ints{p.NbJourStockJournal, p.ModeLie, ints(record, Reserved228, 1)[0],
-                       p.Etatinterdit, p.CmtAuto, p.TauxActiviteT1, p.TauxActiviteT2, p.Langue}),
-                 after);
+        QTEST(p.NbJourStockJournal, "journal");
+        QTEST(p.ModeLie, "ModeLie");
+        QTEST(ints(record, Reserved228, 1)[0], "field228");
+        QTEST(p.Etatinterdit, "Etatinterdit");
+        QTEST(p.CmtAuto, "CmtAuto");
+        QTEST(p.TauxActiviteT1, "T1");
+        QTEST(p.TauxActiviteT2, "T2");
+        QTEST(p.Langue, "Langue");
         QCOMPARE(LanguageBase, qint16(p.Langue * 2000));
-        for (std::size_t i = 0; i < ColourTable.size(); ++i) // -1 takes the default
-            QCOMPARE((Ints{p.*(ColourTable[i].field), ints(record, Colours + 4 * int(i), 1)[0]}),
-                     Ints(2, stored[8] == -1 ? ColourTable[i].defaultValue : stored[8]));
-        QCOMPARE((QStringList{p.MotDePasse, p.NouveauMotDePasse, p.ModeLieApp}),
-                 (QStringList{plain[0], plain[0], plain[1]}));
+        for (std::size_t i = 0; i < ColourTable.size(); ++i) { // -1 takes the default
+            const qint32 expected = stored[8] == -1 ? ColourTable[i].defaultValue : stored[8];
+            QCOMPARE(p.*(ColourTable[i].field), expected);
+            QCOMPARE(ints(record, Colours + 4 * int(i), 1)[0], expected);
+        }
+        QTEST(p.MotDePasse, "password");
+        QTEST(p.NouveauMotDePasse, "password");
+        QTEST(p.ModeLieApp, "ModeLieApp");
+        // An empty text field gets its default in the record as well.
+        QCOMPARE(Klt::conv_t6200_string(bytes(record) + Password, PasswordWidth), recordTexts[0]);
+        QCOMPARE(Klt::conv_t6200_string(bytes(record) + ModeLieApp, ModeLieAppWidth),
+                 recordTexts[1]);
 
         // Stored back: the settings, and the other bytes as the fetch left them.
         p.NouveauMotDePasse = QStringLiteral("CHANGE7");
-        std::tie(p.NbJourStockJournal, p.TauxActiviteT1, p.CouleurGrS2) =
-            std::tuple(21, 15, 0x010203);
+        p.NbJourStockJournal = 21;
+        p.TauxActiviteT1 = 15;
+        p.CouleurGrS2 = 0x010203;
+        p.ModeLie = 2;
+        p.Langue = 6;
+        p.Etatinterdit = 1;
+        p.CmtAuto = 1;
         p.ModeLieApp = QString::fromUtf8("lien.vbs élan");
         RemoteStore::StoreSupervisorSettings();
         const QByteArray back = raw(-1);
-        QCOMPARE(back.mid(64, 64) + back.mid(256) + back.mid(Reserved228, 4),
-                 data.mid(64, 64) + data.mid(256) + record.mid(Reserved228, 4));
+        QCOMPARE(back.mid(64, 64), data.mid(64, 64));
+        QCOMPARE(back.mid(256), data.mid(256));
+        QCOMPARE(back.mid(Reserved228, 4), record.mid(Reserved228, 4));
         QCOMPARE(Klt::conv_t6200_string(bytes(back) + Password, PasswordWidth),
                  PasswordScrambler::Crypter("CHANGE7"));
+        QCOMPARE(Klt::conv_t6200_string(bytes(back) + ModeLieApp, ModeLieAppWidth),
+                 Cp1252::fromUnicode(p.ModeLieApp));
+        QCOMPARE(ints(back, NbJourStockJournal, 1)[0], 21);
+        QCOMPARE(ints(back, TauxActiviteT1, 1)[0], 15);
+        QTEST(ints(back, TauxActiviteT2, 1)[0], "T2");
+        QCOMPARE(ints(back, Colours + 4 * 12, 1)[0], 0x010203); // CouleurGrS2
+        QCOMPARE(ints(back, ModeLie, 1)[0], 2);
+        QCOMPARE(ints(back, Langue, 1)[0], 6);
+        QCOMPARE(ints(back, Etatinterdit, 1)[0], 1);
+        QCOMPARE(ints(back, CmtAuto, 1)[0], 1);
         init();
         RemoteTransfers::FetchSupervisorSettings();
-        QCOMPARE(p.MotDePasse + p.ModeLieApp, QString::fromUtf8("CHANGE7lien.vbs élan"));
-        QCOMPARE((Ints{p.NbJourStockJournal, p.TauxActiviteT1, p.TauxActiviteT2, p.CouleurGrS2}),
-                 (Ints{21, 15, after[6], 0x010203}));
+        QCOMPARE(p.MotDePasse, QStringLiteral("CHANGE7"));
+        QCOMPARE(p.ModeLieApp, QString::fromUtf8("lien.vbs élan"));
+    }
+
+    // After a local time-out the transfer goes on with its next step: the
+    // fetch fills the row from the block and empties its change state; the
+    // store's write then fails as not connected, and the program ends.
+    void transfersGoOnAfterTimeout_data()
+    {
+        QTest::addColumn<bool>("store");
+        QTest::newRow("fetch") << false;
+        QTest::newRow("store") << true;
+    }
+    void transfersGoOnAfterTimeout()
+    {
+        QFETCH(bool, store);
+        RecvTimeout = 1;
+        FakeServer server;
+        server.replies = {answer(0, 0, 0), {}}; // the login, then silence
+        UiRecorder::setDialogHandler([](UiServices::Dialog) { return true; });
+        AgentsList::Rows rows = {row(5, QStringLiteral("X"), QStringLiteral("3"))};
+        const bool ended = UiRecorder::endsProgram([&] {
+            if (store)
+                RemoteStore::StoreAgentRights(rows);
+            else
+                RemoteTransfers::FetchAgentRights(rows);
+        });
+        QCOMPARE(ended, store);
+        const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
+        QCOMPARE(boxes.size(), store ? 2 : 1);
+        QCOMPARE(boxes[0].text, Failure + " (Local Time-out)");
+        if (store)
+            QCOMPARE(boxes[1].text, Failure + " (No Connect)");
+        QCOMPARE(UiRecorder::count(Kind::Dialog), 1);
+        QCOMPARE(rows[0].cells[AgentsList::ColChangeState],
+                 store ? QStringLiteral("3") : QString());
+        QCOMPARE(server.requests.size(), 2); // the login and the read, no write
+    }
+
+    // An answer that is there only after the deadline is not accepted, even
+    // when all its bytes are waiting.
+    void lateAnswer()
+    {
+        FakeServer server;
+        server.replies = {answer(0, 0, 0), answer(0, 4, 0, "late")};
+        QCOMPARE(Passerelle::OpenSession("5204", 2), Passerelle::Success);
+        QCOMPARE(Passerelle::SendBlock(Passerelle::GatewayBlock, L::HeaderSize),
+                 Passerelle::Success);
+        QTRY_VERIFY(Passerelle::Socket().bytesAvailable() >= L::HeaderSize + 4);
+        RecvTimeout = -1; // the deadline has passed when the wait starts
+        QCOMPARE(Passerelle::ReceiveBlock(Passerelle::GatewayBlock, L::BlockSize),
+                 Passerelle::LocalTimeout);
+    }
+
+    // The report's title shows TcpPort as the 16-bit signed number it is.
+    void reportTitleSignedPort()
+    {
+        Parametres.TcpPort = -25536;
+        Passerelle::ReportGatewayError(Passerelle::LocalTimeout);
+        const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].title, Title + "  (Server:127.0.0.1  Socket:-25536)");
     }
 };
 

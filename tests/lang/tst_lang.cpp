@@ -190,7 +190,8 @@ private Q_SLOTS:
         QCOMPARE(found, list);
         QVERIFY(QFile::remove(Languages::LanguageFileFor(0)));
         Languages::LoadLanguageFile();
-        QCOMPARE(Languages::GetMessageText(12) + Languages::GetLanguageName(1), Star);
+        QCOMPARE(Languages::GetMessageText(12), Star);
+        QCOMPARE(Languages::GetLanguageName(1), QString());
     }
 
     void controls_data()
@@ -210,6 +211,8 @@ private Q_SLOTS:
         row("label Tag 0", Label, "0", "", "Zéro");
         row("label number then letters", Label, "12abc", "", Original);
         row("label numbered tool tip", Label, "12", "13", "Douze", "Treize");
+        row("label hexadecimal", Label, "&H0C", "", "Douze");
+        row("label exponent", Label, "1.2E1", "", "Douze");
         row("label tool tip number then words", Label, "12", "13 help", "Douze", "13 help");
         // Every other kind: Val.
         row("button", Button, "12", "", "Douze");
@@ -218,6 +221,8 @@ private Q_SLOTS:
         row("button half to even, down", Button, "12.5", "", "Douze");
         row("button half to even, up", Button, "13.5", "", "Quatorze");
         row("button number beyond 16 bits", Button, "99999", "", Original);
+        row("button hexadecimal", Button, "&H0C", "", "Douze");
+        row("button exponent", Button, "1.2E1", "", "Douze");
         row("button tool tip number then words", Button, "", "13 items", Original, "Treize");
         row("button tool tip of words", Button, "", "Aide", Original, "Aide");
         row("group box", GroupBox, "12", "", "Douze");
@@ -283,20 +288,71 @@ private Q_SLOTS:
         FormTranslator::TranslateForm(&window);
         FormTranslator::TranslateForm(&window);
         const QTreeWidgetItem* head = tree->headerItem();
-        QCOMPARE((QStringList{window.windowTitle(), tabs->tabText(0), tabs->tabText(1),
-                              tabs->tabToolTip(0), tabs->tabToolTip(1), inPage->text(),
-                              bar->tabText(0), bar->tabText(1), bar->tabToolTip(1), head->text(0),
-                              head->text(1), menu->title(), open->text(), tool->toolTip(),
-                              tool->text(), inDialog->text(), fits->text(), tooFar->text()}),
-                 (QStringList{"Quatorze", "Douze", Original, "Quatorze", "help", "Treize", "Douze",
-                              Original, "Treize", "Douze", "h1", "Douze", "Treize", "Treize", "a",
-                              Original, Star, "Huit cents"}));
+        QCOMPARE(window.windowTitle(), u"Quatorze"_s);
+        QCOMPARE(tabs->tabText(0), u"Douze"_s);
+        QCOMPARE(tabs->tabText(1), Original);
+        QCOMPARE(tabs->tabToolTip(0), u"Quatorze"_s);
+        QCOMPARE(tabs->tabToolTip(1), u"help"_s);
+        QCOMPARE(inPage->text(), u"Treize"_s);
+        QCOMPARE(bar->tabText(0), u"Douze"_s);
+        QCOMPARE(bar->tabText(1), Original);
+        QCOMPARE(bar->tabToolTip(1), u"Treize"_s);
+        QCOMPARE(head->text(0), u"Douze"_s);
+        QCOMPARE(head->text(1), u"h1"_s);
+        QCOMPARE(menu->title(), u"Douze"_s);
+        QCOMPARE(open->text(), u"Treize"_s);
+        QCOMPARE(tool->toolTip(), u"Treize"_s);
+        QCOMPARE(tool->text(), u"a"_s);
+        QCOMPARE(inDialog->text(), Original);
+        QCOMPARE(fits->text(), Star);
+        QCOMPARE(tooFar->text(), u"Huit cents"_s);
 
         load(header() + "12=Twelve\r\n13=Thirteen\r\n14=Fourteen\r\n700=Seven hundred\r\n", 16);
         FormTranslator::TranslateForm(&window);
-        QCOMPARE(window.windowTitle() + tabs->tabText(0) + inPage->text() + head->text(0) + u':' +
-                     fits->text() + u':' + tooFar->text(),
-                 u"FourteenTwelveThirteenTwelve:Seven hundred:Huit cents"_s);
+        QCOMPARE(window.windowTitle(), u"Fourteen"_s);
+        QCOMPARE(tabs->tabText(0), u"Twelve"_s);
+        QCOMPARE(inPage->text(), u"Thirteen"_s);
+        QCOMPARE(head->text(0), u"Twelve"_s);
+        QCOMPARE(fits->text(), u"Seven hundred"_s);
+        QCOMPARE(tooFar->text(), u"Huit cents"_s);
+    }
+
+    // A language file whose name differs in case is the same file: it is
+    // found, loaded and listed.
+    void fileNameCase()
+    {
+        QVERIFY(
+            writeBytes(m_dir->filePath(u"zor_lg05.txt"_s), utf16(header(u"Cinq"_s) + "12=x\r\n")));
+        QVERIFY(Languages::LanguageFileExists(5));
+        QCOMPARE(Languages::LanguageFileFor(5), m_dir->filePath(u"zor_lg05.txt"_s));
+        Parametres.Langue = 5;
+        Languages::LoadLanguageFile();
+        QCOMPARE(Languages::GetMessageText(12), u"x"_s);
+        QVERIFY(!Languages::LanguageFileExists(6));
+    }
+
+    // Text 119 heads the read failure of the agent files as well as the write
+    // failures: every shipped language says both.
+    void shippedText119_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("read");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("French") << 0 << u"lire"_s << u"enregistrer"_s;
+        QTest::newRow("English") << 1 << u"read"_s << u"saved"_s;
+        QTest::newRow("German") << 2 << u"gelesen"_s << u"gespeichert"_s;
+    }
+    void shippedText119()
+    {
+        QFETCH(int, language);
+        QFETCH(QString, read);
+        QFETCH(QString, saved);
+        Folders::setProgramFolder(QStringLiteral(ZOR_PROGRAM_DIR));
+        Parametres.Langue = language;
+        Languages::LoadLanguageFile();
+        const QString text = Languages::GetMessageText(119);
+        QVERIFY2(text.contains(read), qPrintable(text));
+        QVERIFY2(text.contains(saved), qPrintable(text));
     }
 
     // Every number the program asks for has a real text in every shipped
@@ -309,13 +365,16 @@ private Q_SLOTS:
         const QStringList numbers = QString::fromUtf8(list.readAll())
                                         .remove(QRegularExpression(u"#[^\n]*"_s))
                                         .split(QRegularExpression(u"\\s+"_s), Qt::SkipEmptyParts);
-        QVERIFY(numbers.size() > 90 && numbers.contains(u"0") && numbers.contains(u"1288"));
+        QVERIFY(numbers.size() > 90);
+        QVERIFY(numbers.contains(u"0"));
+        QVERIFY(numbers.contains(u"1288"));
         const QList<Languages::LanguageEntry> languages = Languages::AvailableLanguages();
         QCOMPARE(
             languages.size(),
             QDir(QStringLiteral(ZOR_PROGRAM_DIR)).entryList({"Zor_Lg*.txt"}, QDir::Files).size());
-        QVERIFY(languages.size() >= 2 && languages[0].name == u"Français" &&
-                languages[1].name == u"English");
+        QVERIFY(languages.size() >= 2);
+        QCOMPARE(languages[0].name, u"Français"_s);
+        QCOMPARE(languages[1].name, u"English"_s);
         for (const Languages::LanguageEntry& language : languages) {
             Parametres.Langue = language.number;
             Languages::LoadLanguageFile();
@@ -325,9 +384,9 @@ private Q_SLOTS:
                     missing << number;
             QVERIFY2(missing.isEmpty(), qPrintable(language.name + ": " + missing.join(u' ')));
             const qsizetype texts = LanguageText.indexOf(u"\r\n[ZORCFG]\r\n");
-            QVERIFY2(texts > 0 && LanguageText.indexOf(u'[', texts + 3) < 0 &&
-                         LanguageText.count(u'\n') == LanguageText.count(u"\r\n"),
-                     qPrintable(language.name));
+            QVERIFY2(texts > 0, qPrintable(language.name));
+            QVERIFY2(LanguageText.indexOf(u'[', texts + 3) < 0, qPrintable(language.name));
+            QCOMPARE(LanguageText.count(u'\n'), LanguageText.count(u"\r\n"));
         }
     }
 };

@@ -25,10 +25,10 @@ Q_DECLARE_METATYPE(Writes)
 namespace {
 
 // Owners that no account of a test machine uses, and the unprivileged user.
-constexpr uid_t kOtherUser = 4321;
-constexpr gid_t kOtherGroup = 4322;
-constexpr uid_t kNobody = 65534;
-constexpr gid_t kNoGroup = 65534;
+constexpr uid_t OtherUser = 4321;
+constexpr gid_t OtherGroup = 4322;
+constexpr uid_t Nobody = 65534;
+constexpr gid_t NoGroup = 65534;
 
 QByteArray utf16(const char* utf8)
 {
@@ -71,10 +71,7 @@ bool setOwner(const QString& path, uid_t user, gid_t group)
 class ActingAs
 {
 public:
-    ActingAs(uid_t user, gid_t group)
-    {
-        m_ok = ::setegid(group) == 0 && ::seteuid(user) == 0;
-    }
+    ActingAs(uid_t user, gid_t group) { m_ok = ::setegid(group) == 0 && ::seteuid(user) == 0; }
     ~ActingAs()
     {
         if (::seteuid(0) != 0 || ::setegid(0) != 0)
@@ -125,14 +122,14 @@ private Q_SLOTS:
         if (!isRoot())
             QSKIP("only a privileged process can give a file to another owner");
         QVERIFY(put(m_file, "[SUPER]\r\nDroit_Stat=1\r\n"));
-        QVERIFY(setOwner(m_file, kOtherUser, kOtherGroup));
+        QVERIFY(setOwner(m_file, OtherUser, OtherGroup));
         QVERIFY(setMode(m_file, 0640));
         const ino_t before = statOf(m_file).st_ino;
         QVERIFY(IniFile::WritePrivateProfileString("SUPER", "Droit_Stat", "0", m_file));
         const struct stat after = statOf(m_file);
         QVERIFY(after.st_ino != before); // replaced, not written in place
-        QCOMPARE(after.st_uid, kOtherUser);
-        QCOMPARE(after.st_gid, kOtherGroup);
+        QCOMPARE(after.st_uid, OtherUser);
+        QCOMPARE(after.st_gid, OtherGroup);
         QCOMPARE(after.st_mode & 07777, mode_t(0640));
         QCOMPARE(bytesOf(m_file), "[SUPER]\r\nDroit_Stat=0\r\n");
     }
@@ -143,19 +140,19 @@ private Q_SLOTS:
     {
         if (!isRoot())
             QSKIP("a file of another owner in a folder of ours needs root to set up");
-        QVERIFY(setOwner(m_folder, kNobody, kNoGroup));
+        QVERIFY(setOwner(m_folder, Nobody, NoGroup));
         QVERIFY(put(m_file, "[SUPER]\r\nDroit_Stat=1\r\n"));
-        QVERIFY(setOwner(m_file, kOtherUser, kOtherGroup));
+        QVERIFY(setOwner(m_file, OtherUser, OtherGroup));
         QVERIFY(setMode(m_file, 0666));
         IniFile::WriteResult result;
         {
-            ActingAs nobody(kNobody, kNoGroup);
+            ActingAs nobody(Nobody, NoGroup);
             QVERIFY(nobody.ok());
             result = IniFile::WritePrivateProfileString("SUPER", "Droit_Stat", "0", m_file);
         }
         QVERIFY2(result, qPrintable(result.reason));
         QCOMPARE(bytesOf(m_file), "[SUPER]\r\nDroit_Stat=0\r\n");
-        QCOMPARE(statOf(m_file).st_uid, kNobody);
+        QCOMPARE(statOf(m_file).st_uid, Nobody);
         QCOMPARE(statOf(m_file).st_mode & 07777, mode_t(0666));
     }
 
@@ -168,7 +165,7 @@ private Q_SLOTS:
         const ino_t before = statOf(m_file).st_ino;
         IniFile::WriteResult result;
         if (isRoot()) {
-            ActingAs nobody(kNobody, kNoGroup); // the folder is root's, 0755
+            ActingAs nobody(Nobody, NoGroup); // the folder is root's, 0755
             QVERIFY(nobody.ok());
             result = IniFile::WritePrivateProfileString("SUPER", "Droit_Stat", "0", m_file);
         } else {
@@ -187,7 +184,7 @@ private Q_SLOTS:
     {
         IniFile::WriteResult result;
         if (isRoot()) {
-            ActingAs nobody(kNobody, kNoGroup);
+            ActingAs nobody(Nobody, NoGroup);
             QVERIFY(nobody.ok());
             result = IniFile::WritePrivateProfileString("SUPER", "Droit_Stat", "0", m_file);
         } else {
@@ -237,8 +234,8 @@ private Q_SLOTS:
         if (setUp == u"read-only file")
             QCOMPARE(bytesOf(m_file), readOnly);
         QVERIFY(!QFile::exists(m_folder + u"/absent"_s));
-        const QStringList left = QDir(m_folder).entryList(QDir::AllEntries | QDir::Hidden |
-                                                          QDir::NoDotAndDotDot);
+        const QStringList left =
+            QDir(m_folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         QVERIFY2(left.size() <= 1, qPrintable(left.join(u' '))); // no temporary file left
     }
 
@@ -263,10 +260,8 @@ private Q_SLOTS:
             << QByteArray("[config]\r\n TAUXactiviteT1 = 12 \r\nlangue=3\r\n[Frame]\r\n"
                           "couleurgrfile=1\r\n")
             << settings;
-        QTest::newRow("missing sections")
-            << QByteArray("[OTHER]\r\nx=1\r\n") << settings;
-        QTest::newRow("no final line break")
-            << QByteArray("[SUPER]\r\nDroit_Stat=1") << rights;
+        QTest::newRow("missing sections") << QByteArray("[OTHER]\r\nx=1\r\n") << settings;
+        QTest::newRow("no final line break") << QByteArray("[SUPER]\r\nDroit_Stat=1") << rights;
         QTest::newRow("comments, blank lines, copies")
             << QByteArray("; head\r\n\r\n[SUPER]\r\n;Droit_Stat=9\r\nword\r\n\r\n[CONFIG]\r\n"
                           "[SUPER]\r\nDroit_Stat=8\r\n")
@@ -274,8 +269,7 @@ private Q_SLOTS:
         QTest::newRow("LF and CR line ends")
             << QByteArray("[SUPER]\nDroit_Stat=1\n[CONFIG]\rmot_de_passe=x\r") << rights;
         QTest::newRow("UTF-16LE") << utf16("[SUPER]\r\n; é中\r\nDroit_Stat=1\r\n") << rights;
-        QTest::newRow("UTF-16LE, no line break")
-            << utf16("[CONFIG]\r\nlangue=1") << settings;
+        QTest::newRow("UTF-16LE, no line break") << utf16("[CONFIG]\r\nlangue=1") << settings;
         QTest::newRow("same key twice")
             << QByteArray("[S]\r\n")
             << Writes{{"S", "k", "1"}, {"S", "K", "2"}, {"T", "k", "3"}, {"S", "j", ""}};

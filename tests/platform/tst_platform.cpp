@@ -17,8 +17,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Every read passes this default: only its trailing spaces go.
-const QByteArray kDefault = " d\t  "_ba;
-const QByteArray kDefaultRead = " d\t"_ba;
+const QByteArray Default = " d\t  "_ba;
+const QByteArray DefaultRead = " d\t"_ba;
 
 // A UTF-16LE file with its byte-order mark.
 QByteArray utf16(const char* utf8)
@@ -52,7 +52,7 @@ private:
 
     QByteArray read(QByteArrayView section, QByteArrayView key, const QString& path = {})
     {
-        return IniFile::GetPrivateProfileString(section, key, kDefault, 255,
+        return IniFile::GetPrivateProfileString(section, key, Default, 255,
                                                 path.isEmpty() ? m_file : path);
     }
 
@@ -80,7 +80,7 @@ private Q_SLOTS:
         };
         const QByteArray basic = "[Section]\r\nKey=VaLue\r\n";
         const QByteArray copies = "[S]\r\na=1\r\nA=2\r\n[T]\r\n[S]\r\na=3\r\nb=4\r\n";
-        const QByteArray d = kDefaultRead;
+        const QByteArray d = DefaultRead;
         row("code page bytes", "[\x81\x8D]\r\n\xFF\xFE\xFD=\x90\x9D\r\n", "\x81\x8D",
             "\xFF\xFE\xFD", "\x90\x9D");
         row("UTF-8 mark is text", "\xEF\xBB\xBF[S]\r\nk=v\r\n", "S", "k", d);
@@ -182,7 +182,8 @@ private Q_SLOTS:
                 ::link(file.constData(), QFile::encodeName(oldLink).constData()) == 0);
         QVERIFY(write("S", "k", "2", m_file));
         struct stat info = {};
-        QVERIFY(::stat(file.constData(), &info) == 0 && (info.st_mode & 07777) == 0604);
+        QVERIFY(::stat(file.constData(), &info) == 0);
+        QCOMPARE(info.st_mode & 07777, 0604u);
         QCOMPARE(bytesOf(m_file), "[S]\r\nk=2\r\n");
         QCOMPARE(bytesOf(oldLink), "[S]\r\nk=1\r\n");
         QVERIFY(QFile::remove(oldLink));
@@ -208,10 +209,10 @@ private Q_SLOTS:
         put("[S]\r\nk=2\r\n"); // outside a scope every read goes to the disk
         QCOMPARE(read("S", "k"), "2");
         QVERIFY(QFile::remove(m_file));
-        QCOMPARE(read("S", "k"), kDefaultRead);
+        QCOMPARE(read("S", "k"), DefaultRead);
         {
             IniFile::ReadScope outer;
-            QCOMPARE(read("S", "k"), kDefaultRead);
+            QCOMPARE(read("S", "k"), DefaultRead);
             QVERIFY(write("S", "k", "3", m_file));
             QCOMPARE(read("S", "k"), "3");
             IniFile::ReadScope inner;
@@ -221,6 +222,77 @@ private Q_SLOTS:
             QCOMPARE(read("S", "k"), "4");
         }
         QCOMPARE(read("S", "k"), "5");
+    }
+
+    // Inside one scope each file keeps its own copy: two files, two values.
+    void readScopeTwoFiles()
+    {
+        const QString other = m_dir.filePath(u"other.ini"_s);
+        put("[S]\r\nk=first\r\n");
+        QVERIFY(write("S", "k", "second", other));
+        IniFile::ReadScope scope;
+        QCOMPARE(read("S", "k"), "first");
+        QCOMPARE(read("S", "k", other), "second");
+        QCOMPARE(read("S", "k"), "first");
+    }
+
+    // A read-only file is not written, and keeps its bytes.
+    void readOnlyFile()
+    {
+        put("[S]\r\nk=1\r\n");
+        QVERIFY(QFile::setPermissions(m_file, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+        QVERIFY(!write("S", "k", "2", m_file));
+        QVERIFY(!write("S", "new", "2", m_file));
+        QCOMPARE(bytesOf(m_file), "[S]\r\nk=1\r\n");
+        QCOMPARE(read("S", "k"), "1");
+        QVERIFY(QFile::setPermissions(m_file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    }
+
+    // Program-folder files are found whatever the case of their names.
+    void programFileCase_data()
+    {
+        QTest::addColumn<QString>("present"); // the file in the folder, or none
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("exact") << u"model.ini"_s << u"model.ini"_s << u"model.ini"_s;
+        QTest::newRow("other case") << u"Model.INI"_s << u"model.ini"_s << u"Model.INI"_s;
+        QTest::newRow("language") << u"zor_lg05.txt"_s << u"Zor_Lg05.txt"_s << u"zor_lg05.txt"_s;
+        QTest::newRow("missing") << QString() << u"Zorcfg16.ico"_s << u"Zorcfg16.ico"_s;
+        QTest::newRow("other name") << u"model.ini.bak"_s << u"model.ini"_s << u"model.ini"_s;
+    }
+    void programFileCase()
+    {
+        QFETCH(QString, present);
+        QFETCH(QString, asked);
+        QFETCH(QString, found);
+        const QString folder = m_dir.filePath(u"program"_s);
+        QVERIFY(QDir().mkpath(folder));
+        if (!present.isEmpty()) {
+            QFile file(folder + u'/' + present);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        Folders::setProgramFolder(folder);
+        QCOMPARE(Folders::programFile(asked), folder + u'/' + found);
+        Folders::setProgramFolder(QString());
+        QVERIFY(QDir(folder).removeRecursively());
+    }
+
+    void upperCase_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("upper");
+        QTest::newRow("letters") << u"abc éÿ"_s << u"ABC ÉŸ"_s;
+        QTest::newRow("sharp s stays") << u"straße"_s << u"STRAßE"_s;
+        QTest::newRow("micro stays") << u"µ"_s << u"µ"_s;
+        QTest::newRow("code page capitals") << u"šœž"_s << u"ŠŒŽ"_s;
+        QTest::newRow("outside the code page") << u"ωı"_s << u"ωı"_s;
+    }
+    void upperCase()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, upper);
+        QCOMPARE(Cp1252::toUpper(text), upper);
+        QCOMPARE(Cp1252::toUpper(text).size(), text.size());
     }
 
     void uncFilesAndMissingFolders()

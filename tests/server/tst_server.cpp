@@ -89,10 +89,10 @@ private Q_SLOTS:
         RawClient client;
         QVERIFY(client.connectTo(m_store.port()) && client.login() == 0);
         m_peer = QStringLiteral("127.0.0.1:%1").arg(client.socket().localPort());
-        QByteArray agent = withInt(QByteArray(464, '\0'), Layout::Agent::DroitStat, 1);
+        QByteArray agent = withInt(QByteArray(464, '\0'), Layout::Agent::Droit_Stat, 1);
         agent.replace(Layout::Agent::Password, 3, "\xe9t\xe9");
         const QByteArray supervisor = withInt(Records::unset(-1), Layout::Supervisor::Colours, 255);
-        m_written = {agent, withInt(agent, Layout::Agent::DroitStat, 0), supervisor};
+        m_written = {agent, withInt(agent, Layout::Agent::Droit_Stat, 0), supervisor};
         m_written[1][400] = char(0xAB);
         for (int i = 0; i < 3; ++i)
             QCOMPARE(client.write(i < 2 ? 0 : -1, m_written[i]).code(), 0);
@@ -167,14 +167,18 @@ private Q_SLOTS:
                                      : std::span<const int>(Layout::AgentUnsetFields))
             unset = withInt(unset, offset, -1);
         RawClient::Answer answer = clients[0]->read(record);
-        QVERIFY(answer.code() == 0 && answer.record == record);
+        QCOMPARE(answer.code(), 0);
+        QCOMPARE(answer.record, record);
         QCOMPARE(answer.data, unset);
         // A write answers with no data; the record keeps its own part of the area.
         const QByteArray area = patterned(record, 7);
         answer = clients[0]->write(record, area);
-        QVERIFY(answer.code() == 0 && answer.record == record && answer.data.isEmpty());
+        QCOMPARE(answer.code(), 0);
+        QCOMPARE(answer.record, record);
+        QVERIFY(answer.data.isEmpty());
         answer = clients[1]->read(record);
-        QVERIFY(answer.record == record && answer.data == area.left(unset.size()));
+        QCOMPARE(answer.record, record);
+        QCOMPARE(answer.data, area.left(unset.size()));
     }
 
     void thousandConnections()
@@ -192,7 +196,9 @@ private Q_SLOTS:
         QVERIFY(open(all, Active, port, true) && open(all, 1, port));
         QVERIFY(all[Active]->send(RawClient::readRequest(0).left(100)) && open(all, 949, port));
         RawClient beyond;
-        QVERIFY(beyond.connectTo(port) && beyond.login() == -4 && beyond.waitForClosed());
+        QVERIFY(beyond.connectTo(port));
+        QCOMPARE(beyond.login(), -4);
+        QVERIFY(beyond.waitForClosed());
         // A login seen on one connection is refused on another.
         QVERIFY(all[999]->send(RawClient::loginRequest(all[0]->greeting())));
         QCOMPARE(all[999]->receive().code(), -5);
@@ -200,8 +206,10 @@ private Q_SLOTS:
         for (int i = 0; i < Active; ++i)
             QVERIFY(all[i]->send(RawClient::writeRequest(i, patterned(i, 1)) +
                                  RawClient::readRequest(i)));
-        for (int i = 0; i < Active; ++i)
-            QVERIFY(all[i]->receive().code() == 0 && all[i]->receive().data == patterned(i, 1));
+        for (int i = 0; i < Active; ++i) {
+            QCOMPARE(all[i]->receive().code(), 0);
+            QCOMPARE(all[i]->receive().data, patterned(i, 1));
+        }
         QSet<QByteArray> nonces;   // a fresh one for each connection
         for (auto& client : all) { // nothing came unasked, no refusal below the limit
             nonces.insert(client->greeting().mid(Layout::Header::Nonce, Layout::Header::NonceSize));
@@ -212,8 +220,10 @@ private Q_SLOTS:
         QCOMPARE(nonces.size(), all.size());
         // SIGTERM: every client, whatever its state, is refused with -3 and closed.
         QVERIFY(server.terminate());
-        for (auto& client : all)
-            QVERIFY(client->receive().code() == -3 && client->waitForClosed());
+        for (auto& client : all) {
+            QCOMPARE(client->receive().code(), -3);
+            QVERIFY(client->waitForClosed());
+        }
     }
 
     void auditRows()

@@ -107,10 +107,8 @@ class Reader
 {
 public:
     Reader(QStringList files, QList<QByteArrayList> versions)
-        : m_files(std::move(files)), m_versions(std::move(versions)),
-          m_thread([this] { run(); })
-    {
-    }
+        : m_files(std::move(files)), m_versions(std::move(versions)), m_thread([this] { run(); })
+    {}
     ~Reader() { stop(); }
     void stop()
     {
@@ -227,8 +225,8 @@ private Q_SLOTS:
         qputenv("HOME", QFile::encodeName(path(home)));
         const QString appData = SettingsFolders::GetAppDataFolder();
         const QString source = path(u"program/"_s);
-        const QString station = SettingsFolders::ResolveIniFile(
-            u"zor.ini"_s, u"ZorCFG"_s, source, appData + u"Q.R.S/"_s, true);
+        const QString station = SettingsFolders::ResolveIniFile(u"zor.ini"_s, u"ZorCFG"_s, source,
+                                                                appData + u"Q.R.S/"_s, true);
         const QString expected =
             folder.isEmpty() ? source + u"zor.ini"_s : path(folder) + u"Q.R.S/ZorCFG/zor.ini"_s;
         QCOMPARE(station, expected);
@@ -242,10 +240,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("file"); // the local file the message names
         QTest::addColumn<int>("number");
         QTest::addColumn<int>("error");
-        QTest::newRow("missing folder") << u"\\\\SRV\\NONE"_s << u"unc/SRV/NONE/supervis.ini"_s
-                                        << 76 << ENOENT;
-        QTest::newRow("folder is a file") << u"\\\\SRV\\PLAIN"_s
-                                          << u"unc/SRV/PLAIN/supervis.ini"_s << 76 << ENOTDIR;
+        QTest::newRow("missing folder")
+            << u"\\\\SRV\\NONE"_s << u"unc/SRV/NONE/supervis.ini"_s << 76 << ENOENT;
+        QTest::newRow("folder is a file")
+            << u"\\\\SRV\\PLAIN"_s << u"unc/SRV/PLAIN/supervis.ini"_s << 76 << ENOTDIR;
         QTest::newRow("file is a folder")
             << u"folder"_s << u"unc/SRV/ZOR/supervis.ini"_s << 75 << EISDIR;
         QTest::newRow("read-only file")
@@ -338,7 +336,8 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, port);
         QFETCH(QString, message);
-        put(StationIniPath, "[VOICE_SERVER]\r\nVS_addr=SRV\r\n[CONFIG]\r\nTCP_port=" + port + "\r\n");
+        put(StationIniPath,
+            "[VOICE_SERVER]\r\nVS_addr=SRV\r\n[CONFIG]\r\nTCP_port=" + port + "\r\n");
         QVERIFY(!UiRecorder::endsProgram([] { StationSettings::LoadStationSettings(); }));
         QTEST(int(Parametres.TcpPort), "tcpPort");
         const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
@@ -388,15 +387,19 @@ private Q_SLOTS:
     // leave.
     void rightsStoreBytes()
     {
-        const QByteArray before = utf16(u"[CONFIG]\r\nmot_de_passe=abc\r\n[SUPER]\r\nDroit_Stat=1"_s);
+        const QByteArray before =
+            utf16(u"[CONFIG]\r\nmot_de_passe=abc\r\n[SUPER]\r\nDroit_Stat=1"_s);
         const QString oneByOne = shared(u"expected.ini"_s);
         put(shared(u"agent005.ini"_s), before);
         put(oneByOne, before);
-        const std::vector<IniFile::KeyWrite> keys{
-            {"SUPER", "Droit_Modif_Group", "1"},      {"SUPER", "Droit_Preference", "1"},
-            {"SUPER", "Droit_Modif_MotDePasse", "1"}, {"SUPER", "Droit_Qualif", "1"},
-            {"SUPER", "Droit_Stat", "1"},             {"SUPER", "Droit_ListeAppel", "1"},
-            {"SUPER", "Droit_Modif_Fiche", "2"},      {"CONFIG", "mot_de_passe", ""}};
+        const std::vector<IniFile::KeyWrite> keys{{"SUPER", "Droit_Modif_Group", "1"},
+                                                  {"SUPER", "Droit_Preference", "1"},
+                                                  {"SUPER", "Droit_Modif_MotDePasse", "1"},
+                                                  {"SUPER", "Droit_Qualif", "1"},
+                                                  {"SUPER", "Droit_Stat", "1"},
+                                                  {"SUPER", "Droit_ListeAppel", "1"},
+                                                  {"SUPER", "Droit_Modif_Fiche", "2"},
+                                                  {"CONFIG", "mot_de_passe", ""}};
         for (const IniFile::KeyWrite& w : keys)
             QVERIFY(IniFile::WritePrivateProfileString(w.section, w.key, w.value, oneByOne));
         Rows rows{agentRow(5, true, u"3"_s)};
@@ -408,7 +411,7 @@ private Q_SLOTS:
     // again finds the old or the new settings, never a mix of both.
     void readersSeeOldOrNew()
     {
-        constexpr int kStores = 40;
+        constexpr int Stores = 40;
         const QString agent = shared(u"agent001.ini"_s);
         put(agent, "; rights\r\n[SUPER]\r\n[CONFIG]\r\nmot_de_passe=abc\r\n");
         QList<QByteArrayList> versions{{}, {}};
@@ -424,7 +427,7 @@ private Q_SLOTS:
             versions[1] << bytesOf(agent);
         }
         Reader reader({supervis(), agent}, versions);
-        for (int i = 0; i < kStores; ++i)
+        for (int i = 0; i < Stores; ++i)
             store(i % 2);
         reader.stop();
         QCOMPARE(UiRecorder::count(Kind::MessageBox), 0);

@@ -39,15 +39,14 @@ private Q_SLOTS:
         QCOMPARE(columns, (QSet<int>{2, 3, 4, 5, 6, 7, 8}));
         QCOMPARE(offsets, (QSet<int>{160, 164, 168, 172, 176, 180, 184}));
         QCOMPARE(QByteArray(Rights::Fiche.key), QByteArray("Droit_Modif_Fiche"));
-        QCOMPARE(Rights::Fiche.recordOffset, Layout::Agent::DroitModifFiche);
+        QCOMPARE(Rights::Fiche.recordOffset, Layout::Agent::Droit_Modif_Fiche);
         QCOMPARE(Rights::Fiche.column, ColRecordsAll);
         ModelRightsRecord model;
         for (const Rights::RightDef& right : Rights::Table)
             model.*right.model += 1;
-        for (quint8 field :
-             {model.Droit_Modif_Group, model.Droit_Modif_Fiche, model.Droit_Preference,
-              model.Droit_Modif_MotDePasse, model.Droit_Qualif, model.Droit_Stat,
-              model.Droit_ListeAppel})
+        for (quint8 field : {model.Droit_Modif_Group, model.Droit_Modif_Fiche,
+                             model.Droit_Preference, model.Droit_Modif_MotDePasse,
+                             model.Droit_Qualif, model.Droit_Stat, model.Droit_ListeAppel})
             QCOMPARE(field, quint8(1));
     }
 

@@ -5,8 +5,9 @@
 
 #include <optional>
 
-// The numeric conversions of the settings readers, with the behaviour the
-// shared files were written for:
+// The numeric conversions of the whole program (the settings readers, the
+// translation of windows), with the behaviour the shared files were written
+// for:
 //  - Val: the number at the start of the text, 0 when there is none, never an
 //    error. Blanks, tabs and line feeds anywhere in the text are skipped.
 //  - strict: the whole text (surrounding blanks aside) must be a number.
