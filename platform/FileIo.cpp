@@ -20,6 +20,13 @@ namespace {
 
 constexpr int TemporaryNameTries = 16;
 
+// The 8-bit name of a file: UTF-8 on these systems, as QFile::encodeName
+// gives it, without the detour through the locale's converter.
+QByteArray nativeName(const QString& path)
+{
+    return path.toUtf8();
+}
+
 // Closes a descriptor when it goes out of scope.
 struct Descriptor
 {
@@ -181,7 +188,7 @@ Result failure(int error, const QString& localPath)
 
 Result readAll(const QString& localPath, QByteArray& bytes)
 {
-    Descriptor file(openFile(QFile::encodeName(localPath), O_RDONLY));
+    Descriptor file(openFile(nativeName(localPath), O_RDONLY));
     struct stat info = {};
     if (file.fd < 0 || ::fstat(file.fd, &info) != 0)
         return failure(errno, localPath);

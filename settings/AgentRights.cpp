@@ -9,6 +9,7 @@
 #include "SettingsMessages.h"
 #include "Variables.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -18,10 +19,16 @@ namespace {
 
 QString agentFile(const Row& row)
 {
-    bool plain = false; // the usual agent number, digits only
-    const int agent = row.cells[ColNumber].toInt(&plain);
-    if (plain)
+    // The usual agent number: up to four digits, read without the locale.
+    const QString& text = row.cells[ColNumber];
+    if (!text.isEmpty() && text.size() <= 4 && std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c.unicode() >= u'0' && c.unicode() <= u'9';
+        })) {
+        int agent = 0;
+        for (QChar c : text)
+            agent = agent * 10 + (c.unicode() - u'0');
         return Parametres.ConfigDir + AgentRights::AgentFileName(agent);
+    }
     const double number = Conversions::strict(Cp1252::fromUnicode(row.cells[ColNumber]));
     return Parametres.ConfigDir + AgentRights::AgentFileName(Conversions::toInt32(number));
 }

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -171,9 +172,11 @@ QByteArray ReadIniValue(QByteArrayView section, QByteArrayView key, QByteArrayVi
     qsizetype end = value.size();
     while (end > begin && value[end - 1] == ' ')
         --end;
-    IniBuffer.resize(0); // keeps its storage from one read to the next
-    IniBuffer.append(value.constData() + begin, value.size() - begin);
-    IniBuffer.append('\0');
+    const qsizetype used = value.size() - begin;
+    IniBuffer.resize(used + 1); // keeps its storage from one read to the next
+    char* buffer = IniBuffer.data();
+    std::memcpy(buffer, value.constData() + begin, std::size_t(used));
+    buffer[used] = '\0';
     if (begin == 0 && end == value.size())
         return value;
     return value.mid(begin, end - begin);

@@ -135,6 +135,10 @@ int main(int argc, char** argv)
     QDir().mkpath(shared);
     qputenv("ZOR_UNC_ROOT", (dir.path() + QStringLiteral("/unc")).toUtf8());
     Folders::setProgramFolder(dir.path());
+    // The program folder of an installation: the language and help files of
+    // language 0 are there (the fetch only asks whether they exist).
+    writeFile(dir.filePath(QStringLiteral("Zor_Lg00.txt")), QByteArray());
+    writeFile(dir.filePath(QStringLiteral("Zor_Hp00.chm")), QByteArray());
     Parametres.ConfigPath = QStringLiteral("\\\\SRV\\ZOR");
     Parametres.ConfigDir = QStringLiteral("\\\\SRV\\ZOR\\");
 
