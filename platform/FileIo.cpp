@@ -130,7 +130,7 @@ bool copyOwnership(int fd, const struct stat& original)
 
 FileIo::Result overwriteInPlace(const QString& localPath, const QByteArray& bytes)
 {
-    Descriptor file(openFile(QFile::encodeName(localPath), O_WRONLY | O_TRUNC));
+    Descriptor file(openFile(nativeName(localPath), O_WRONLY | O_TRUNC));
     if (file.fd < 0 || !writeAll(file.fd, bytes) || !finish(file))
         return FileIo::failure(errno, localPath);
     return {};
@@ -140,19 +140,18 @@ FileIo::Result replace(const QString& localPath, const QByteArray& bytes,
                        const struct stat* original)
 {
     const QFileInfo info(localPath);
-    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    const QByteArray folder = nativeName(info.absolutePath());
     QByteArray temporary;
-    Descriptor file(createTemporary(folder, QFile::encodeName(info.fileName()), original != nullptr,
-                                    temporary));
+    Descriptor file(
+        createTemporary(folder, nativeName(info.fileName()), original != nullptr, temporary));
     if (file.fd < 0) {
         if (original && (errno == EACCES || errno == EPERM))
             return overwriteInPlace(localPath, bytes);
         return FileIo::failure(errno, localPath);
     }
-    const bool written =
-        (!original || copyOwnership(file.fd, *original)) && writeAll(file.fd, bytes) &&
-        finish(file) &&
-        ::rename(temporary.constData(), QFile::encodeName(localPath).constData()) == 0;
+    const bool written = (!original || copyOwnership(file.fd, *original)) &&
+                         writeAll(file.fd, bytes) && finish(file) &&
+                         ::rename(temporary.constData(), nativeName(localPath).constData()) == 0;
     if (!written) {
         const int error = errno;
         ::unlink(temporary.constData());
@@ -221,14 +220,14 @@ Result readAll(const QString& localPath, QByteArray& bytes)
 Result edit(const QString& path, const std::function<QByteArray(const QByteArray&)>& change)
 {
     const QString localPath = followLinks(path);
-    const QByteArray name = QFile::encodeName(localPath);
+    const QByteArray name = nativeName(localPath);
     struct stat original = {};
     const bool exists = ::stat(name.constData(), &original) == 0;
     if (!exists && errno != ENOENT)
         return failure(errno, localPath);
     if (!exists) {
         struct stat folder = {};
-        const QByteArray folderName = QFile::encodeName(QFileInfo(localPath).absolutePath());
+        const QByteArray folderName = nativeName(QFileInfo(localPath).absolutePath());
         if (::stat(folderName.constData(), &folder) != 0)
             return failure(errno, localPath);
         if (!S_ISDIR(folder.st_mode))

@@ -64,6 +64,9 @@ bool sameName(QByteArrayView a, QByteArrayView b)
 {
     if (a.size() != b.size())
         return false;
+    // Names are mostly spelt as the program spells them: the bytes decide at once.
+    if (a.isEmpty() || std::memcmp(a.data(), b.data(), std::size_t(a.size())) == 0)
+        return true;
     for (qsizetype i = 0; i < a.size(); ++i) {
         if (UpperCase[static_cast<unsigned char>(a[i])] !=
             UpperCase[static_cast<unsigned char>(b[i])])
