@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -110,12 +111,10 @@ QString localPath(const QString& path)
         while (root.size() > 1 && root.endsWith(u'/'))
             root.chop(1);
     }
-    QString local;
-    local.reserve(root.size() + path.size() - 1);
-    local += root;
-    local += u'/';
-    for (qsizetype i = 2; i < path.size(); ++i)
-        local += path[i] == u'\\' ? QChar(u'/') : path[i];
+    QString local(root.size() + 1 + path.size() - 2, Qt::Uninitialized);
+    QChar* out = std::copy(root.cbegin(), root.cend(), local.data());
+    *out++ = u'/';
+    std::replace_copy(path.cbegin() + 2, path.cend(), out, QChar(u'\\'), QChar(u'/'));
     return local;
 #endif
 }

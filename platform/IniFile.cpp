@@ -3,19 +3,10 @@
 #include "Folders.h"
 #include "IniParser.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QHash>
 
 #include <memory>
 #include <utility>
-#include <vector>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -28,13 +19,15 @@ using DocumentPtr = std::shared_ptr<const IniParser::Document>;
 struct ReadCache
 {
     int depth = 0;
-    std::vector<std::pair<QString, DocumentPtr>> documents;
-    std::size_t last = 0;
+    QHash<QString, DocumentPtr> documents;
+    QString lastPath;
+    const IniParser::Document* lastDocument = nullptr;
 
     void clear()
     {
         documents.clear();
-        last = 0;
+        lastPath.clear();
+        lastDocument = nullptr;
     }
 };
 
@@ -46,30 +39,26 @@ ReadCache& readCache()
 
 DocumentPtr readDocument(const QString& localPath)
 {
-    QFile file(localPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return nullptr;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray bytes;
+    if (!FileIo::readAll(localPath, bytes))
         return nullptr;
     return std::make_shared<const IniParser::Document>(IniParser::parse(bytes));
 }
 
-// The scope's copy of the file, read now if the scope has none yet.
+// The scope's copy of the file, read now if the scope has none yet. The
+// reads of one file usually pass the very same string.
 const IniParser::Document* cachedDocument(ReadCache& cache, const QString& path)
 {
-    auto& docs = cache.documents;
-    if (cache.last < docs.size() && docs[cache.last].first == path)
-        return docs[cache.last].second.get();
-    for (std::size_t i = 0; i < docs.size(); ++i) {
-        if (docs[i].first == path) {
-            cache.last = i;
-            return docs[i].second.get();
-        }
-    }
-    cache.last = docs.size();
-    docs.emplace_back(path, readDocument(Folders::localPath(path)));
-    return docs.back().second.get();
+    const bool same =
+        cache.lastPath.constData() == path.constData() && cache.lastPath.size() == path.size();
+    if (!cache.lastPath.isNull() && (same || cache.lastPath == path))
+        return cache.lastDocument;
+    auto found = cache.documents.constFind(path);
+    if (found == cache.documents.cend())
+        found = cache.documents.insert(path, readDocument(Folders::localPath(path)));
+    cache.lastPath = path;
+    cache.lastDocument = found->get();
+    return cache.lastDocument;
 }
 
 std::optional<QByteArray> lookUp(const QString& path, QByteArrayView section, QByteArrayView key)
@@ -93,61 +82,13 @@ QByteArrayView defaultText(QByteArrayView text)
     return text;
 }
 
-// Windows refuses to write a read-only file. Without write permission for
-// its owner a file counts as read-only here, whoever runs the program.
-bool isReadOnly(const QFileInfo& info)
+// The bytes that writing each key in turn leaves.
+QByteArray withValues(QByteArray bytes, std::span<const IniFile::KeyWrite> writes)
 {
-    return !info.isWritable() || !info.permissions().testFlag(QFileDevice::WriteOwner);
-}
-
-// The current bytes of the file to edit: empty for a file that does not exist
-// yet, nothing when it exists but cannot be edited.
-std::optional<QByteArray> currentBytes(const QFileInfo& info)
-{
-    if (!info.exists())
-        return QByteArray();
-    if (!info.isFile() || isReadOnly(info))
-        return std::nullopt;
-    QFile file(info.filePath());
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
+    for (const IniFile::KeyWrite& write : writes)
+        bytes =
+            IniParser::withValue(IniParser::parse(bytes), write.section, write.key, write.value);
     return bytes;
-}
-
-// Makes the rename that replaced a file in folder last through a power cut.
-void syncFolder(const QString& folder)
-{
-#ifdef Q_OS_UNIX
-    const int fd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-#else
-    Q_UNUSED(folder);
-#endif
-}
-
-// Writes a temporary file beside the target, flushes it to disk and renames
-// it over the target with the target's permissions, so that a reader sees
-// either the old or the new file, never a part of one.
-bool replaceFile(const QString& localPath, const QByteArray& bytes)
-{
-    QSaveFile file(localPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit())
-        return false;
-    syncFolder(QFileInfo(localPath).absolutePath());
-    return true;
 }
 
 } // namespace
@@ -165,19 +106,19 @@ QByteArray GetPrivateProfileString(QByteArrayView section, QByteArrayView key,
     return IniParser::toBuffer(defaultText(defaultValue).toByteArray(), bufferSize);
 }
 
-bool WritePrivateProfileString(QByteArrayView section, QByteArrayView key, QByteArrayView value,
-                               const QString& path)
+WriteResult WritePrivateProfileString(QByteArrayView section, QByteArrayView key,
+                                      QByteArrayView value, const QString& path)
+{
+    const KeyWrite write{section.toByteArray(), key.toByteArray(), value.toByteArray()};
+    return WritePrivateProfileStrings({&write, 1}, path);
+}
+
+WriteResult WritePrivateProfileStrings(std::span<const KeyWrite> writes, const QString& path)
 {
     // Another spelling of the same path may be cached too: forget them all.
     readCache().clear();
-    const QFileInfo info(Folders::localPath(path));
-    if (!info.absoluteDir().exists())
-        return false;
-    const std::optional<QByteArray> bytes = currentBytes(info);
-    if (!bytes)
-        return false;
-    return replaceFile(info.filePath(),
-                       IniParser::withValue(IniParser::parse(*bytes), section, key, value));
+    return FileIo::edit(Folders::localPath(path),
+                        [writes](const QByteArray& bytes) { return withValues(bytes, writes); });
 }
 
 ReadScope::ReadScope()

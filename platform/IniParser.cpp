@@ -21,6 +21,15 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\v';
 }
 
+// The position of c in [begin, end) of d, or -1.
+qsizetype find(const char* d, qsizetype begin, qsizetype end, char c)
+{
+    if (begin >= end)
+        return -1;
+    const void* found = std::memchr(d + begin, c, static_cast<std::size_t>(end - begin));
+    return found ? static_cast<const char*>(found) - d : -1;
+}
+
 Range trimmed(const char* d, qsizetype begin, qsizetype end)
 {
     while (begin < end && isBlank(d[begin]))
@@ -48,13 +57,19 @@ const std::array<unsigned char, 256>& upperTable()
     return table;
 }
 
+// Built before main: every name comparison reads it.
+const std::array<unsigned char, 256>& UpperCase = upperTable();
+
 bool sameName(QByteArrayView a, QByteArrayView b)
 {
     if (a.size() != b.size())
         return false;
-    const auto& upper = upperTable();
+    // Names are mostly spelt as the program spells them: the bytes decide at once.
+    if (a.isEmpty() || std::memcmp(a.data(), b.data(), std::size_t(a.size())) == 0)
+        return true;
     for (qsizetype i = 0; i < a.size(); ++i) {
-        if (upper[static_cast<unsigned char>(a[i])] != upper[static_cast<unsigned char>(b[i])])
+        if (UpperCase[static_cast<unsigned char>(a[i])] !=
+            UpperCase[static_cast<unsigned char>(b[i])])
             return false;
     }
     return true;
@@ -125,10 +140,9 @@ void addLine(Document& doc, Range line, qsizetype next)
         ++first;
     if (first == line.end || d[first] == ';')
         return;
-    const QByteArrayView rest(d + first, line.end - first);
     if (d[first] == '[') {
-        const qsizetype close = rest.indexOf(']');
-        const qsizetype nameEnd = close < 0 ? line.end : first + close;
+        const qsizetype close = find(d, first, line.end, ']');
+        const qsizetype nameEnd = close < 0 ? line.end : close;
         const auto count = static_cast<qsizetype>(doc.entries.size());
         const Range name = trimmed(d, first + 1, nameEnd);
         doc.sections.push_back({name, hashOf(d, name), line, next, count, 0});
@@ -136,11 +150,11 @@ void addLine(Document& doc, Range line, qsizetype next)
     }
     if (doc.sections.empty())
         return; // keys before the first header belong to no section
-    const qsizetype eq = rest.indexOf('=');
+    const qsizetype eq = find(d, first, line.end, '=');
     if (eq < 0)
         return; // a line without '=' is no key
-    const Range key = trimmed(d, first, first + eq);
-    doc.entries.push_back({key, hashOf(d, key), trimmed(d, first + eq + 1, line.end), line, next});
+    const Range key = trimmed(d, first, eq);
+    doc.entries.push_back({key, hashOf(d, key), trimmed(d, eq + 1, line.end), line, next});
     ++doc.sections.back().entryCount;
 }
 
@@ -169,7 +183,7 @@ void scan(Document& doc)
 
 QByteArrayView cutAtNul(QByteArrayView text)
 {
-    const qsizetype nul = text.indexOf('\0');
+    const qsizetype nul = find(text.data(), 0, text.size(), '\0');
     return nul < 0 ? text : text.first(nul);
 }
 
@@ -215,10 +229,9 @@ quint32 nameHash(QByteArrayView name)
 {
     if (name.isEmpty())
         return 0;
-    const auto& upper = upperTable();
     return (quint32(name.size()) << 16) |
-           (quint32(upper[static_cast<unsigned char>(name.front())]) << 8) |
-           upper[static_cast<unsigned char>(name.back())];
+           (quint32(UpperCase[static_cast<unsigned char>(name.front())]) << 8) |
+           UpperCase[static_cast<unsigned char>(name.back())];
 }
 
 const Section* findSection(const Document& doc, QByteArrayView section)

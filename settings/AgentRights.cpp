@@ -9,7 +9,9 @@
 #include "SettingsMessages.h"
 #include "Variables.h"
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 using namespace AgentsList;
 
@@ -17,10 +19,16 @@ namespace {
 
 QString agentFile(const Row& row)
 {
-    bool plain = false; // the usual agent number, digits only
-    const int agent = row.cells[ColNumber].toInt(&plain);
-    if (plain)
+    // The usual agent number: up to four digits, read without the locale.
+    const QString& text = row.cells[ColNumber];
+    if (!text.isEmpty() && text.size() <= 4 && std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c.unicode() >= u'0' && c.unicode() <= u'9';
+        })) {
+        int agent = 0;
+        for (QChar c : text)
+            agent = agent * 10 + (c.unicode() - u'0');
         return Parametres.ConfigDir + AgentRights::AgentFileName(agent);
+    }
     const double number = Conversions::strict(Cp1252::fromUnicode(row.cells[ColNumber]));
     return Parametres.ConfigDir + AgentRights::AgentFileName(Conversions::toInt32(number));
 }
@@ -41,15 +49,22 @@ void fillRow(Row& row)
     row.cells[ColChangeState].clear();
 }
 
-void writeRights(const Row& row, const QString& path)
+// The keys a store writes to the row's file, in their order: the rights in
+// the order of the table when they changed, then the emptied password when
+// it is to be cleared.
+std::vector<IniFile::KeyWrite> rowKeys(const Row& row, Rights::Change change)
 {
-    for (const Rights::RightDef& right : Rights::YesNoRights) {
-        const bool granted = Rights::isGranted(row.cells[right.column]);
-        SettingsFolders::WriteIniValue("SUPER", right.key, Rights::fileValue(granted), path);
+    std::vector<IniFile::KeyWrite> keys;
+    if (change.rights) {
+        for (const Rights::RightDef& right : Rights::YesNoRights)
+            keys.push_back({"SUPER", right.key,
+                            Rights::fileValue(Rights::isGranted(row.cells[right.column]))});
+        keys.push_back({"SUPER", Rights::Fiche.key,
+                        Rights::ficheFileValue(Rights::ficheLevelOfFilledCells(row))});
     }
-    SettingsFolders::WriteIniValue("SUPER", Rights::Fiche.key,
-                                   Rights::ficheFileValue(Rights::ficheLevelOfFilledCells(row)),
-                                   path);
+    if (change.password)
+        keys.push_back({"CONFIG", "mot_de_passe", QByteArray()});
+    return keys;
 }
 
 } // namespace
@@ -63,6 +78,13 @@ QString ModelFile()
 
 QString AgentFileName(int agent)
 {
+    if (agent >= 0 && agent <= 999) { // the usual numbers, without building parts
+        char16_t name[] = u"agent000.ini";
+        name[5] = char16_t(u'0' + agent / 100);
+        name[6] = char16_t(u'0' + agent / 10 % 10);
+        name[7] = char16_t(u'0' + agent % 10);
+        return QString::fromUtf16(name, 12);
+    }
     return QStringLiteral("agent") + Conversions::padded(agent, 3) + QStringLiteral(".ini");
 }
 
@@ -90,19 +112,17 @@ void GetAgentxx_Ini(Rows& rows)
 
 bool SetAgentxx_Ini(Rows& rows)
 {
+    // Each file is replaced once, so that an agent desktop reading it sees
+    // the old rights or the new ones. The result turns true only once a
+    // file holding changed rights has been written.
     bool written = false;
     try {
         for (Row& row : rows) {
             const Rights::Change change = Rights::changeOf(row);
             if (!change.rights && !change.password)
                 continue;
-            const QString path = agentFile(row);
-            if (change.rights) {
-                written = true;
-                writeRights(row, path);
-            }
-            if (change.password)
-                SettingsFolders::WriteIniValue("CONFIG", "mot_de_passe", "", path);
+            SettingsFolders::WriteIniValues(rowKeys(row, change), agentFile(row));
+            written = written || change.rights;
         }
     } catch (const Conversions::Failure& failure) {
         SettingsMessages::reportFailure(119, "SetAgentxx_Ini", failure);

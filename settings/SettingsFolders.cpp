@@ -10,6 +10,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
@@ -123,7 +126,10 @@ QString GetAppDataFolder()
         QStringLiteral("AppData"));
     return folder.isEmpty() ? QString() : AddBackslash(folder);
 #else
-    return Folders::appDataFolder();
+    const QString folder = Folders::appDataFolder();
+    if (!folder.isEmpty())
+        QDir().mkpath(folder); // a failure shows when the settings folder is made in it
+    return folder;
 #endif
 }
 
@@ -166,18 +172,53 @@ QByteArray ReadIniValue(QByteArrayView section, QByteArrayView key, QByteArrayVi
     qsizetype end = value.size();
     while (end > begin && value[end - 1] == ' ')
         --end;
-    IniBuffer.resize(0); // keeps its storage from one read to the next
-    IniBuffer.append(value.constData() + begin, value.size() - begin);
-    IniBuffer.append('\0');
+    const qsizetype used = value.size() - begin;
+    IniBuffer.resize(used + 1); // keeps its storage from one read to the next
+    char* buffer = IniBuffer.data();
+    std::memcpy(buffer, value.constData() + begin, std::size_t(used));
+    buffer[used] = '\0';
     if (begin == 0 && end == value.size())
         return value;
     return value.mid(begin, end - begin);
 }
 
-bool WriteIniValue(QByteArrayView section, QByteArrayView key, QByteArrayView value,
-                   const QString& path)
+IniFile::WriteResult WriteIniValue(QByteArrayView section, QByteArrayView key, QByteArrayView value,
+                                   const QString& path)
 {
     return IniFile::WritePrivateProfileString(section, key, value, path);
+}
+
+void WriteIniValues(std::span<const IniFile::KeyWrite> writes, const QString& path)
+{
+    const IniFile::WriteResult result = IniFile::WritePrivateProfileStrings(writes, path);
+    if (!result)
+        throw WriteFailure(result);
+}
+
+Conversions::Failure WriteFailure(const IniFile::WriteResult& result)
+{
+    // The numbers the settings operations have always used for files.
+    int number = 75; // Path/File access error
+    switch (result.error) {
+    case ENOENT:
+    case ENOTDIR:
+        number = 76; // Path not found
+        break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        number = 70; // Permission denied
+        break;
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        number = 61; // Disk full
+        break;
+    default:
+        break;
+    }
+    return {number, result.file + QStringLiteral(": ") + result.reason};
 }
 
 void ChooseHelpFile(int fallback)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Conversions.h"
+#include "IniFile.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -18,6 +21,8 @@ QByteArray TrimIniValue(QByteArray& buffer);
 QString TrimSpaces(QStringView text);
 
 // The per-user application-data folder with a trailing separator, or empty.
+// Outside Windows the whole path of the folder is created when missing: a
+// fresh account may have no ~/.config yet.
 QString GetAppDataFolder();
 
 #ifdef Q_OS_WIN
@@ -34,9 +39,18 @@ QString ResolveIniFile(const QString& file, const QString& sub, const QString& s
 QByteArray ReadIniValue(QByteArrayView section, QByteArrayView key, QByteArrayView defaultValue,
                         const QString& path);
 
-// The INI write convention (the result is not checked by callers).
-bool WriteIniValue(QByteArrayView section, QByteArrayView key, QByteArrayView value,
-                   const QString& path);
+// The INI write convention for a single key, for callers that go on silently
+// when it fails.
+IniFile::WriteResult WriteIniValue(QByteArrayView section, QByteArrayView key, QByteArrayView value,
+                                   const QString& path);
+
+// The keys one operation writes to one file, in their order, with one replace
+// of the file. A failure throws WriteFailure of its result.
+void WriteIniValues(std::span<const IniFile::KeyWrite> writes, const QString& path);
+
+// A write that failed, as the settings operations report it: a failure number
+// and a description naming the file and the system's reason.
+Conversions::Failure WriteFailure(const IniFile::WriteResult& result);
 
 // Sets HelpFile to the help file of Parametres.Langue, or of language
 // `fallback` (00 at start-up) when that one does not exist.

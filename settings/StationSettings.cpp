@@ -109,12 +109,16 @@ void readSharedFolder()
     prepareAgentFiles();
 }
 
+// A port that does not fit the 16-bit TcpPort leaves it 0, which selects the
+// shared folder; the supervisor is told why.
 void readServerPort()
 {
-    skipOnFailure([] {
+    try {
         Parametres.TcpPort = Conversions::toInt16(
             Conversions::Val(ReadIniValue("CONFIG", "TCP_port", "32000", StationIniPath)));
-    });
+    } catch (const Conversions::Failure&) {
+        UiServices::messageBox(text(1320), text(121), UiServices::Icon::Exclamation);
+    }
 }
 
 } // namespace

@@ -8,8 +8,9 @@
 #include "SettingsMessages.h"
 #include "Variables.h"
 
+#include <vector>
+
 using SettingsFolders::ReadIniValue;
-using SettingsFolders::WriteIniValue;
 
 namespace {
 
@@ -82,9 +83,26 @@ QByteArray numberText(qint32 value)
     return value < 0 ? digits : ' ' + digits;
 }
 
-void writeNumber(const char* section, const char* key, qint32 value)
+// Every key of the file in the order they are written; langue comes after
+// the thresholds.
+std::vector<IniFile::KeyWrite> supervisorKeys()
 {
-    WriteIniValue(section, key, numberText(value), supervisorFile());
+    const SettingsRecord& p = Parametres;
+    std::vector<IniFile::KeyWrite> keys{
+        {"CONFIG", "mot_de_passe",
+         PasswordScrambler::Crypter(Cp1252::fromUnicode(p.NouveauMotDePasse))},
+        {"CONFIG", "NbJourStockJournal", numberText(p.NbJourStockJournal)},
+        {"CONFIG", "TauxActiviteT1", numberText(p.TauxActiviteT1)},
+        {"CONFIG", "TauxActiviteT2", numberText(p.TauxActiviteT2)},
+        {"CONFIG", "langue", numberText(p.Langue)},
+        {"CONFIG", "ModeLie", numberText(p.ModeLie)},
+        {"CONFIG", "ModeLieApp", Cp1252::fromUnicode(p.ModeLieApp)},
+        {"CONFIG", "Etatinterdit", numberText(p.Etatinterdit)},
+        {"CONFIG", "CmtAuto", numberText(p.CmtAuto)},
+    };
+    for (const ColourDef& colour : ColourTable)
+        keys.push_back({"FRAME", colour.key, numberText(p.*colour.field)});
+    return keys;
 }
 
 } // namespace
@@ -112,20 +130,13 @@ QString PlainPassword(QByteArrayView stored)
 
 void SetIniCouleurs()
 {
-    const QString& path = supervisorFile();
-    WriteIniValue("CONFIG", "mot_de_passe",
-                  PasswordScrambler::Crypter(Cp1252::fromUnicode(Parametres.NouveauMotDePasse)),
-                  path);
-    writeNumber("CONFIG", "NbJourStockJournal", Parametres.NbJourStockJournal);
-    writeNumber("CONFIG", "TauxActiviteT1", Parametres.TauxActiviteT1);
-    writeNumber("CONFIG", "TauxActiviteT2", Parametres.TauxActiviteT2);
-    writeNumber("CONFIG", "langue", Parametres.Langue);
-    writeNumber("CONFIG", "ModeLie", Parametres.ModeLie);
-    WriteIniValue("CONFIG", "ModeLieApp", Cp1252::fromUnicode(Parametres.ModeLieApp), path);
-    writeNumber("CONFIG", "Etatinterdit", Parametres.Etatinterdit);
-    writeNumber("CONFIG", "CmtAuto", Parametres.CmtAuto);
-    for (const ColourDef& colour : ColourTable)
-        writeNumber("FRAME", colour.key, Parametres.*colour.field);
+    // One replace of the file: an agent desktop reading it meanwhile sees the
+    // old settings or the new ones, never a mix.
+    try {
+        SettingsFolders::WriteIniValues(supervisorKeys(), supervisorFile());
+    } catch (const Conversions::Failure& failure) {
+        SettingsMessages::reportFailure(119, "SetIniCouleurs", failure);
+    }
 }
 
 } // namespace SupervisorSettings

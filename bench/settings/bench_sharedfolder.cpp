@@ -1,6 +1,9 @@
 // The whole shared-folder fetch: every key of supervis.ini and of 32 agent
-// files, then writing them all back, against plain reading and writing of the
-// same files' bytes in the same run.
+// files, against a raw read of the same files' bytes with QFile (and, for
+// information, with bare system calls); then the whole store of
+// every key, against a raw atomic write of the same bytes (a temporary file
+// written, flushed to disk, renamed over the file, and the folder flushed,
+// file after file), in the same run.
 
 #include "AgentRights.h"
 #include "Folders.h"
@@ -18,11 +21,17 @@
 #include <functional>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr int Agents = 32;
-constexpr int Rounds = 15;
-constexpr int Loops = 20;
+constexpr int ReadRounds = 15;
+constexpr int ReadLoops = 20;
+constexpr int WriteRounds = 9;
+constexpr int WriteLoops = 3;
 
 QByteArray supervisorText()
 {
@@ -50,14 +59,41 @@ void writeFile(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
-// Times Loops runs of fn, in microseconds per run.
-double timeOnce(const std::function<void()>& fn)
+// The bytes of a file with the fewest calls: open, size, read, close.
+QByteArray rawRead(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    struct stat info = {};
+    if (fd < 0 || ::fstat(fd, &info) != 0)
+        qFatal("cannot read %s", path.constData());
+    QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);
+    if (::read(fd, bytes.data(), std::size_t(bytes.size())) != info.st_size)
+        qFatal("short read of %s", path.constData());
+    ::close(fd);
+    return bytes;
+}
+
+// A durable atomic replace with nothing else around it.
+void rawAtomicWrite(const QByteArray& folder, const QByteArray& path, const QByteArray& bytes)
+{
+    const QByteArray temporary = path + ".new";
+    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0 || ::write(fd, bytes.constData(), std::size_t(bytes.size())) != bytes.size() ||
+        ::fsync(fd) != 0 || ::close(fd) != 0 || ::rename(temporary.constData(), path.constData()))
+        qFatal("cannot write %s", path.constData());
+    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ::fsync(dir);
+    ::close(dir);
+}
+
+// Times loops runs of fn, in microseconds per run.
+double timeOnce(const std::function<void()>& fn, int loops)
 {
     QElapsedTimer timer;
     timer.start();
-    for (int i = 0; i < Loops; ++i)
+    for (int i = 0; i < loops; ++i)
         fn();
-    return double(timer.nsecsElapsed()) / 1000.0 / Loops;
+    return double(timer.nsecsElapsed()) / 1000.0 / loops;
 }
 
 double median(std::vector<double> values)
@@ -76,14 +112,15 @@ struct Pair
 // The baseline and the measured work alternate round after round, so that a
 // machine that slows down or speeds up meanwhile weighs on both alike; the
 // ratio is the median of the rounds' ratios.
-Pair compare(const std::function<void()>& baseline, const std::function<void()>& measured)
+Pair compare(const std::function<void()>& baseline, const std::function<void()>& measured,
+             int rounds, int loops)
 {
     std::vector<double> base;
     std::vector<double> work;
     std::vector<double> ratios;
-    for (int r = 0; r < Rounds; ++r) {
-        base.push_back(timeOnce(baseline));
-        work.push_back(timeOnce(measured));
+    for (int r = 0; r < rounds; ++r) {
+        base.push_back(timeOnce(baseline, loops));
+        work.push_back(timeOnce(measured, loops));
         ratios.push_back(work.back() / base.back());
     }
     return {median(base), median(work), median(ratios)};
@@ -99,6 +136,10 @@ int main(int argc, char** argv)
     QDir().mkpath(shared);
     qputenv("ZOR_UNC_ROOT", (dir.path() + QStringLiteral("/unc")).toUtf8());
     Folders::setProgramFolder(dir.path());
+    // The program folder of an installation: the language and help files of
+    // language 0 are there (the fetch only asks whether they exist).
+    writeFile(dir.filePath(QStringLiteral("Zor_Lg00.txt")), QByteArray());
+    writeFile(dir.filePath(QStringLiteral("Zor_Hp00.chm")), QByteArray());
     Parametres.ConfigPath = QStringLiteral("\\\\SRV\\ZOR");
     Parametres.ConfigDir = QStringLiteral("\\\\SRV\\ZOR\\");
 
@@ -111,11 +152,20 @@ int main(int argc, char** argv)
         rows.push_back(AgentsList::makeRow(QString::number(agent), QString()));
     }
 
-    std::vector<QByteArray> contents(std::size_t(files.size()));
-    auto rawRead = [&] {
+    std::vector<QByteArray> localNames;
+    for (const QString& file : files)
+        localNames.push_back(QFile::encodeName(file));
+    std::vector<QByteArray> contents(localNames.size());
+    auto readBytes = [&] {
+        for (std::size_t i = 0; i < localNames.size(); ++i)
+            contents[i] = rawRead(localNames[i]);
+    };
+    // The whole file's bytes as a Qt program reads them.
+    auto readFiles = [&] {
         for (qsizetype i = 0; i < files.size(); ++i) {
             QFile file(files[i]);
-            file.open(QIODevice::ReadOnly);
+            if (!file.open(QIODevice::ReadOnly))
+                qFatal("cannot read %s", qPrintable(files[i]));
             contents[std::size_t(i)] = file.readAll();
         }
     };
@@ -123,28 +173,35 @@ int main(int argc, char** argv)
         SupervisorSettings::GetIniCouleurs();
         AgentRights::GetAgentxx_Ini(rows);
     };
-    rawRead();
-    const Pair read = compare(rawRead, fetch);
+    const Pair read = compare(readFiles, fetch, ReadRounds, ReadLoops);
+    const Pair readSyscalls = compare(readBytes, fetch, ReadRounds, ReadLoops);
 
     for (AgentsList::Row& row : rows)
         row.cells[AgentsList::ColChangeState] = QStringLiteral("3");
-    auto rawWrite = [&] {
-        for (qsizetype i = 0; i < files.size(); ++i)
-            writeFile(files[i], contents[std::size_t(i)]);
-    };
     auto store = [&] {
         SupervisorSettings::SetIniCouleurs();
         AgentRights::SetAgentxx_Ini(rows);
     };
-    const Pair write = compare(rawWrite, store);
+    store(); // from now on every store writes the same bytes again
+    readBytes();
+    const QByteArray folder = QFile::encodeName(shared);
+    auto writeBytes = [&] {
+        for (std::size_t i = 0; i < localNames.size(); ++i)
+            rawAtomicWrite(folder, localNames[i], contents[i]);
+    };
+    const Pair write = compare(writeBytes, store, WriteRounds, WriteLoops);
 
-    std::printf("files: supervis.ini + %d agent files, %d rounds of %d runs\n", Agents, Rounds,
-                Loops);
-    std::printf("raw read of the bytes     %10.1f us\n", read.baseline);
-    std::printf("full fetch (every key)    %10.1f us   ratio %.2f\n", read.measured, read.ratio);
-    std::printf("raw write of the bytes    %10.1f us\n", write.baseline);
-    std::printf("full store (every key)    %10.1f us   ratio %.2f (a durable replace per key)\n",
-                write.measured, write.ratio);
-    std::printf("RESULT shared_folder_fetch ratio=%.2f target<=2\n", read.ratio);
+    std::printf("files: supervis.ini + %d agent files\n", Agents);
+    std::printf("raw read of the bytes (QFile)  %10.1f us\n", read.baseline);
+    std::printf("full fetch (every key)         %10.1f us   ratio %.2f\n", read.measured,
+                read.ratio);
+    std::printf("bare system calls read         %10.1f us\n", readSyscalls.baseline);
+    std::printf("full fetch (every key)         %10.1f us   ratio %.2f (for information)\n",
+                readSyscalls.measured, readSyscalls.ratio);
+    std::printf("raw atomic write of the bytes  %10.1f us\n", write.baseline);
+    std::printf("full store (every key)         %10.1f us   ratio %.2f\n", write.measured,
+                write.ratio);
+    std::printf("RESULT shared_folder_fetch ratio=%.2f target<=1.5\n", read.ratio);
+    std::printf("RESULT shared_folder_store ratio=%.2f target<=3\n", write.ratio);
     return 0;
 }

@@ -56,8 +56,8 @@ private:
                                                 path.isEmpty() ? m_file : path);
     }
 
-    static bool write(QByteArrayView section, QByteArrayView key, QByteArrayView value,
-                      const QString& path)
+    static IniFile::WriteResult write(QByteArrayView section, QByteArrayView key,
+                                      QByteArrayView value, const QString& path)
     {
         return IniFile::WritePrivateProfileString(section, key, value, path);
     }

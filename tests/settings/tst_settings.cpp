@@ -282,7 +282,7 @@ void TestSettings::station_data()
         0);
     row("timeout not numeric", server + "Recv_timeout=abc\r\n", true, 0, 0, 32000, 0);
     row("timeout converted strictly", server + "Recv_timeout=5x\r\n", true, 0, 0, 32000, 0);
-    row("port above 16 bits", server + "[CONFIG]\r\nTCP_port=40000\r\n", true, 0, 10, 0, 0);
+    row("port above 16 bits", server + "[CONFIG]\r\nTCP_port=40000\r\n", true, 0, 10, 0, 1);
     row("VS_port not numeric", server + "VS_port=abc\r\n", true, 0, 10, 32000, 1);
 }
 
