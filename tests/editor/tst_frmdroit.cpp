@@ -68,219 +68,187 @@ class TestFrmDroit : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void init();
-    void cleanup();
-    void load_data();
-    void load();
-    void modiKeepsComt();
-    void ok_data();
-    void ok();
-    void cancel();
-    void helpAndIcon();
-    void openedFromTheList_data();
-    void openedFromTheList();
-
-private:
     std::unique_ptr<Setup> m_setup;
     std::unique_ptr<AgentsModel> m_agents;
     QWidget m_owner; // the window the dialog takes its icon from
-};
 
-void TestFrmDroit::init()
-{
-    m_setup = std::make_unique<Setup>();
-    m_setup->startUp(0, 1);
-    m_setup->useLanguage(1);
-    UiRecorder::install();
-    m_agents = std::make_unique<AgentsModel>();
-    m_agents->addRow(QStringLiteral("7"), QStringLiteral("Dupont"));
-}
-
-void TestFrmDroit::cleanup()
-{
-    m_agents.reset();
-    m_setup.reset();
-}
-
-void TestFrmDroit::load_data()
-{
-    QTest::addColumn<QString>("cells");
-    QTest::addColumn<QString>("boxes");
-    QTest::addColumn<bool>("comtEnabled");
-    QTest::newRow("all fields") << "......X."
-                                << "......XX" << false;
-    QTest::newRow("comment only") << ".......X"
-                                  << ".......X" << true;
-    QTest::newRow("yes/no rights") << "X.X.X.X."
-                                   << "X.X.X.XX" << false;
-    QTest::newRow("none") << "........"
-                          << "........" << true;
-}
-
-void TestFrmDroit::load()
-{
-    QFETCH(QString, cells);
-    QFETCH(QString, boxes);
-    QFETCH(bool, comtEnabled);
-    m_agents->setRow(0, rowOf(cells, QStringLiteral("2")));
-    frmDroit dialog(*m_agents, 0, &m_owner);
-    showDialog(dialog);
-    QCOMPARE(boxesOf(&dialog), boxes);
-    QCOMPARE(child<QCheckBox>(&dialog, "chkComt")->isEnabled(), comtEnabled);
-    QVERIFY(!child<QCheckBox>(&dialog, "chkPass")->isChecked());
-    QCOMPARE(child<QLineEdit>(&dialog, "txtId")->text(), QStringLiteral("7"));
-    QCOMPARE(child<QLineEdit>(&dialog, "txtNom")->text(), QStringLiteral("Dupont"));
-    QCOMPARE(dialog.windowTitle(), message(304));
-    QCOMPARE(child<QTabWidget>(&dialog, "TabStrip1")->tabText(0), message(300));
-    QCOMPARE(unnamedControls(&dialog).join(u','), QString());
-}
-
-void TestFrmDroit::modiKeepsComt()
-{
-    m_agents->setRow(0, rowOf(QStringLiteral("......XX"), QString()));
-    frmDroit dialog(*m_agents, 0, &m_owner);
-    showDialog(dialog);
-    auto* modi = child<QCheckBox>(&dialog, "chkModi");
-    auto* comt = child<QCheckBox>(&dialog, "chkComt");
-    clickBox(modi);
-    QVERIFY(comt->isEnabled());
-    QVERIFY(comt->isChecked());
-    clickBox(comt);
-    QVERIFY(!comt->isChecked());
-    clickBox(modi);
-    QVERIFY(comt->isChecked());
-    QVERIFY(!comt->isEnabled());
-}
-
-void TestFrmDroit::ok_data()
-{
-    QTest::addColumn<QString>("cells");
-    QTest::addColumn<QString>("change");
-    QTest::addColumn<QStringList>("clicks");
-    QTest::addColumn<QString>("newCells");
-    QTest::addColumn<QString>("newChange");
-    QTest::newRow("no change") << "XXXXXX.X"
-                               << "" << QStringList{} << "XXXXXX.X"
-                               << "";
-    QTest::newRow("one right off") << "XXXXXX.X"
-                                   << "" << QStringList{"chkStat"} << "XXXX.X.X"
-                                   << "1";
-    QTest::newRow("all fields to comment only") << "......XX"
-                                                << "" << QStringList{"chkModi"} << ".......X"
-                                                << "1";
-    QTest::newRow("all fields from none") << "........"
-                                          << "" << QStringList{"chkModi"} << "......XX"
-                                          << "1";
-    QTest::newRow("password only") << "X......."
-                                   << "" << QStringList{"chkPass"} << "X......."
-                                   << "2";
-    QTest::newRow("right and password") << "X......."
-                                        << "" << QStringList{"chkGroupe", "chkPass"} << "........"
-                                        << "3";
-    QTest::newRow("earlier password clear stays") << "X......."
-                                                  << "2" << QStringList{"chkQual"} << "X..X...."
-                                                  << "3";
-    QTest::newRow("both again stays both") << "X......."
-                                           << "3" << QStringList{"chkPass"} << "X......."
-                                           << "3";
-    QTest::newRow("earlier rights change, nothing now") << "X......."
-                                                        << "1" << QStringList{} << "X......."
-                                                        << "1";
-}
-
-void TestFrmDroit::ok()
-{
-    QFETCH(QString, cells);
-    QFETCH(QString, change);
-    QFETCH(QStringList, clicks);
-    QFETCH(QString, newCells);
-    QFETCH(QString, newChange);
-    m_agents->setRow(0, rowOf(cells, change));
-    frmDroit dialog(*m_agents, 0, &m_owner);
-    showDialog(dialog);
-    for (const QString& name : clicks)
-        clickBox(dialog.findChild<QCheckBox*>(name));
-    QTest::mouseClick(child<QPushButton>(&dialog, "cmdOK"), Qt::LeftButton);
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    const AgentsList::Row& row = m_agents->rows()[0];
-    QCOMPARE(patternOf(row), newCells);
-    QCOMPARE(row.cells[AgentsList::ColChangeState], newChange);
-    QCOMPARE(row.cells[AgentsList::ColName], QStringLiteral("Dupont"));
-}
-
-void TestFrmDroit::cancel()
-{
-    m_agents->setRow(0, rowOf(QStringLiteral("XXXXXX.X"), QStringLiteral("2")));
-    frmDroit dialog(*m_agents, 0, &m_owner);
-    showDialog(dialog);
-    for (const char* name : {"chkGroupe", "chkModi", "chkPass"})
-        clickBox(child<QCheckBox>(&dialog, name));
-    child<QLineEdit>(&dialog, "txtNom")->setText(QStringLiteral("Martin"));
-    QTest::mouseClick(child<QPushButton>(&dialog, "cmdCancel"), Qt::LeftButton);
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QCOMPARE(patternOf(m_agents->rows()[0]), QStringLiteral("XXXXXX.X"));
-    QCOMPARE(m_agents->rows()[0].cells[AgentsList::ColChangeState], QStringLiteral("2"));
-    QCOMPARE(m_agents->rows()[0].cells[AgentsList::ColName], QStringLiteral("Dupont"));
-}
-
-void TestFrmDroit::helpAndIcon()
-{
-    QWidget owner;
-    QPixmap red(16, 16);
-    red.fill(Qt::red);
-    owner.setWindowIcon(QIcon(red));
-    frmDroit dialog(*m_agents, 0, &owner);
-    showDialog(dialog);
-    QCOMPARE(dialog.HelpContextID, 130);
-    QTest::mouseClick(child<QPushButton>(&dialog, "cmdAide"), Qt::LeftButton);
-    QCOMPARE(UiRecorder::callsOf(Kind::Help).size(), 1);
-    QCOMPARE(UiRecorder::callsOf(Kind::Help).first().value, 130);
-    QCOMPARE(UiRecorder::callsOf(Kind::Help).first().text, HelpFile);
-    QCOMPARE(dialog.windowIcon().pixmap(16).toImage().pixel(8, 8), QColor(Qt::red).rgb());
-}
-
-void TestFrmDroit::openedFromTheList_data()
-{
-    QTest::addColumn<bool>("doubleClick");
-    QTest::newRow("double-click") << true;
-    QTest::newRow("Properties button") << false;
-}
-
-// The dialog works on the selected row, the list shows what its OK wrote,
-// and it carries the window's icon.
-void TestFrmDroit::openedFromTheList()
-{
-    QFETCH(bool, doubleClick);
-    QPointer<frmCFG> window = openWindow();
-    auto* list = child<QTreeView>(window, "lvListView");
-    child<QTabWidget>(window, "tbsOptions")->setCurrentIndex(2);
-    const QModelIndex fifth = list->model()->index(4, 1);
-    list->setCurrentIndex(fifth);
-    QCoreApplication::processEvents();
-    QString shownId;
-    qint64 iconKey = -1;
-    onNextModal([&](QWidget* dialog) {
-        shownId = child<QLineEdit>(dialog, "txtId")->text();
-        iconKey = dialog->windowIcon().cacheKey();
-        clickBox(child<QCheckBox>(dialog, "chkPref"));
-        QTest::mouseClick(child<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
-    });
-    if (doubleClick) {
-        const QRect cell = list->visualRect(fifth);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell.center());
-    } else {
-        QTest::mouseClick(child<QPushButton>(window, "cmdProprietes"), Qt::LeftButton);
+private Q_SLOTS:
+    void init()
+    {
+        m_setup = std::make_unique<Setup>();
+        m_setup->startUp(0, 1);
+        m_setup->useLanguage(1);
+        UiRecorder::install();
+        m_agents = std::make_unique<AgentsModel>();
+        m_agents->addRow(QStringLiteral("7"), QStringLiteral("Dupont"));
     }
-    QCOMPARE(shownId, QStringLiteral("5"));
-    QCOMPARE(iconKey, window->windowIcon().cacheKey());
-    QCOMPARE(list->model()->index(4, AgentsList::ColPreferences).data().toString(), QString());
-    QCOMPARE(window->agentsModel().rows()[4].cells[AgentsList::ColChangeState],
-             QStringLiteral("1"));
-    QCOMPARE(window->agentsModel().rows()[3].cells[AgentsList::ColChangeState], QString());
-    delete window.data();
-}
+
+    void cleanup()
+    {
+        m_agents.reset();
+        m_setup.reset();
+    }
+
+    // chkComt shows checked and disabled while chkModi (all fields) is.
+    void load_data()
+    {
+        QTest::addColumn<QString>("cells");
+        QTest::addColumn<QString>("boxes");
+        QTest::addColumn<bool>("comtEnabled");
+        QTest::newRow("all fields") << QString("......X.") << "......XX" << false;
+        QTest::newRow("comment only") << QString(".......X") << ".......X" << true;
+        QTest::newRow("yes/no rights") << QString("X.X.X.X.") << "X.X.X.XX" << false;
+        QTest::newRow("none") << QString("........") << "........" << true;
+    }
+    void load()
+    {
+        QFETCH(QString, cells);
+        QFETCH(QString, boxes);
+        QFETCH(bool, comtEnabled);
+        m_agents->setRow(0, rowOf(cells, QStringLiteral("2")));
+        frmDroit dialog(*m_agents, 0, &m_owner);
+        showDialog(dialog);
+        QCOMPARE(boxesOf(&dialog), boxes);
+        QCOMPARE(child<QCheckBox>(&dialog, "chkComt")->isEnabled(), comtEnabled);
+        QVERIFY(!child<QCheckBox>(&dialog, "chkPass")->isChecked());
+        QCOMPARE(child<QLineEdit>(&dialog, "txtId")->text(), QStringLiteral("7"));
+        QCOMPARE(child<QLineEdit>(&dialog, "txtNom")->text(), QStringLiteral("Dupont"));
+        QCOMPARE(dialog.windowTitle(), message(304));
+        QCOMPARE(unnamedControls(&dialog).join(u','), QString());
+    }
+
+    void modiKeepsComt()
+    {
+        m_agents->setRow(0, rowOf(QStringLiteral("......XX"), QString()));
+        frmDroit dialog(*m_agents, 0, &m_owner);
+        showDialog(dialog);
+        auto* modi = child<QCheckBox>(&dialog, "chkModi");
+        auto* comt = child<QCheckBox>(&dialog, "chkComt");
+        clickBox(modi);
+        QVERIFY(comt->isEnabled());
+        QVERIFY(comt->isChecked());
+        clickBox(comt);
+        QVERIFY(!comt->isChecked());
+        clickBox(modi);
+        QVERIFY(comt->isChecked());
+        QVERIFY(!comt->isEnabled());
+    }
+
+    // OK writes the cells and accumulates the change state: 1 rights, 2 the
+    // password cleared, 3 both.
+    void ok_data()
+    {
+        QTest::addColumn<QString>("cells");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<QString>("newCells");
+        QTest::addColumn<QString>("newChange");
+        const struct
+        {
+            const char *row, *cells, *change;
+            QStringList clicks;
+            const char *newCells, *newChange;
+        } rows[] = {
+            {"no change", "XXXXXX.X", "", {}, "XXXXXX.X", ""},
+            {"one right off", "XXXXXX.X", "", {"chkStat"}, "XXXX.X.X", "1"},
+            {"all fields to comment only", "......XX", "", {"chkModi"}, ".......X", "1"},
+            {"all fields from none", "........", "", {"chkModi"}, "......XX", "1"},
+            {"password only", "X.......", "", {"chkPass"}, "X.......", "2"},
+            {"right and password", "X.......", "", {"chkGroupe", "chkPass"}, "........", "3"},
+            {"earlier password clear stays", "X.......", "2", {"chkQual"}, "X..X....", "3"},
+            {"both again stays both", "X.......", "3", {"chkPass"}, "X.......", "3"},
+            {"earlier rights change, nothing now", "X.......", "1", {}, "X.......", "1"}};
+        for (const auto& r : rows) {
+            QTest::newRow(r.row) << QString(r.cells) << QString(r.change) << r.clicks
+                                 << QString(r.newCells) << QString(r.newChange);
+        }
+    }
+    void ok()
+    {
+        QFETCH(QString, cells);
+        QFETCH(QString, change);
+        QFETCH(QStringList, clicks);
+        QFETCH(QString, newCells);
+        QFETCH(QString, newChange);
+        m_agents->setRow(0, rowOf(cells, change));
+        frmDroit dialog(*m_agents, 0, &m_owner);
+        showDialog(dialog);
+        for (const QString& name : clicks)
+            clickBox(dialog.findChild<QCheckBox*>(name));
+        QTest::mouseClick(child<QPushButton>(&dialog, "cmdOK"), Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        const AgentsList::Row& row = m_agents->rows()[0];
+        QCOMPARE(patternOf(row), newCells);
+        QCOMPARE(row.cells[AgentsList::ColChangeState], newChange);
+        QCOMPARE(row.cells[AgentsList::ColName], QStringLiteral("Dupont"));
+    }
+
+    void cancel()
+    {
+        m_agents->setRow(0, rowOf(QStringLiteral("XXXXXX.X"), QStringLiteral("2")));
+        frmDroit dialog(*m_agents, 0, &m_owner);
+        showDialog(dialog);
+        for (const char* name : {"chkGroupe", "chkModi", "chkPass"})
+            clickBox(child<QCheckBox>(&dialog, name));
+        child<QLineEdit>(&dialog, "txtNom")->setText(QStringLiteral("Martin"));
+        QTest::mouseClick(child<QPushButton>(&dialog, "cmdCancel"), Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(patternOf(m_agents->rows()[0]), QStringLiteral("XXXXXX.X"));
+        QCOMPARE(m_agents->rows()[0].cells[AgentsList::ColChangeState], QStringLiteral("2"));
+        QCOMPARE(m_agents->rows()[0].cells[AgentsList::ColName], QStringLiteral("Dupont"));
+    }
+
+    void help()
+    {
+        frmDroit dialog(*m_agents, 0, &m_owner);
+        showDialog(dialog);
+        QTest::mouseClick(child<QPushButton>(&dialog, "cmdAide"), Qt::LeftButton);
+        const QList<UiRecorder::Call> help = UiRecorder::callsOf(Kind::Help);
+        QCOMPARE(help.size(), 1);
+        QCOMPARE(help[0].value, 130);
+        QCOMPARE(help[0].text, HelpFile);
+    }
+
+    void openedFromTheList_data()
+    {
+        QTest::addColumn<bool>("doubleClick");
+        QTest::newRow("double-click") << true;
+        QTest::newRow("Properties button") << false;
+    }
+    // The dialog works on the selected row, the list shows what its OK wrote,
+    // and it carries the window's icon.
+    void openedFromTheList()
+    {
+        QFETCH(bool, doubleClick);
+        const std::unique_ptr<frmCFG> window(openWindow());
+        auto* list = child<QTreeView>(window.get(), "lvListView");
+        child<QTabWidget>(window.get(), "tbsOptions")->setCurrentIndex(2);
+        const QModelIndex fifth = list->model()->index(4, 1);
+        list->setCurrentIndex(fifth);
+        QCoreApplication::processEvents();
+        QString shownId;
+        qint64 iconKey = -1;
+        onNextModal([&](QWidget* dialog) {
+            shownId = child<QLineEdit>(dialog, "txtId")->text();
+            iconKey = dialog->windowIcon().cacheKey();
+            clickBox(child<QCheckBox>(dialog, "chkPref"));
+            QTest::mouseClick(child<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+        });
+        if (doubleClick) {
+            const QRect cell = list->visualRect(fifth);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+        } else {
+            QTest::mouseClick(child<QPushButton>(window.get(), "cmdProprietes"), Qt::LeftButton);
+        }
+        QCOMPARE(shownId, QStringLiteral("5"));
+        QCOMPARE(iconKey, window->windowIcon().cacheKey());
+        QCOMPARE(list->model()->index(4, AgentsList::ColPreferences).data().toString(), QString());
+        QCOMPARE(window->agentsModel().rows()[4].cells[AgentsList::ColChangeState],
+                 QStringLiteral("1"));
+        QCOMPARE(window->agentsModel().rows()[3].cells[AgentsList::ColChangeState], QString());
+    }
+};
 
 QTEST_MAIN(TestFrmDroit)
 #include "tst_frmdroit.moc"
