@@ -272,30 +272,6 @@ private Q_SLOTS:
         QCOMPARE(Parametres.Poste, QStringLiteral("0000"));
     }
 
-    void helpButtons_data()
-    {
-        QTest::addColumn<QString>("window");
-        QTest::addColumn<int>("context");
-        QTest::newRow("connection") << "frmconnexion" << 204;
-        QTest::newRow("login") << "frmPwd" << 110;
-    }
-    void helpButtons()
-    {
-        QFETCH(QString, window);
-        QFETCH(int, context);
-        Parametres.MotDePasse = QStringLiteral("X");
-        std::unique_ptr<QDialog> dialog;
-        if (window == "frmPwd")
-            dialog = std::make_unique<frmPwd>();
-        else
-            dialog = std::make_unique<frmconnexion>();
-        click(dialog.get(), "cmdAide");
-        const QList<UiRecorder::Call> help = UiRecorder::callsOf(Kind::Help);
-        QCOMPARE(help.size(), 1);
-        QCOMPARE(help[0].value, context);
-        QCOMPARE(help[0].text, HelpFile);
-    }
-
     // The login: the typed text, upper-cased and without surrounding
     // spaces, must equal MotDePasse; once it has, the login stays accepted.
     void loginMatch_data()
@@ -501,22 +477,26 @@ private Q_SLOTS:
     }
 
     // Every control a user can reach has a name for screen readers, and Tab
-    // goes through them in reading order.
-    void accessibility_data()
+    // goes through them in reading order; the help button asks for the
+    // window's help context.
+    void accessibilityAndHelp_data()
     {
         QTest::addColumn<QString>("window");
         QTest::addColumn<QStringList>("tabOrder");
+        QTest::addColumn<int>("help"); // 0: no help button
         QTest::newRow("connection")
-            << "frmconnexion" << QStringList{"txtserveur", "cmdOK", "cmdAnnuler", "cmdAide"};
+            << "frmconnexion" << QStringList{"txtserveur", "cmdOK", "cmdAnnuler", "cmdAide"} << 204;
         QTest::newRow("login") << "frmPwd"
                                << QStringList{"txtPwd",    "Text2",       "Text3",  "cmdOK",
-                                              "cmdCancel", "cmdModifier", "cmdAide"};
-        QTest::newRow("about") << "frm_Apropos" << QStringList{"cmd_Ok"};
+                                              "cmdCancel", "cmdModifier", "cmdAide"}
+                               << 110;
+        QTest::newRow("about") << "frm_Apropos" << QStringList{"cmd_Ok"} << 0;
     }
-    void accessibility()
+    void accessibilityAndHelp()
     {
         QFETCH(QString, window);
         QFETCH(QStringList, tabOrder);
+        QFETCH(int, help);
         Parametres.MotDePasse = QStringLiteral("SUPER");
         std::unique_ptr<QDialog> dialog;
         if (window == "frmPwd") {
@@ -546,6 +526,13 @@ private Q_SLOTS:
         const qsizetype start = order.indexOf(tabOrder.first());
         QVERIFY(start >= 0);
         QCOMPARE(order.mid(start) + order.mid(0, start), tabOrder);
+        if (help == 0)
+            return;
+        click(dialog.get(), "cmdAide");
+        const QList<UiRecorder::Call> calls = UiRecorder::callsOf(Kind::Help);
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls[0].value, help);
+        QCOMPARE(calls[0].text, HelpFile);
     }
 };
 
