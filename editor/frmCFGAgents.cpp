@@ -13,6 +13,7 @@
 #include "frmDroit.h"
 #include "ui_frmCFG.h"
 
+#include <QHash>
 #include <QHeaderView>
 #include <QStyle>
 
@@ -93,11 +94,19 @@ void frmCFG::fitColumns()
     QHeaderView* header = m_ui->lvListView->header();
     const QFontMetrics metrics = m_ui->lvListView->fontMetrics();
     const int margin = 2 * m_ui->lvListView->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
+    // The cells hold few distinct texts ("X", the levels, the numbers): each
+    // is measured once.
+    QHash<QString, int> advances;
+    const auto advanceOf = [&](const QString& text) {
+        auto found = advances.constFind(text);
+        if (found == advances.cend())
+            found = advances.insert(text, metrics.horizontalAdvance(text));
+        return *found;
+    };
     for (int column = 0; column < AgentsList::ColChangeState; ++column) {
         int needed = header->sectionSizeHint(column);
         for (const AgentsList::Row& row : m_agents->rows())
-            needed =
-                qMax(needed, metrics.horizontalAdvance(row.cells[std::size_t(column)]) + margin);
+            needed = qMax(needed, advanceOf(row.cells[std::size_t(column)]) + margin);
         if (header->sectionSize(column) < needed)
             header->resizeSection(column, needed);
     }

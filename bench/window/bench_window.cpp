@@ -1,7 +1,11 @@
 // Speed of the configuration window against a real zorsrv on loopback:
 //  - opening it: the whole load (languages, pages, the agents list with the
 //    rights of 32 agents fetched from the server) and the first show, against
-//    showing an empty tabbed window with as many widgets;
+//    showing an empty tabbed window with as many widgets: the same kinds
+//    (tab widget, tree view, combo boxes, line edits, check and option
+//    boxes, push buttons, group boxes, frames, labels), counts and nesting as
+//    the window's designed widgets, read from a real window at run time, but
+//    without texts, data, icons or handlers;
 //  - OK storing 32 changed agents and the supervisor record, against a plain
 //    client making the same exchanges.
 // Both pairs alternate in the same run; medians are compared.
@@ -20,11 +24,18 @@
 #include "frmCFG.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QGroupBox>
+#include <QHash>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -59,23 +70,95 @@ frmCFG* openWindow(double& ms)
     return window;
 }
 
-// An empty tabbed window with `count` plain widgets over three pages.
-double openEmptyTabs(int count)
+// The widgets the configuration window was designed with: its children
+// that carry a name of their own, not the parts Qt builds inside a widget
+// (a list's header and scroll bars, a tab widget's bar and stack).
+QList<QWidget*> designedChildren(const QWidget* parent)
+{
+    QList<QWidget*> designed;
+    for (QObject* child : parent->children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (widget && !widget->objectName().isEmpty() &&
+            !widget->objectName().startsWith(QLatin1String("qt_")))
+            designed.append(widget);
+    }
+    return designed;
+}
+
+// The kind of a designed widget and, in their order, its designed children
+// (for a tab widget: its pages).
+struct Shape
+{
+    QByteArray kind;
+    std::vector<Shape> children;
+};
+
+Shape shapeOf(const QWidget* widget)
+{
+    Shape shape{widget->metaObject()->className(), {}};
+    if (const auto* tabs = qobject_cast<const QTabWidget*>(widget)) {
+        for (int i = 0; i < tabs->count(); ++i)
+            shape.children.push_back(shapeOf(tabs->widget(i)));
+        return shape;
+    }
+    for (const QWidget* child : designedChildren(widget))
+        shape.children.push_back(shapeOf(child));
+    return shape;
+}
+
+int countOf(const Shape& shape)
+{
+    int count = 1;
+    for (const Shape& child : shape.children)
+        count += countOf(child);
+    return count;
+}
+
+// A new, empty widget of the kind: no text, no data, no handler. Kinds the
+// table does not know become plain widgets.
+QWidget* emptyWidget(const QByteArray& kind)
+{
+    using Make = QWidget* (*)();
+    static const QHash<QByteArray, Make> makers = {
+        {"QTabWidget", []() -> QWidget* { return new QTabWidget; }},
+        {"QTreeView", []() -> QWidget* { return new QTreeView; }},
+        {"QComboBox", []() -> QWidget* { return new QComboBox; }},
+        {"QLineEdit", []() -> QWidget* { return new QLineEdit; }},
+        {"QCheckBox", []() -> QWidget* { return new QCheckBox; }},
+        {"QRadioButton", []() -> QWidget* { return new QRadioButton; }},
+        {"QPushButton", []() -> QWidget* { return new QPushButton; }},
+        {"QGroupBox", []() -> QWidget* { return new QGroupBox; }},
+        {"QLabel", []() -> QWidget* { return new QLabel; }},
+        {"QFrame", []() -> QWidget* { return new QFrame; }},
+    };
+    const Make make = makers.value(kind);
+    return make ? make() : new QWidget;
+}
+
+// The children of the shape, empty, in `widget`: laid out in a plain column,
+// or as the tabs of a tab widget.
+void addEmptyChildren(const Shape& shape, QWidget* widget)
+{
+    auto* tabs = qobject_cast<QTabWidget*>(widget);
+    auto* column = tabs || shape.children.empty() ? nullptr : new QVBoxLayout(widget);
+    for (const Shape& child : shape.children) {
+        QWidget* empty = emptyWidget(child.kind);
+        addEmptyChildren(child, empty);
+        if (tabs)
+            tabs->addTab(empty, QString());
+        else
+            column->addWidget(empty);
+    }
+}
+
+// The baseline: a window with empty widgets of the kinds, counts and nesting
+// of the configuration window's designed ones, made and shown.
+double openEmptyTabs(const Shape& shape)
 {
     QElapsedTimer clock;
     clock.start();
     auto* window = new QWidget;
-    auto* layout = new QVBoxLayout(window);
-    auto* tabs = new QTabWidget(window);
-    layout->addWidget(tabs);
-    QWidget* pages[3];
-    for (QWidget*& page : pages) {
-        page = new QWidget;
-        new QVBoxLayout(page);
-        tabs->addTab(page, QStringLiteral("Page"));
-    }
-    for (int i = 0; i < count; ++i)
-        pages[i % 3]->layout()->addWidget(new QLabel(QStringLiteral("Label %1").arg(i)));
+    addEmptyChildren(shape, window);
     window->show();
     settle();
     const double ms = clock.nsecsElapsed() / 1e6;
@@ -161,15 +244,16 @@ int main(int argc, char** argv)
 
     double ms = 0;
     frmCFG* probe = openWindow(ms);
-    const int widgets = int(probe->findChildren<QWidget*>().size());
+    const Shape shape = shapeOf(probe);
+    const int widgets = countOf(shape);
     delete probe;
-    openEmptyTabs(widgets); // warm-up of both
+    openEmptyTabs(shape); // warm-up of both
 
     std::vector<double> opened, empty, stored, plain;
     for (int round = 0; round < rounds; ++round) {
         frmCFG* window = openWindow(ms);
         opened.push_back(ms);
-        empty.push_back(openEmptyTabs(widgets));
+        empty.push_back(openEmptyTabs(shape));
         stored.push_back(storeWithOk(window, round));
         plain.push_back(storeByPlainClient(server.port(), round));
     }
