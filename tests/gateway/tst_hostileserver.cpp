@@ -3,74 +3,17 @@
 // no more of them than one answer can need, and must close the connection
 // before it shows the failure report.
 
+#include "FakeServer.h"
 #include "GatewayCodes.h"
-#include "Layout.h"
 #include "Passerelle.h"
 #include "UiRecorder.h"
 #include "Variables.h"
 
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QtTest>
 
 namespace L = Layout;
 
 namespace {
-
-constexpr qint64 FloodChunk = 256 * 1024;
-constexpr qint64 FloodQueued = 4 * 1024 * 1024; // what the server queues at most
-
-QByteArray header(qint32 status, qint32 error)
-{
-    QByteArray h(L::HeaderSize, '\0');
-    auto* p = reinterpret_cast<quint8*>(h.data());
-    L::writeInt(p, L::Header::Status, status);
-    L::writeInt(p, L::Header::Error, error);
-    return h;
-}
-
-// Greets, answers the login with the given header, then floods.
-struct FloodServer
-{
-    QByteArray loginAnswer;
-    qint64 flooded = 0; // bytes handed to the system
-    QTcpServer tcp;
-
-    explicit FloodServer(QByteArray answer) : loginAnswer(std::move(answer))
-    {
-        QObject::connect(&tcp, &QTcpServer::newConnection, &tcp, [this] { accept(); });
-        tcp.listen(QHostAddress::LocalHost, 0);
-        Parametres.TcpPort = qint16(tcp.serverPort());
-    }
-
-private:
-    void accept()
-    {
-        while (QTcpSocket* socket = tcp.nextPendingConnection()) {
-            socket->write(QByteArray(L::HeaderSize, 'G'));
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                socket->readAll();
-                if (!socket->property("flooding").toBool()) {
-                    socket->setProperty("flooding", true);
-                    socket->write(loginAnswer);
-                    flood(socket);
-                }
-            });
-            QObject::connect(socket, &QTcpSocket::bytesWritten, socket,
-                             [this, socket](qint64 written) {
-                                 flooded += written;
-                                 flood(socket);
-                             });
-        }
-    }
-    void flood(QTcpSocket* socket)
-    {
-        if (socket->property("flooding").toBool() &&
-            socket->state() == QAbstractSocket::ConnectedState &&
-            socket->bytesToWrite() < FloodQueued)
-            socket->write(QByteArray(FloodChunk, 'F'));
-    }
-};
 
 // Lets the flood run for a while.
 void pump()
@@ -98,7 +41,9 @@ private Q_SLOTS:
 
     void floodBetweenExchanges()
     {
-        FloodServer server(header(0, 0));
+        FakeServer server;
+        server.replies = {answer(0, 0, 0)};
+        server.floodAfterLast = true;
         QCOMPARE(Passerelle::OpenSession("5204", 2), Passerelle::Success);
         pump();
         QVERIFY(server.flooded > L::BlockSize);
@@ -108,7 +53,9 @@ private Q_SLOTS:
 
     void floodWhileTheReportIsShown()
     {
-        FloodServer server(header(Layout::StatusRefused, GatewayCodes::Refusal::BadPassword));
+        FakeServer server;
+        server.replies = {answer(L::StatusRefused, 0, GatewayCodes::Refusal::BadPassword)};
+        server.floodAfterLast = true;
         const qint16 code = Passerelle::OpenSession("5204", 2);
         QCOMPARE(code, GatewayCodes::Refusal::BadPassword);
         // What the socket looks like while the box is open, and after the

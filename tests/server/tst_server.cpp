@@ -8,9 +8,6 @@
 
 #include <QRandomGenerator>
 #include <QSet>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTcpServer>
 #include <QTest>
 
@@ -49,23 +46,6 @@ bool open(Clients& clients, int n, quint16 port, bool login = false)
             return false;
     }
     return true;
-}
-
-// Every value of the query's rows in order, through a connection of our own.
-QByteArrayList query(const QString& path, const QString& sql)
-{
-    QByteArrayList values;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("t"));
-        db.setDatabaseName(path);
-        db.open(); // when it fails, the query yields nothing
-        QSqlQuery q(db);
-        for (q.exec(sql); q.next();)
-            for (int i = 0; i < q.record().count(); ++i)
-                values << q.value(i).toByteArray();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("t"));
-    return values;
 }
 
 } // namespace
@@ -230,8 +210,9 @@ private Q_SLOTS:
     void auditRows()
     {
         const QByteArray peer = m_peer.toUtf8();
-        QCOMPARE(query(m_store.databasePath(), "SELECT peer, record, coalesce(before, 'none'), "
-                                               "after FROM audit ORDER BY id"),
+        QCOMPARE(ZorsrvProcess::query(m_store.databasePath(),
+                                      "SELECT peer, record, coalesce(before, 'none'), "
+                                      "after FROM audit ORDER BY id"),
                  QByteArrayList({peer, "0", "none", m_written[0], peer, "0", m_written[0],
                                  m_written[1], peer, "-1", "none", m_written[2]}));
     }
@@ -266,6 +247,12 @@ private Q_SLOTS:
         row("audit, password hidden", "audit --db STORE", "  password: \"\" -> (hidden)");
         row("bad subnet", "--db DB --allow 10.0.0.0/33", "bad value for --allow", 1);
         row("port in use", "--db DB --listen 127.0.0.1:PORT", "the address is already in use", 4);
+        row("directory port in use", "--db DB --listen 127.0.0.1:0 --directory 127.0.0.1:PORT",
+            "for the directory: the address is already in use", 4);
+        row("bad directory address", "--db DB --directory nowhere:1", "bad value for --directory",
+            1);
+        row("bad directory port", "--db DB --directory 127.0.0.1:70000",
+            "bad value for --directory", 1);
         row("missing folder", "--db DB/no/z.db", "cannot open the database", 2);
         row("not a database", "--db GARBAGE", "is corrupt", 3);
         row("dump of a missing file", "dump --db DB", "no such file", 2);
@@ -336,7 +323,8 @@ private Q_SLOTS:
             }
         }
         server.kill();
-        QCOMPARE(query(server.databasePath(), "PRAGMA integrity_check"), QByteArrayList{"ok"});
+        QCOMPARE(ZorsrvProcess::query(server.databasePath(), "PRAGMA integrity_check"),
+                 QByteArrayList{"ok"});
     }
 };
 

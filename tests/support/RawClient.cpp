@@ -108,12 +108,12 @@ RawClient::Answer RawClient::receive(int timeoutMs)
     return answer;
 }
 
-bool RawClient::waitForClosed(int timeoutMs)
+bool RawClient::waitForClosed(QTcpSocket& socket, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
-    while (m_socket.state() != QAbstractSocket::UnconnectedState && !deadline.hasExpired()) {
-        m_socket.readAll();
-        m_socket.waitForReadyRead(int(deadline.remainingTime()));
+    while (socket.state() != QAbstractSocket::UnconnectedState && !deadline.hasExpired()) {
+        socket.readAll();
+        socket.waitForReadyRead(int(deadline.remainingTime()));
     }
-    return m_socket.state() == QAbstractSocket::UnconnectedState;
+    return socket.state() == QAbstractSocket::UnconnectedState;
 }

@@ -40,8 +40,10 @@ public:
         return send(writeRequest(record, data)) ? receive() : Answer{};
     }
 
-    // True when the server closes the connection within the time.
-    bool waitForClosed(int timeoutMs = 10000);
+    // True when the server closes the connection within the time; what
+    // arrives meanwhile is dropped.
+    bool waitForClosed(int timeoutMs = 10000) { return waitForClosed(m_socket, timeoutMs); }
+    static bool waitForClosed(QTcpSocket& socket, int timeoutMs = 10000);
     QTcpSocket& socket() { return m_socket; }
 
 private:

@@ -1,7 +1,11 @@
 #include "ZorsrvProcess.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
 
 bool ZorsrvProcess::start(const QStringList& extraArguments, int timeoutMs)
 {
@@ -59,4 +63,38 @@ bool ZorsrvProcess::startOnStationPort(const QStringList& extraArguments)
             return true;
     }
     return false;
+}
+
+ZorsrvProcess::Result ZorsrvProcess::agents(const QString& database, const QString& command)
+{
+    QStringList arguments = command.split(u' ');
+    arguments.insert(1, database);
+    arguments.insert(1, QStringLiteral("--db"));
+    return run(QStringList{QStringLiteral("agents")} + arguments);
+}
+
+bool ZorsrvProcess::importAgents(const QString& database, const QByteArray& csv)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("agents.csv")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size())
+        return false;
+    file.close();
+    return agents(database, QStringLiteral("import --csv ") + file.fileName()).exitCode == 0;
+}
+
+QByteArrayList ZorsrvProcess::query(const QString& database, const QString& sql)
+{
+    QByteArrayList values;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("t"));
+        db.setDatabaseName(database);
+        db.open(); // when it fails, the query yields nothing
+        QSqlQuery q(db);
+        for (q.exec(sql); q.next();)
+            for (int i = 0; i < q.record().count(); ++i)
+                values << q.value(i).toByteArray();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("t"));
+    return values;
 }

@@ -47,6 +47,13 @@ public:
         QByteArray out, err;
     };
     static Result run(const QStringList& arguments, int timeoutMs = 30000);
+    // `zorsrv agents COMMAND...` on the database (the command split at spaces).
+    static Result agents(const QString& database, const QString& command);
+    // Imports the CSV text into the database; true when zorsrv took it.
+    static bool importAgents(const QString& database, const QByteArray& csv);
+    // Every value of the query's rows in order, read through a connection of
+    // the test's own; nothing when the database or the query fails.
+    static QByteArrayList query(const QString& database, const QString& sql);
 
 private:
     QTemporaryDir m_dir;
