@@ -115,27 +115,6 @@ private Q_SLOTS:
         QVERIFY2(error->message.contains(message), qPrintable(error->message));
     }
 
-    void csvFormat_data()
-    {
-        QTest::addColumn<QStringList>("fields");
-        QTest::addColumn<QByteArray>("line");
-        QTest::newRow("plain") << QStringList{"1", "", "x"} << QByteArray("1,,x\r\n");
-        QTest::newRow("comma and quote")
-            << QStringList{"a,b", "c\"d"} << QByteArray("\"a,b\",\"c\"\"d\"\r\n");
-        QTest::newRow("surrounding blank") << QStringList{" a"} << QByteArray("\" a\"\r\n");
-        QTest::newRow("byte-order mark first") << QStringList{QString(QChar(0xFEFF)) + "a"}
-                                               << QByteArray("\"\xEF\xBB\xBF"
-                                                             "a\"\r\n");
-    }
-    void csvFormat()
-    {
-        QFETCH(QStringList, fields);
-        QFETCH(QByteArray, line);
-        QCOMPARE(Csv::FormatRecord(fields), line);
-        const Csv::Result again = Csv::Read(line);
-        QCOMPARE(texts(std::get<QList<Csv::Record>>(again)), QList<QStringList>{fields});
-    }
-
     void thresholdsOrdered()
     {
         QVERIFY(SupervisorRules::ThresholdsOrdered(30, 70));

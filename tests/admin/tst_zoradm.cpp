@@ -208,71 +208,56 @@ private Q_SLOTS:
         QCOMPARE(read(again), csv);
     }
 
-    // Each kind of bad row once per store; the CSV reader's other refusals
-    // are in tst_admincore.
-    void badRowWritesNothing_data()
+    // A bad CSV row (each kind once per store: the CSV reader's other
+    // refusals are in tst_admincore), a wrong password and no password: the
+    // reason on standard error, nothing on standard output, nothing written.
+    void refusalsWriteNothing_data()
     {
         QTest::addColumn<QString>("mode");
-        QTest::addColumn<QByteArray>("row");
-        QTest::addColumn<QString>("place");
+        QTest::addColumn<QByteArray>("row");   // empty: every command, with the password
+        QTest::addColumn<QString>("password"); // null: none given
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("reason");
         for (const QString& mode : {Server, Shared}) {
             const char* m = mode == Server ? "server" : "shared folder";
-            QTest::addRow("%s: unknown agent", m) << mode << QByteArray("33,,1,1,1,1,1,1,1\r\n")
-                                                  << u"line 3, column 1: unknown agent"_s;
-            QTest::addRow("%s: out of range", m)
-                << mode << QByteArray("5,,1,1,1,1,2,1,1\r\n") << u"line 3, column 12: Droit_Stat"_s;
-            QTest::addRow("%s: open quote", m) << mode << QByteArray("5,\"x,1,1,1,1,1,1,1\r\n")
-                                               << u"line 3, column 3: a quoted field"_s;
+            auto row = [&](const char* name, const QByteArray& bad, const QString& password,
+                           int code, const QString& reason) {
+                QTest::addRow("%s: %s", m, name) << mode << bad << password << code << reason;
+            };
+            row("unknown agent", "33,,1,1,1,1,1,1,1\r\n", u"super"_s, 4,
+                u"line 3, column 1: unknown agent"_s);
+            row("out of range", "5,,1,1,1,1,2,1,1\r\n", u"super"_s, 4,
+                u"line 3, column 12: Droit_Stat"_s);
+            row("open quote", "5,\"x,1,1,1,1,1,1,1\r\n", u"super"_s, 4,
+                u"line 3, column 3: a quoted field"_s);
+            row("wrong password", {}, u"other"_s, 3, u"wrong"_s);
+            row("no password", {}, QString(), 3, u"no supervisor password"_s);
         }
     }
-    void badRowWritesNothing()
+    void refusalsWriteNothing()
     {
         QFETCH(QString, mode);
         QFETCH(QByteArray, row);
-        QFETCH(QString, place);
-        QVERIFY(prepare(mode));
-        QVERIFY(!exported().isEmpty());
-        // A good change first, so that a partial import would show.
-        const QByteArray csv = "Agent,Name,Droit_Modif_Group,Droit_Preference,"
-                               "Droit_Modif_MotDePasse,Droit_Qualif,Droit_Stat,Droit_ListeAppel,"
-                               "Droit_Modif_Fiche\r\n1,,0,0,0,0,0,0,0\r\n" +
-                               row;
-        const QString file = path(u"bad.csv"_s);
-        QVERIFY(write(file, csv));
-        const Snapshot before = snapshot();
-        const Run import = zoradm({"import", "--csv", file});
-        QCOMPARE(import.code, 4);
-        QVERIFY2(import.err.contains(place.toUtf8()), import.err.constData());
-        QCOMPARE(writtenSince(before), QStringList());
-    }
-
-    void wrongPasswordWritesNothing_data()
-    {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QString>("password"); // null: none given
-        QTest::addColumn<QByteArray>("reason");
-        for (const QString& mode : {Server, Shared}) {
-            const char* m = mode == Server ? "server" : "shared folder";
-            QTest::addRow("%s: wrong", m) << mode << u"other"_s << QByteArray("wrong");
-            QTest::addRow("%s: none", m)
-                << mode << QString() << QByteArray("no supervisor password");
-        }
-    }
-    void wrongPasswordWritesNothing()
-    {
-        QFETCH(QString, mode);
         QFETCH(QString, password);
-        QFETCH(QByteArray, reason);
+        QFETCH(int, code);
+        QFETCH(QString, reason);
         QVERIFY(prepare(mode));
         QVERIFY(!exported().isEmpty());
+        // A good change before the bad row, so that a partial import would show.
+        const QString file = path(u"bad.csv"_s);
+        QVERIFY(write(file, "Agent,Name,Droit_Modif_Group,Droit_Preference,"
+                            "Droit_Modif_MotDePasse,Droit_Qualif,Droit_Stat,Droit_ListeAppel,"
+                            "Droit_Modif_Fiche\r\n1,,0,0,0,0,0,0,0\r\n" +
+                                row));
+        QList<QStringList> commands{{"import", "--csv", file}};
+        if (row.isEmpty())
+            commands << QStringList{"revoke", "Droit_Stat", "--agents", "1-32"}
+                     << QStringList{"set", "TauxActiviteT1=10"} << QStringList{"show"};
         const Snapshot before = snapshot();
-        for (const QStringList& command :
-             QList<QStringList>{{"revoke", "Droit_Stat", "--agents", "1-32"},
-                                {"set", "TauxActiviteT1=10"},
-                                {"show"}}) {
+        for (const QStringList& command : commands) {
             const Run run = zoradm(command, password);
-            QCOMPARE(run.code, 3);
-            QVERIFY2(run.err.contains(reason), run.err.constData());
+            QCOMPARE(run.code, code);
+            QVERIFY2(run.err.contains(reason.toUtf8()), run.err.constData());
             QCOMPARE(run.out, QByteArray());
         }
         QCOMPARE(writtenSince(before), QStringList());
