@@ -115,13 +115,6 @@ private Q_SLOTS:
         QVERIFY2(error->message.contains(message), qPrintable(error->message));
     }
 
-    void thresholdsOrdered()
-    {
-        QVERIFY(SupervisorRules::ThresholdsOrdered(30, 70));
-        QVERIFY(!SupervisorRules::ThresholdsOrdered(70, 70));
-        QVERIFY(!SupervisorRules::ThresholdsOrdered(70, 30));
-    }
-
     void colours_data()
     {
         QTest::addColumn<QString>("text");

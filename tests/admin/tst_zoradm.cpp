@@ -343,10 +343,8 @@ private Q_SLOTS:
             QTest::newRow(name) << mode << pairs << code << message;
         };
         row("journal 40", Server, {"NbJourStockJournal=40"}, 0, "0 -> 40");
-        row("T2 100", Server, {"TauxActiviteT2=100"}, 4, "from 0 to 99");
         row("T1 below T2 together", Server, {"TauxActiviteT2=99", "TauxActiviteT1=98"}, 0,
             "70 -> 99");
-        row("colour #RRGGBB", Server, {"CouleurGrFile=#ff0000"}, 0, "#FF0000 (255)");
         row("unknown key", Server, {"Couleur=1"}, 4, "not KEY=VALUE");
         row("language without a file", Server, {"langue=9"}, 4, "not in the program folder");
         row("shared folder: colour", Shared, {"CouleurGrS2=#00ff00"}, 0,

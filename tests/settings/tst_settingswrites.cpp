@@ -129,7 +129,6 @@ private Q_SLOTS:
         QTest::newRow("XDG_CONFIG_HOME missing with its parents")
             << u"a/b/config"_s << u"home"_s << u"a/b/config/"_s;
         QTest::newRow("no ~/.config") << QString() << u"home"_s << u"home/.config/"_s;
-        QTest::newRow("no home folder") << QString() << u"new/home"_s << u"new/home/.config/"_s;
         QTest::newRow("a file in the way") << u"file/config"_s << u"home"_s << QString();
     }
 
