@@ -4,12 +4,11 @@
 
 #include "AgentRights.h"
 #include "Folders.h"
-#include "IniFile.h"
 #include "Languages.h"
-#include "PasswordScrambler.h"
 #include "SettingsFolders.h"
 #include "StationSettings.h"
 #include "SupervisorSettings.h"
+#include "TestFiles.h"
 #include "UiRecorder.h"
 #include "Variables.h"
 
@@ -23,10 +22,11 @@
 #include <cerrno>
 #include <memory>
 #include <thread>
-#include <vector>
 
 using namespace AgentsList;
 using namespace Qt::StringLiterals;
+using TestFiles::read;
+using TestFiles::write;
 using UiRecorder::Kind;
 
 namespace {
@@ -35,20 +35,6 @@ QByteArray utf16(const QString& text)
 {
     QStringEncoder encoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
     return encoder(text);
-}
-
-void put(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write(bytes);
-}
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A row of agent `number` with all its rights granted or refused, marked with
@@ -62,81 +48,18 @@ Row agentRow(int number, bool granted, const QString& change)
     return row;
 }
 
-// Parametres as a store of supervis.ini reads them, in two versions.
+// Parametres in two versions that differ in every key of supervis.ini.
 void setSupervisorSettings(int version)
 {
     Parametres.NouveauMotDePasse = version ? u"NEUF"_s : u"ANCIEN"_s;
-    Parametres.NbJourStockJournal = 10 + version;
-    Parametres.TauxActiviteT1 = 30 + version;
-    Parametres.TauxActiviteT2 = 70 + version;
-    Parametres.Langue = version;
-    Parametres.ModeLie = version;
+    for (qint32* field :
+         {&Parametres.NbJourStockJournal, &Parametres.TauxActiviteT1, &Parametres.TauxActiviteT2,
+          &Parametres.Langue, &Parametres.ModeLie, &Parametres.Etatinterdit, &Parametres.CmtAuto})
+        *field = version;
     Parametres.ModeLieApp = version ? u"cscript lien.vbs"_s : u"Wscript.exe Post_it.vbs"_s;
-    Parametres.Etatinterdit = version;
-    Parametres.CmtAuto = version;
     for (const ColourDef& colour : ColourTable)
         Parametres.*colour.field = version ? -colour.defaultValue : colour.defaultValue;
 }
-
-// The writes of a store of supervis.ini, key by key in the order of the
-// file's keys, langue after the thresholds; numbers with a space before them.
-std::vector<IniFile::KeyWrite> supervisorKeysOneByOne()
-{
-    auto number = [](qint32 value) {
-        return value < 0 ? QByteArray::number(value) : ' ' + QByteArray::number(value);
-    };
-    const SettingsRecord& p = Parametres;
-    std::vector<IniFile::KeyWrite> keys{
-        {"CONFIG", "mot_de_passe", PasswordScrambler::Crypter(p.NouveauMotDePasse.toLatin1())},
-        {"CONFIG", "NbJourStockJournal", number(p.NbJourStockJournal)},
-        {"CONFIG", "TauxActiviteT1", number(p.TauxActiviteT1)},
-        {"CONFIG", "TauxActiviteT2", number(p.TauxActiviteT2)},
-        {"CONFIG", "langue", number(p.Langue)},
-        {"CONFIG", "ModeLie", number(p.ModeLie)},
-        {"CONFIG", "ModeLieApp", p.ModeLieApp.toLatin1()},
-        {"CONFIG", "Etatinterdit", number(p.Etatinterdit)},
-        {"CONFIG", "CmtAuto", number(p.CmtAuto)}};
-    for (const ColourDef& colour : ColourTable)
-        keys.push_back({"FRAME", colour.key, number(p.*colour.field)});
-    return keys;
-}
-
-// Reads the files in a loop on a thread of its own until stopped, and counts
-// the reads that found neither the old nor the new bytes.
-class Reader
-{
-public:
-    Reader(QStringList files, QList<QByteArrayList> versions)
-        : m_files(std::move(files)), m_versions(std::move(versions)), m_thread([this] { run(); })
-    {}
-    ~Reader() { stop(); }
-    void stop()
-    {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-    int reads() const { return m_reads; }
-    int mixes() const { return m_mixes; }
-
-private:
-    void run()
-    {
-        while (!m_stop) {
-            for (qsizetype i = 0; i < m_files.size(); ++i) {
-                ++m_reads;
-                if (!m_versions[i].contains(bytesOf(m_files[i])))
-                    ++m_mixes;
-            }
-        }
-    }
-    const QStringList m_files;
-    const QList<QByteArrayList> m_versions; // per file, every complete version
-    std::atomic<bool> m_stop = false;
-    std::atomic<int> m_reads = 0;
-    std::atomic<int> m_mixes = 0;
-    std::thread m_thread;
-};
 
 } // namespace
 
@@ -180,7 +103,7 @@ private Q_SLOTS:
         QString texts = u"ZOR\r\n[LANGID]\r\n1=1036\r\n[ZORCFG]\r\n"_s;
         for (int n : {119, 121, 224, 1320})
             texts += u"%1=M%1\r\n"_s.arg(n);
-        put(path(u"program/Zor_Lg00.txt"_s), utf16(texts));
+        write(path(u"program/Zor_Lg00.txt"_s), utf16(texts));
         Languages::LoadLanguageFile();
         Parametres.ConfigPath = u"\\\\SRV\\ZOR"_s;
         Parametres.ConfigDir = u"\\\\SRV\\ZOR\\"_s;
@@ -206,7 +129,6 @@ private Q_SLOTS:
         QTest::newRow("XDG_CONFIG_HOME missing with its parents")
             << u"a/b/config"_s << u"home"_s << u"a/b/config/"_s;
         QTest::newRow("no ~/.config") << QString() << u"home"_s << u"home/.config/"_s;
-        QTest::newRow("no home folder") << QString() << u"new/home"_s << u"new/home/.config/"_s;
         QTest::newRow("a file in the way") << u"file/config"_s << u"home"_s << QString();
     }
 
@@ -216,8 +138,8 @@ private Q_SLOTS:
         QFETCH(QString, home);
         QFETCH(QString, folder);
         QVERIFY(QDir().mkpath(path(u"home"_s)));
-        put(path(u"file"_s), "x");
-        put(path(u"program/zor.ini"_s), "[VOICE_SERVER]\r\nVS_addr=SRV\r\n");
+        write(path(u"file"_s), "x");
+        write(path(u"program/zor.ini"_s), "[VOICE_SERVER]\r\nVS_addr=SRV\r\n");
         if (configHome.isEmpty())
             qunsetenv("XDG_CONFIG_HOME");
         else
@@ -230,7 +152,7 @@ private Q_SLOTS:
         const QString expected =
             folder.isEmpty() ? source + u"zor.ini"_s : path(folder) + u"Q.R.S/ZorCFG/zor.ini"_s;
         QCOMPARE(station, expected);
-        QCOMPARE(bytesOf(station), "[VOICE_SERVER]\r\nVS_addr=SRV\r\n");
+        QCOMPARE(read(station), "[VOICE_SERVER]\r\nVS_addr=SRV\r\n");
     }
 
     // Situations that refuse a write to every user, root included.
@@ -242,8 +164,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("error");
         QTest::newRow("missing folder")
             << u"\\\\SRV\\NONE"_s << u"unc/SRV/NONE/supervis.ini"_s << 76 << ENOENT;
-        QTest::newRow("folder is a file")
-            << u"\\\\SRV\\PLAIN"_s << u"unc/SRV/PLAIN/supervis.ini"_s << 76 << ENOTDIR;
         QTest::newRow("file is a folder")
             << u"folder"_s << u"unc/SRV/ZOR/supervis.ini"_s << 75 << EISDIR;
         QTest::newRow("read-only file")
@@ -256,12 +176,11 @@ private Q_SLOTS:
         QFETCH(QString, file);
         QFETCH(int, number);
         QFETCH(int, error);
-        put(path(u"unc/SRV/PLAIN"_s), "x");
         const QByteArray old = "[CONFIG]\r\nlangue= 1\r\n";
         if (setUp == u"folder") {
             QVERIFY(QDir().mkdir(supervis()));
         } else if (setUp == u"read-only") {
-            put(supervis(), old);
+            write(supervis(), old);
             QVERIFY(QFile::setPermissions(supervis(), QFileDevice::ReadOwner));
         } else {
             Parametres.ConfigPath = setUp;
@@ -274,7 +193,7 @@ private Q_SLOTS:
         QCOMPARE(box.title, u"M224"_s);
         QCOMPARE(box.icon, UiServices::Icon::Exclamation);
         if (setUp == u"read-only")
-            QCOMPARE(bytesOf(supervis()), old);
+            QCOMPARE(read(supervis()), old);
     }
 
     // Rows 5, 6 and 7 in that order; the file of one of them is a folder. The
@@ -336,8 +255,8 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, port);
         QFETCH(QString, message);
-        put(StationIniPath,
-            "[VOICE_SERVER]\r\nVS_addr=SRV\r\n[CONFIG]\r\nTCP_port=" + port + "\r\n");
+        write(StationIniPath,
+              "[VOICE_SERVER]\r\nVS_addr=SRV\r\n[CONFIG]\r\nTCP_port=" + port + "\r\n");
         QVERIFY(!UiRecorder::endsProgram([] { StationSettings::LoadStationSettings(); }));
         QTEST(int(Parametres.TcpPort), "tcpPort");
         const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
@@ -349,90 +268,42 @@ private Q_SLOTS:
         QCOMPARE(boxes[0].icon, UiServices::Icon::Exclamation);
     }
 
-    // A store of supervis.ini leaves the bytes that writing its keys one by
-    // one leaves, whatever the file looked like.
-    void supervisorStoreBytes_data()
-    {
-        QTest::addColumn<QByteArray>("before"); // null: no file
-        QTest::newRow("no file") << QByteArray();
-        QTest::newRow("every key, other spellings")
-            << QByteArray("[config]\r\nMOT_DE_PASSE=x\r\n tauxactivitet1 = 12 \r\nLangue=3\r\n"
-                          "[Frame]\r\ncouleurgrfile= 1\r\n");
-        QTest::newRow("no FRAME, no final line break")
-            << QByteArray("; shared\r\n[CONFIG]\r\nother=keep");
-        QTest::newRow("comments and copies")
-            << QByteArray("[FRAME]\r\n;CouleurTxBas=1\r\n\r\n[CONFIG]\r\nword\r\n[FRAME]\r\n"
-                          "CouleurTxBas=2\r\n");
-        QTest::newRow("LF only") << QByteArray("[CONFIG]\nlangue=2\n[FRAME]\n");
-        QTest::newRow("UTF-16LE") << utf16(u"[CONFIG]\r\n; Café\r\nlangue=2\r\n[FRAME]"_s);
-    }
-
-    void supervisorStoreBytes()
-    {
-        QFETCH(QByteArray, before);
-        const QString oneByOne = shared(u"expected.ini"_s);
-        if (!before.isNull()) {
-            put(supervis(), before);
-            put(oneByOne, before);
-        }
-        setSupervisorSettings(1);
-        for (const IniFile::KeyWrite& w : supervisorKeysOneByOne())
-            QVERIFY(IniFile::WritePrivateProfileString(w.section, w.key, w.value, oneByOne));
-        SupervisorSettings::SetIniCouleurs();
-        QCOMPARE(UiRecorder::count(Kind::MessageBox), 0);
-        QCOMPARE(bytesOf(supervis()), bytesOf(oneByOne));
-    }
-
-    // A row with rights and password leaves what its keys written one by one
-    // leave.
-    void rightsStoreBytes()
-    {
-        const QByteArray before =
-            utf16(u"[CONFIG]\r\nmot_de_passe=abc\r\n[SUPER]\r\nDroit_Stat=1"_s);
-        const QString oneByOne = shared(u"expected.ini"_s);
-        put(shared(u"agent005.ini"_s), before);
-        put(oneByOne, before);
-        const std::vector<IniFile::KeyWrite> keys{{"SUPER", "Droit_Modif_Group", "1"},
-                                                  {"SUPER", "Droit_Preference", "1"},
-                                                  {"SUPER", "Droit_Modif_MotDePasse", "1"},
-                                                  {"SUPER", "Droit_Qualif", "1"},
-                                                  {"SUPER", "Droit_Stat", "1"},
-                                                  {"SUPER", "Droit_ListeAppel", "1"},
-                                                  {"SUPER", "Droit_Modif_Fiche", "2"},
-                                                  {"CONFIG", "mot_de_passe", ""}};
-        for (const IniFile::KeyWrite& w : keys)
-            QVERIFY(IniFile::WritePrivateProfileString(w.section, w.key, w.value, oneByOne));
-        Rows rows{agentRow(5, true, u"3"_s)};
-        QVERIFY(AgentRights::SetAgentxx_Ini(rows));
-        QCOMPARE(bytesOf(shared(u"agent005.ini"_s)), bytesOf(oneByOne));
-    }
-
     // An agent desktop reading the files while they are stored again and
     // again finds the old or the new settings, never a mix of both.
     void readersSeeOldOrNew()
     {
-        constexpr int Stores = 40;
-        const QString agent = shared(u"agent001.ini"_s);
-        put(agent, "; rights\r\n[SUPER]\r\n[CONFIG]\r\nmot_de_passe=abc\r\n");
-        QList<QByteArrayList> versions{{}, {}};
+        const QStringList files{supervis(), shared(u"agent001.ini"_s)};
+        write(files[1], "; rights\r\n[SUPER]\r\n[CONFIG]\r\nmot_de_passe=abc\r\n");
         auto store = [](int version) {
             setSupervisorSettings(version);
             SupervisorSettings::SetIniCouleurs();
             Rows rows{agentRow(1, version == 1, u"1"_s)};
             AgentRights::SetAgentxx_Ini(rows);
         };
+        QList<QByteArrayList> versions{{}, {}}; // per file, both complete versions
         for (int version : {0, 1}) {
             store(version);
-            versions[0] << bytesOf(supervis());
-            versions[1] << bytesOf(agent);
+            for (int i = 0; i < 2; ++i)
+                versions[i] << read(files[i]);
         }
-        Reader reader({supervis(), agent}, versions);
-        for (int i = 0; i < Stores; ++i)
+        std::atomic<bool> stop = false;
+        std::atomic<int> reads = 0;
+        std::atomic<int> mixes = 0;
+        std::thread reader([&] {
+            while (!stop) {
+                for (int i = 0; i < 2; ++i, ++reads) {
+                    if (!versions[i].contains(read(files[i])))
+                        ++mixes;
+                }
+            }
+        });
+        for (int i = 0; i < 40; ++i)
             store(i % 2);
-        reader.stop();
+        stop = true;
+        reader.join();
         QCOMPARE(UiRecorder::count(Kind::MessageBox), 0);
-        QVERIFY(reader.reads() > 0);
-        QCOMPARE(reader.mixes(), 0);
+        QVERIFY(reads > 0);
+        QCOMPARE(mixes.load(), 0);
     }
 };
 
