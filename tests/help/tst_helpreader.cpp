@@ -314,16 +314,16 @@ void TestHelpReader::refusedFiles_data()
     QTest::newRow("text") << "<html>not a help file</html>"_ba << Failure::NotChm << QString();
     QTest::newRow("signature") << header(0, 0x46535449 + 1) << Failure::NotChm << QString();
     QTest::newRow("version") << header(4, 7) << Failure::NotChm << QString();
-    damaged("signature only", "ITSF"_ba);
-    damaged("header cut", file.first(0x40));
+    damaged("signature only", "ITSF"_ba, u"shorter"_s);
+    damaged("header cut", file.first(0x40), u"shorter"_s);
     damaged("header only", file.first(0x60));
-    damaged("header length short", header(8, 0x20));
-    damaged("header length huge", header(8, 0xFFFFFFFF));
-    damaged("section offset huge", header(0x38, ~0ull));
-    damaged("section length huge", header(0x40, ~0ull));
-    damaged("directory offset wraps", header(0x48, ~0ull - 8));
-    damaged("directory length huge", header(0x50, ~0ull));
-    damaged("content offset huge", header(0x58, ~0ull));
+    damaged("header length short", header(8, 0x20), u"header length"_s);
+    damaged("header length huge", header(8, 0xFFFFFFFF), u"header length"_s);
+    damaged("section offset huge", header(0x38, ~0ull), u"section 0"_s);
+    damaged("section length huge", header(0x40, ~0ull), u"section 0"_s);
+    damaged("directory offset wraps", header(0x48, ~0ull - 8), u"directory outside"_s);
+    damaged("directory length huge", header(0x50, ~0ull), u"directory outside"_s);
+    damaged("content offset huge", header(0x58, ~0ull), u"content offset"_s);
     damaged("directory zeroed", QByteArray(file).replace(0x78, 0x1000, QByteArray(0x1000, '\0')));
     for (int language = 0; language < 3; ++language) {
         const QByteArray whole = ChmFixtures::readAll(ChmFixtures::compiledFile(language));
