@@ -64,18 +64,12 @@ bool writeAll(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-quint64 widestValue(const QByteArray& file, const QByteArray& name, Field field)
-{
-    const EncodedNumber number = fieldOf(file, name, field);
-    return number.at < 0 ? 0 : (quint64(1) << (7 * number.width)) - 1;
-}
-
 bool rewriteEntry(QByteArray* file, const QByteArray& name, Field field, quint64 value)
 {
     const EncodedNumber number = fieldOf(*file, name, field);
     if (number.at < 0)
         return false;
-    value = qMin(value, widestValue(*file, name, field));
+    value = qMin(value, (quint64(1) << (7 * number.width)) - 1); // the widest that fits
     for (qsizetype i = number.width - 1; i >= 0; --i) {
         const bool last = i == number.width - 1;
         (*file)[number.at + i] = char((value & 0x7F) | (last ? 0 : 0x80));

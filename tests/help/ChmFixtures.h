@@ -34,9 +34,6 @@ enum class Field
 // that width holds. False when the entry is not found.
 bool rewriteEntry(QByteArray* file, const QByteArray& name, Field field, quint64 value);
 
-// The largest number the field of `name` can hold in place.
-quint64 widestValue(const QByteArray& file, const QByteArray& name, Field field);
-
 // A copy of `file` with `value` written at `at`, 32 bits little-endian.
 QByteArray patched32(QByteArray file, qsizetype at, quint32 value);
 

@@ -103,16 +103,12 @@ private Q_SLOTS:
 
     void helpButtonOpensTopic_data();
     void helpButtonOpensTopic();
-    void unknownContext();
     void unusableFiles_data();
     void unusableFiles();
-    void linksBackAndForward();
-    void missingLink();
-    void windowsHelpLink();
-    void homeButton();
+    void windowsAndMissingLinks();
+    void backForwardAndHome();
     void picturesAndStyleSheets();
     void oneWindow();
-    void anotherHelpFile();
     void captionsFromLanguageFile();
     void helpFromModalDialog();
 };
@@ -155,23 +151,6 @@ void TestHelpWindow::helpButtonOpensTopic()
     QCOMPARE(UiRecorder::count(Kind::MessageBox), 0);
 }
 
-// A context the file does not map shows the default topic and says so.
-void TestHelpWindow::unknownContext()
-{
-    UiServices::showHelp(m_english, 999);
-
-    QVERIFY(window() != nullptr);
-    QVERIFY(window()->isVisible());
-    QCOMPARE(shownUrl(), topicUrl("/index.htm"));
-    QCOMPARE(window()->windowTitle(), u"ZOR Configuration Help"_s);
-    const QList<UiRecorder::Call> messages = UiRecorder::callsOf(Kind::MessageBox);
-    QCOMPARE(messages.size(), 1);
-    QVERIFY(messages[0].text.startsWith(text(1388).replace(u"|1"_s, u"999"_s)));
-    QVERIFY(messages[0].text.contains(m_english));
-    QCOMPARE(messages[0].title, text(1384));
-    QCOMPARE(messages[0].icon, UiServices::Icon::Exclamation);
-}
-
 void TestHelpWindow::unusableFiles_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -192,7 +171,11 @@ void TestHelpWindow::unusableFiles_data()
     QTest::newRow("topic of huge length") << hugeTopic << 130 << 1387 << QUrl();
     QTest::newRow("context map of zero length")
         << emptyMap << 110 << 1388 << topicUrl("/index.htm");
+    QTest::newRow("unknown context") << file << 999 << 1388 << topicUrl("/index.htm");
 }
+
+// A file that cannot serve says why, naming the file; a context the file does
+// not map shows the default topic and says so.
 
 void TestHelpWindow::unusableFiles()
 {
@@ -213,12 +196,34 @@ void TestHelpWindow::unusableFiles()
              qPrintable(messages[0].text));
     QVERIFY(messages[0].text.contains(path));
     QCOMPARE(messages[0].title, text(1384));
+    QCOMPARE(messages[0].icon, UiServices::Icon::Exclamation);
     QCOMPARE(window() != nullptr, !shown.isEmpty());
-    if (!shown.isEmpty())
-        QCOMPARE(shownUrl(), shown);
+    if (shown.isEmpty())
+        return;
+    QVERIFY(window()->isVisible());
+    QCOMPARE(shownUrl(), shown);
+    QCOMPARE(window()->windowTitle(), u"ZOR Configuration Help"_s);
 }
 
-void TestHelpWindow::linksBackAndForward()
+// Help files written for Windows link to topics with "ms-its:" URLs; a link
+// to a topic the file lacks leaves the topic shown and says so.
+void TestHelpWindow::windowsAndMissingLinks()
+{
+    UiServices::showHelp(m_english, 110);
+    follow(u"ms-its:Zor_Hp01.chm::/rights.htm"_s);
+    QCOMPARE(shownUrl(), topicUrl("/rights.htm"));
+    QCOMPARE(window()->windowTitle(), u"Agent rights"_s);
+    QCOMPARE(UiRecorder::count(Kind::MessageBox), 0);
+
+    follow(u"nothere.htm"_s);
+    QCOMPARE(shownUrl(), topicUrl("/rights.htm"));
+    const QList<UiRecorder::Call> messages = UiRecorder::callsOf(Kind::MessageBox);
+    QCOMPARE(messages.size(), 1);
+    QVERIFY(messages[0].text.startsWith(text(1389)));
+    QVERIFY(messages[0].text.contains(u"/nothere.htm"_s));
+}
+
+void TestHelpWindow::backForwardAndHome()
 {
     UiServices::showHelp(m_english, 120);
     QVERIFY(!button("backButton")->isEnabled());
@@ -242,38 +247,11 @@ void TestHelpWindow::linksBackAndForward()
     QCOMPARE(shownUrl(), topicUrl("/window.htm"));
     QTest::keyClick(window()->browser(), Qt::Key_Right, Qt::AltModifier);
     QCOMPARE(shownUrl(), topicUrl("/general.htm"));
-    QCOMPARE(UiRecorder::count(Kind::MessageBox), 0);
-}
 
-void TestHelpWindow::missingLink()
-{
-    UiServices::showHelp(m_english, 110);
-    follow(u"nothere.htm"_s);
-
-    QCOMPARE(shownUrl(), topicUrl("/login.htm"));
-    const QList<UiRecorder::Call> messages = UiRecorder::callsOf(Kind::MessageBox);
-    QCOMPARE(messages.size(), 1);
-    QVERIFY(messages[0].text.startsWith(text(1389)));
-    QVERIFY(messages[0].text.contains(u"/nothere.htm"_s));
-}
-
-// Help files written for Windows link to topics with "ms-its:" URLs.
-void TestHelpWindow::windowsHelpLink()
-{
-    UiServices::showHelp(m_english, 110);
-    follow(u"ms-its:Zor_Hp01.chm::/rights.htm"_s);
-
-    QCOMPARE(shownUrl(), topicUrl("/rights.htm"));
-    QCOMPARE(window()->windowTitle(), u"Agent rights"_s);
-}
-
-void TestHelpWindow::homeButton()
-{
-    UiServices::showHelp(m_english, 204);
     click("homeButton");
-
     QCOMPARE(shownUrl(), topicUrl("/index.htm"));
-    QVERIFY(button("backButton")->isEnabled());
+    click("backButton");
+    QCOMPARE(shownUrl(), topicUrl("/general.htm"));
 }
 
 void TestHelpWindow::picturesAndStyleSheets()
@@ -294,7 +272,7 @@ void TestHelpWindow::picturesAndStyleSheets()
 }
 
 // Every request goes to the one help window and raises it; a closed window is
-// made again at the next request.
+// made again at the next request, and a new help file starts a new history.
 void TestHelpWindow::oneWindow()
 {
     UiServices::showHelp(m_english, 110);
@@ -313,16 +291,12 @@ void TestHelpWindow::oneWindow()
     QVERIFY(window() != nullptr);
     QVERIFY(window()->isVisible());
     QCOMPARE(shownUrl(), topicUrl("/colours.htm"));
-}
 
-// After a language change the Help button names another file: its pages start
-// a new history.
-void TestHelpWindow::anotherHelpFile()
-{
+    // After a language change the Help button names another file: its pages
+    // start a new history.
     UiServices::showHelp(ChmFixtures::compiledFile(0), 110);
     QCOMPARE(window()->windowTitle(), u"Ouverture de session"_s);
     UiServices::showHelp(m_english, 110);
-
     QCOMPARE(window()->archive().path(), m_english);
     QCOMPARE(window()->windowTitle(), u"Log on"_s);
     QVERIFY(!button("backButton")->isEnabled());
@@ -335,7 +309,6 @@ void TestHelpWindow::captionsFromLanguageFile()
     QCOMPARE(button("backButton")->text(), text(1381));
     QCOMPARE(button("forwardButton")->text(), text(1382));
     QCOMPARE(button("homeButton")->text(), text(1383));
-    QVERIFY(button("backButton")->text() != u"*"_s);
     QCOMPARE(window()->browser()->accessibleName(), text(1380));
 }
 

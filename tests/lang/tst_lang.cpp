@@ -105,25 +105,6 @@ private Q_SLOTS:
                  expected);
     }
 
-    // Random texts of the characters that matter to the search.
-    void indexMatchesScan()
-    {
-        const QStringList pieces = {"\r\n", "\n", "\r", "[",        "]",   "=",        "1", "12",
-                                    " ",    "\t", "",   "[LANGID]", "1=7", "[ZORCFG]", "a", "ß"};
-        QRandomGenerator random(20261205);
-        for (int round = 0; round < 3000; ++round) {
-            QString text = round % 3 ? u"first\r\n[LANGID]\r\n1=7\r\n"_s : QString();
-            for (int i = random.bounded(1, 40); i > 0; --i)
-                text += pieces[random.bounded(pieces.size())];
-            const QString upper = LangLookup::upperSameLength(text);
-            const LangLookup::Index index(text, upper);
-            for (const QString& s : {u"ZORCFG"_s, u"zorcfg"_s, u"LANGID"_s, u"A]"_s, QString()})
-                for (const QString& k : pieces)
-                    QVERIFY2(index.lookup(s, k, Star) == LangLookup::scan(s, k, Star, text, upper),
-                             qPrintable(text + " / " + s + " / " + k));
-        }
-    }
-
     void loadAndMessageNumbers()
     {
         load(header() + "116=cent seize\r\n-12=moins douze\r\n0=zéro\r\n767=Größe\r\n", 16);
@@ -366,8 +347,6 @@ private Q_SLOTS:
                                         .remove(QRegularExpression(u"#[^\n]*"_s))
                                         .split(QRegularExpression(u"\\s+"_s), Qt::SkipEmptyParts);
         QVERIFY(numbers.size() > 90);
-        QVERIFY(numbers.contains(u"0"));
-        QVERIFY(numbers.contains(u"1288"));
         const QList<Languages::LanguageEntry> languages = Languages::AvailableLanguages();
         QCOMPARE(
             languages.size(),

@@ -3,10 +3,10 @@
 // several keys written with one replace.
 
 #include "IniFile.h"
+#include "IniTestFiles.h"
 
 #include <QDir>
 #include <QFile>
-#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,9 +15,11 @@
 #include <unistd.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace Qt::StringLiterals;
+using namespace IniTestFiles;
 using Writes = std::vector<IniFile::KeyWrite>;
 
 Q_DECLARE_METATYPE(Writes)
@@ -29,25 +31,6 @@ constexpr uid_t OtherUser = 4321;
 constexpr gid_t OtherGroup = 4322;
 constexpr uid_t Nobody = 65534;
 constexpr gid_t NoGroup = 65534;
-
-QByteArray utf16(const char* utf8)
-{
-    QStringEncoder encoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
-    return encoder(QString::fromUtf8(utf8));
-}
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool put(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
 
 struct stat statOf(const QString& path)
 {
@@ -98,6 +81,19 @@ private:
 
     static bool isRoot() { return ::geteuid() == 0; }
 
+    // Writes a key of the file as a user the folder refuses new files to.
+    IniFile::WriteResult writeWhereFolderRefuses()
+    {
+        std::optional<ActingAs> nobody; // root's folder is 0755: others may not create
+        if (isRoot())
+            nobody.emplace(Nobody, NoGroup);
+        else
+            setMode(m_folder, 0555);
+        if (nobody && !nobody->ok())
+            return {EPERM, m_file, u"cannot act as another user"_s};
+        return IniFile::WritePrivateProfileString("SUPER", "Droit_Stat", "0", m_file);
+    }
+
 private Q_SLOTS:
     void init()
     {
@@ -116,22 +112,29 @@ private Q_SLOTS:
         m_dir.reset();
     }
 
-    // The replacement of a file gets the file's owner, group and permissions.
-    void ownerAndGroupKept()
+    // A rewrite writes the new file aside and renames it over the old one (a
+    // second link keeps the old bytes, no temporary file is left), with the
+    // file's owner, group and permissions.
+    void replaceKeepsOwnerAndMode()
     {
-        if (!isRoot())
-            QSKIP("only a privileged process can give a file to another owner");
         QVERIFY(put(m_file, "[SUPER]\r\nDroit_Stat=1\r\n"));
-        QVERIFY(setOwner(m_file, OtherUser, OtherGroup));
-        QVERIFY(setMode(m_file, 0640));
-        const ino_t before = statOf(m_file).st_ino;
+        if (isRoot())
+            QVERIFY(setOwner(m_file, OtherUser, OtherGroup));
+        QVERIFY(setMode(m_file, 0604));
+        const QString oldLink = m_dir->filePath(u"old"_s);
+        QVERIFY(::link(QFile::encodeName(m_file).constData(),
+                       QFile::encodeName(oldLink).constData()) == 0);
         QVERIFY(IniFile::WritePrivateProfileString("SUPER", "Droit_Stat", "0", m_file));
         const struct stat after = statOf(m_file);
-        QVERIFY(after.st_ino != before); // replaced, not written in place
-        QCOMPARE(after.st_uid, OtherUser);
-        QCOMPARE(after.st_gid, OtherGroup);
-        QCOMPARE(after.st_mode & 07777, mode_t(0640));
+        QCOMPARE(after.st_mode & 07777, mode_t(0604));
+        if (isRoot()) {
+            QCOMPARE(after.st_uid, OtherUser);
+            QCOMPARE(after.st_gid, OtherGroup);
+        }
         QCOMPARE(bytesOf(m_file), "[SUPER]\r\nDroit_Stat=0\r\n");
+        QCOMPARE(bytesOf(oldLink), "[SUPER]\r\nDroit_Stat=1\r\n");
+        QCOMPARE(QDir(m_folder).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{u"agent001.ini"_s});
     }
 
     // An owner the process may not give away is no failure: the file is
@@ -163,15 +166,7 @@ private Q_SLOTS:
         QVERIFY(put(m_file, "; kept\r\n[SUPER]\r\nDroit_Stat=1\r\n"));
         QVERIFY(setMode(m_file, 0666));
         const ino_t before = statOf(m_file).st_ino;
-        IniFile::WriteResult result;
-        if (isRoot()) {
-            ActingAs nobody(Nobody, NoGroup); // the folder is root's, 0755
-            QVERIFY(nobody.ok());
-            result = IniFile::WritePrivateProfileString("SUPER", "Droit_Stat", "0", m_file);
-        } else {
-            QVERIFY(setMode(m_folder, 0555));
-            result = IniFile::WritePrivateProfileString("SUPER", "Droit_Stat", "0", m_file);
-        }
+        const IniFile::WriteResult result = writeWhereFolderRefuses();
         QVERIFY2(result, qPrintable(result.reason));
         QCOMPARE(statOf(m_file).st_ino, before);
         QCOMPARE(bytesOf(m_file), "; kept\r\n[SUPER]\r\nDroit_Stat=0\r\n");
@@ -182,15 +177,7 @@ private Q_SLOTS:
     // The same folder without the file: nothing to write in place.
     void noNewFileWhenFolderRefuses()
     {
-        IniFile::WriteResult result;
-        if (isRoot()) {
-            ActingAs nobody(Nobody, NoGroup);
-            QVERIFY(nobody.ok());
-            result = IniFile::WritePrivateProfileString("SUPER", "Droit_Stat", "0", m_file);
-        } else {
-            QVERIFY(setMode(m_folder, 0555));
-            result = IniFile::WritePrivateProfileString("SUPER", "Droit_Stat", "0", m_file);
-        }
+        const IniFile::WriteResult result = writeWhereFolderRefuses();
         QVERIFY(!result);
         QCOMPARE(result.error, EACCES);
         QCOMPARE(result.file, QDir::toNativeSeparators(m_file));

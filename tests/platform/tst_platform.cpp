@@ -1,37 +1,22 @@
 #include "Cp1252.h"
 #include "Folders.h"
 #include "IniFile.h"
+#include "IniTestFiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 using namespace Qt::StringLiterals;
+using namespace IniTestFiles;
 
 namespace {
 
 // Every read passes this default: only its trailing spaces go.
 const QByteArray Default = " d\t  "_ba;
 const QByteArray DefaultRead = " d\t"_ba;
-
-// A UTF-16LE file with its byte-order mark.
-QByteArray utf16(const char* utf8)
-{
-    QStringEncoder encoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
-    return encoder(QString::fromUtf8(utf8));
-}
-
-QByteArray bytesOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -43,12 +28,7 @@ private:
     QTemporaryDir m_dir;
     QString m_file;
 
-    void put(const QByteArray& bytes)
-    {
-        QFile file(m_file);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(file.write(bytes), bytes.size());
-    }
+    void put(const QByteArray& bytes) { QVERIFY(IniTestFiles::put(m_file, bytes)); }
 
     QByteArray read(QByteArrayView section, QByteArrayView key, const QString& path = {})
     {
@@ -171,26 +151,6 @@ private Q_SLOTS:
         QCOMPARE(bytesOf(m_file), after);
     }
 
-    void replaceIsAtomicAndKeepsPermissions()
-    {
-        // A second link to the old file keeps the old bytes: the new file was
-        // written aside and renamed over the old one, never written into it.
-        put("[S]\r\nk=1\r\n");
-        const QString oldLink = m_dir.filePath(u"old"_s);
-        const QByteArray file = QFile::encodeName(m_file);
-        QVERIFY(::chmod(file.constData(), 0604) == 0 &&
-                ::link(file.constData(), QFile::encodeName(oldLink).constData()) == 0);
-        QVERIFY(write("S", "k", "2", m_file));
-        struct stat info = {};
-        QVERIFY(::stat(file.constData(), &info) == 0);
-        QCOMPARE(info.st_mode & 07777, 0604u);
-        QCOMPARE(bytesOf(m_file), "[S]\r\nk=2\r\n");
-        QCOMPARE(bytesOf(oldLink), "[S]\r\nk=1\r\n");
-        QVERIFY(QFile::remove(oldLink));
-        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{u"test.ini"_s});
-    }
-
     void largeRandomFile()
     {
         QByteArray data(10 * 1024 * 1024, Qt::Uninitialized);
@@ -236,18 +196,6 @@ private Q_SLOTS:
         QCOMPARE(read("S", "k"), "first");
     }
 
-    // A read-only file is not written, and keeps its bytes.
-    void readOnlyFile()
-    {
-        put("[S]\r\nk=1\r\n");
-        QVERIFY(QFile::setPermissions(m_file, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
-        QVERIFY(!write("S", "k", "2", m_file));
-        QVERIFY(!write("S", "new", "2", m_file));
-        QCOMPARE(bytesOf(m_file), "[S]\r\nk=1\r\n");
-        QCOMPARE(read("S", "k"), "1");
-        QVERIFY(QFile::setPermissions(m_file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-    }
-
     // Program-folder files are found whatever the case of their names.
     void programFileCase_data()
     {
@@ -256,7 +204,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("found");
         QTest::newRow("exact") << u"model.ini"_s << u"model.ini"_s << u"model.ini"_s;
         QTest::newRow("other case") << u"Model.INI"_s << u"model.ini"_s << u"Model.INI"_s;
-        QTest::newRow("language") << u"zor_lg05.txt"_s << u"Zor_Lg05.txt"_s << u"zor_lg05.txt"_s;
         QTest::newRow("missing") << QString() << u"Zorcfg16.ico"_s << u"Zorcfg16.ico"_s;
         QTest::newRow("other name") << u"model.ini.bak"_s << u"model.ini"_s << u"model.ini"_s;
     }
@@ -303,9 +250,7 @@ private Q_SLOTS:
         QCOMPARE(bytesOf(m_dir.filePath(u"SRV/ZOR/supervis.ini"_s)), "[Config]\r\nLangue=1\r\n");
         QCOMPARE(read("config", "langue", uR"(\\SRV\ZOR\supervis.ini)"_s), "1");
         QVERIFY(!write("S", "k", "v", uR"(\\SRV\NONE\x.ini)"_s));
-        QVERIFY(!write("S", "k", "v", m_dir.filePath(u"absent/x.ini"_s)));
         QVERIFY(!QFileInfo::exists(m_dir.filePath(u"SRV/NONE"_s)));
-        QVERIFY(!QFileInfo::exists(m_dir.filePath(u"absent"_s)));
         QCOMPARE(Folders::localPath(uR"(Q.R.S\zor.ini)"_s), uR"(Q.R.S\zor.ini)"_s);
         QCOMPARE(Folders::localPath(uR"(\s\x)"_s), uR"(\s\x)"_s); // one backslash: not UNC
         qunsetenv("ZOR_UNC_ROOT");
