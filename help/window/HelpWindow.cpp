@@ -137,7 +137,7 @@ bool HelpWindow::openFile(const QString& helpFile)
     }
     probe.close();
     m_browser->clear();
-    m_browser->clearHistory();
+    m_startsHistory = true;
     return m_archive.open(helpFile).failure == Failure::None;
 }
 
@@ -175,6 +175,11 @@ bool HelpWindow::showTopicPage(const HelpIndex::Topic& topic, int missingMessage
         return false;
     }
     m_browser->setSource(HelpBrowser::urlFor(topic.path, topic.fragment));
+    if (m_startsHistory) {
+        // The first page of a file: nothing of the previous file to go back to.
+        m_browser->clearHistory();
+        m_startsHistory = false;
+    }
     followModality();
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();

@@ -55,4 +55,5 @@ private:
     QPushButton* m_forwardButton = nullptr;
     QPushButton* m_homeButton = nullptr;
     int m_requestedContext = 0;
+    bool m_startsHistory = false; // a new file: its first page starts the history
 };

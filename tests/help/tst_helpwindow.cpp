@@ -296,6 +296,7 @@ void TestHelpWindow::oneWindow()
     // start a new history.
     UiServices::showHelp(ChmFixtures::compiledFile(0), 110);
     QCOMPARE(window()->windowTitle(), u"Ouverture de session"_s);
+    QVERIFY(!button("backButton")->isEnabled());
     UiServices::showHelp(m_english, 110);
     QCOMPARE(window()->archive().path(), m_english);
     QCOMPARE(window()->windowTitle(), u"Log on"_s);
