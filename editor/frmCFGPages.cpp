@@ -9,6 +9,7 @@
 #include "LanguageChange.h"
 #include "RemoteStore.h"
 #include "SettingsMessages.h"
+#include "SupervisorRules.h"
 #include "UiServices.h"
 #include "Variables.h"
 #include "ui_frmCFG.h"
@@ -76,17 +77,14 @@ QString decimalText(double value)
 
 // The field shows the decimal text of its number; out of the range, the reset
 // text and a beep.
-void checkField(QLineEdit* field, double low, double high, const QString& belowText,
-                const QString& aboveText)
+// The check of a numeric field that loses the focus: the text becomes its
+// number, and a number out of the option's range its reset value, with a beep.
+void checkField(QLineEdit* field, QStringView key)
 {
     const double value = fieldValue(field);
     field->setText(decimalText(value));
-    if (value < low) {
-        field->setText(belowText);
-        UiServices::beep();
-    }
-    if (value > high) {
-        field->setText(aboveText);
+    if (const std::optional<qint32> reset = SupervisorRules::FieldCorrection(key, value)) {
+        field->setText(QString::number(*reset));
         UiServices::beep();
     }
 }
@@ -174,17 +172,17 @@ void frmCFG::optModeSpec_Click()
 
 void frmCFG::txtNbJour_LostFocus()
 {
-    checkField(m_ui->txtNbJour, 0, 40, QStringLiteral("0"), QStringLiteral("40"));
+    checkField(m_ui->txtNbJour, u"NbJourStockJournal");
 }
 
 void frmCFG::txtT1_LostFocus()
 {
-    checkField(m_ui->txtT1, 0, 99, QStringLiteral("30"), QStringLiteral("30"));
+    checkField(m_ui->txtT1, u"TauxActiviteT1");
 }
 
 void frmCFG::txtT2_LostFocus()
 {
-    checkField(m_ui->txtT2, 0, 99, QStringLiteral("70"), QStringLiteral("70"));
+    checkField(m_ui->txtT2, u"TauxActiviteT2");
 }
 
 void frmCFG::replaceThresholdPlaceholders()
@@ -236,7 +234,7 @@ bool frmCFG::copyThresholds()
 {
     const double t1 = fieldValue(m_ui->txtT1);
     const double t2 = fieldValue(m_ui->txtT2);
-    if (rounded(t1) >= rounded(t2)) {
+    if (!SupervisorRules::ThresholdsOrdered(rounded(t1), rounded(t2))) {
         UiServices::setBusy(false);
         UiServices::messageBox(SettingsMessages::text(260), SettingsMessages::text(224),
                                UiServices::Icon::Exclamation);
