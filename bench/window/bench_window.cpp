@@ -93,9 +93,18 @@ struct Shape
     std::vector<Shape> children;
 };
 
+// The Qt class of a widget: a widget of our own counts as the one it extends.
+QByteArray kindOf(const QWidget* widget)
+{
+    const QMetaObject* meta = widget->metaObject();
+    while (meta->superClass() && !QByteArray(meta->className()).startsWith('Q'))
+        meta = meta->superClass();
+    return meta->className();
+}
+
 Shape shapeOf(const QWidget* widget)
 {
-    Shape shape{widget->metaObject()->className(), {}};
+    Shape shape{kindOf(widget), {}};
     if (const auto* tabs = qobject_cast<const QTabWidget*>(widget)) {
         for (int i = 0; i < tabs->count(); ++i)
             shape.children.push_back(shapeOf(tabs->widget(i)));

@@ -29,7 +29,12 @@ const char* const ToolTipProperty = "ToolTipText";
 std::optional<qint16> strict(const QString& text)
 {
     try {
-        return Conversions::toInt16(Conversions::strict(Cp1252::fromUnicode(text)));
+        // Most captions are not numbers: they are told apart without the
+        // cost of a failing conversion.
+        const QByteArray bytes = Cp1252::fromUnicode(text);
+        if (!Conversions::isNumeric(bytes))
+            return std::nullopt;
+        return Conversions::toInt16(Conversions::strict(bytes));
     } catch (const Conversions::Failure&) {
         return std::nullopt;
     }
