@@ -1,4 +1,5 @@
 #include "DirectoryClient.h"
+#include "FontWarmUp.h"
 #include "Pictures.h"
 #include "QtUi.h"
 #include "StartUp.h"
@@ -8,6 +9,7 @@
 
 int main(int argc, char** argv)
 {
+    FontWarmUp::start();
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(ZOR_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("ZorCFG"));
