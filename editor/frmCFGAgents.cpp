@@ -128,11 +128,7 @@ bool frmCFG::ChargerListViewAgents()
 
 void frmCFG::showAgents(const AgentsList::Rows& rows)
 {
-    m_agents->removeAllRows();
-    for (const AgentsList::Row& row : rows) {
-        if (m_agents->addRow(row.cells[AgentsList::ColNumber], row.cells[AgentsList::ColName]))
-            m_agents->setRow(m_agents->rowCount() - 1, row);
-    }
+    m_agents->setRows(rows);
     fitColumns();
     if (m_agents->rowCount() > 0)
         m_ui->lvListView->setCurrentIndex(m_agents->index(0, 0));
