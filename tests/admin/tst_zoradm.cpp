@@ -537,6 +537,7 @@ private Q_SLOTS:
             QTest::newRow(name) << arguments << code << output;
         };
         row("--help", {"--help"}, 0, "Exit status:");
+        row("--help: the directory's status", {"--help"}, 0, "7 the agent directory\n");
         row("nothing", {}, 2, "missing command");
         row("unknown command", {"list"}, 2, "unknown command 'list'");
         row("password option", {"show", "--password", "x"}, 2, "unrecognized option '--password'");
