@@ -125,7 +125,8 @@ const char* const GeneralHelp =
     "Exit status: 0 done, 1 a file named on the command line cannot be read or written,\n"
     "2 wrong command line, 3 no password or a wrong one, 4 refused input (a CSV row,\n"
     "a KEY=VALUE, an agent), 5 a settings file could not be read or written, 6 the run\n"
-    "was ended by a gateway failure or unusable station settings.\n";
+    "was ended by a gateway failure or unusable station settings, 7 the agent directory\n"
+    "opened its link but its agents table could not be read.\n";
 
 bool takesValue(const QString& name)
 {

@@ -3,9 +3,9 @@
 #include "AdminPassword.h"
 #include "AdminReport.h"
 #include "AgentsCsv.h"
+#include "AgentsListLoad.h"
 #include "ConsoleUi.h"
 #include "ExitCodes.h"
-#include "FixedAgents.h"
 #include "RemoteStore.h"
 #include "RemoteTransfers.h"
 #include "RightsCells.h"
@@ -61,13 +61,21 @@ int loadAndLogin(const Options& options)
     return ExitCodes::Done;
 }
 
-// The agents list with every agent's rights, as the configuration window
-// builds it.
+// The agents list with every agent's rights, as the Agents page builds it.
+// Without the directory's link the fixed table is what the program shows as
+// well: the one report of that (message 256) is a warning here, printed and
+// not counted as a failure. A directory whose table cannot be read ends
+// the run before anything is written.
 int fetchAgents(Rows& rows)
 {
-    rows = FixedAgents::Rows();
-    RemoteTransfers::FetchAgentRights(rows);
-    return ConsoleUi::failures() > 0 ? ExitCodes::SettingsFailure : ExitCodes::Done;
+    const int before = ConsoleUi::failures();
+    std::optional<AgentDirectory::Connection> directory;
+    AgentsListLoad::Result loaded = AgentsListLoad::Load(directory);
+    if (loaded.source == AgentsListLoad::Source::Failed)
+        return ExitCodes::DirectoryFailure;
+    const int warnings = loaded.source == AgentsListLoad::Source::FixedTable ? 1 : 0;
+    rows = std::move(loaded.rows);
+    return ConsoleUi::failures() - before > warnings ? ExitCodes::SettingsFailure : ExitCodes::Done;
 }
 
 // Stores the rows marked changed; they have been shown already.
@@ -81,8 +89,9 @@ int storeAgents(Rows& rows, int changed, bool dryRun)
         print(QStringLiteral("dry run: %1 agent(s) would change, nothing written").arg(changed));
         return ExitCodes::Done;
     }
+    const int before = ConsoleUi::failures();
     RemoteStore::StoreAgentRights(rows);
-    if (ConsoleUi::failures() > 0)
+    if (ConsoleUi::failures() > before)
         return ExitCodes::SettingsFailure;
     print(QStringLiteral("%1 agent(s) written").arg(changed));
     return ExitCodes::Done;
@@ -213,8 +222,9 @@ int set(const Options& options)
         return ExitCodes::Done;
     }
     Parametres = edited;
+    const int before = ConsoleUi::failures();
     RemoteStore::StoreSupervisorSettings();
-    return ConsoleUi::failures() > 0 ? ExitCodes::SettingsFailure : ExitCodes::Done;
+    return ConsoleUi::failures() > before ? ExitCodes::SettingsFailure : ExitCodes::Done;
 }
 
 // What can be checked before anything is read: the right's name, the agent

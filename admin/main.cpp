@@ -3,6 +3,7 @@
 #include "AdminCommandLine.h"
 #include "AdminCommands.h"
 #include "ConsoleUi.h"
+#include "DirectoryClient.h"
 #include "ExitCodes.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     ConsoleUi::install();
+    DirectoryClient::install();
     const AdminCommandLine::Parsed parsed = AdminCommandLine::Parse(QCoreApplication::arguments());
     if (parsed.options.help) {
         ConsoleUi::print(AdminCommandLine::Help(parsed.options.command).trimmed());

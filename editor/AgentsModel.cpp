@@ -96,6 +96,13 @@ bool AgentsModel::addRow(const QString& number, const QString& name)
     return true;
 }
 
+void AgentsModel::setRows(AgentsList::Rows rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
 void AgentsModel::setRow(int row, const AgentsList::Row& cells)
 {
     if (row < 0 || row >= rowCount())

@@ -39,6 +39,9 @@ public:
     QString key(int row) const;
     int rowOfKey(const QString& key) const;
 
+    // Replaces every row (the columns stay); the rows' numbers are distinct.
+    void setRows(AgentsList::Rows rows);
+
     // Replaces the cells of a row and tells the views.
     void setRow(int row, const AgentsList::Row& cells);
 

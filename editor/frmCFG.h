@@ -96,9 +96,8 @@ private:
     void copyColours();
     void storeAndClose();
 
-    void fillFixedAgents();
-    void fillAgentsFromTable(const QList<AgentDirectory::AgentNameEntry>& table);
-    void fetchAgentRights();
+    // Shows the rows built by AgentsListLoad and selects the first.
+    void showAgents(const AgentsList::Rows& rows);
     void setColumnWidths();
     void fitColumns();
 

@@ -1,15 +1,12 @@
-// The Agents page of the configuration window: the agents list, from the
-// agent automation server or the fixed table, with the agents' rights.
+// The Agents page of the configuration window: the columns and the view of
+// the agents list that AgentsListLoad builds (from the agent automation
+// server or the fixed table, with the agents' rights).
 #include "frmCFG.h"
 
+#include "AgentsListLoad.h"
 #include "AgentsModel.h"
-#include "Conversions.h"
-#include "Cp1252.h"
-#include "RemoteTransfers.h"
-#include "SettingsFolders.h"
 #include "SettingsMessages.h"
 #include "UiServices.h"
-#include "Variables.h"
 #include "frmDroit.h"
 #include "ui_frmCFG.h"
 
@@ -43,23 +40,9 @@ constexpr std::array<ColumnDef, AgentsList::ColumnCount> Columns = {{
     {0, 0, Qt::AlignHCenter}, // the change state, not shown
 }};
 
-constexpr int FixedAgents = 32;
-constexpr int ListedAgents = 32;
-
 QString headerText(int message)
 {
     return message == 0 ? QString() : SettingsMessages::text(message);
-}
-
-Conversions::Failure failureOf(const AgentDirectory::Error& error)
-{
-    return Conversions::Failure{error.number, error.description};
-}
-
-void showMessage(int n)
-{
-    UiServices::messageBox(SettingsMessages::text(n), SettingsMessages::text(224),
-                           UiServices::Icon::Exclamation);
 }
 
 } // namespace
@@ -122,82 +105,30 @@ void frmCFG::TraduireColonnesAgents()
 void frmCFG::InitListeAgents()
 {
     CreerColonnesAgents();
-    if (!zoragent_active()) {
-        fillFixedAgents();
-        fetchAgentRights();
+    const AgentsListLoad::Result loaded = AgentsListLoad::Load(M_Agent);
+    if (loaded.source == AgentsListLoad::Source::Failed) {
+        UiServices::endProgram(1);
         return;
     }
-    if (!ChargerListViewAgents())
-        UiServices::endProgram(1);
-}
-
-void frmCFG::fillFixedAgents()
-{
-    m_agents->removeAllRows();
-    for (int agent = 1; agent <= FixedAgents; ++agent)
-        m_agents->addRow(QString::number(agent), QString());
+    showAgents(loaded.rows);
 }
 
 bool frmCFG::zoragent_active()
 {
-    try {
-        M_Agent = AgentDirectory::create();
-        M_Agent->ServerAddress(Parametres.VS_addr);
-        M_Agent->ServerPort(
-            Conversions::toInt32(Conversions::strict(Cp1252::fromUnicode(Parametres.VS_port))));
-        M_Agent->Extension(Parametres.Poste);
-        M_Agent->OpenLink();
-        return true;
-    } catch (const AgentDirectory::Error& error) {
-        SettingsMessages::reportFailure(256, "zor_ini", failureOf(error));
-    } catch (const Conversions::Failure& failure) {
-        SettingsMessages::reportFailure(256, "zor_ini", failure);
-    }
-    M_Agent.reset();
-    return false;
+    return AgentsListLoad::OpenDirectory(M_Agent);
 }
 
 bool frmCFG::ChargerListViewAgents()
 {
-    if (!M_Agent)
-        return false;
-    QList<AgentDirectory::AgentNameEntry> table;
-    try {
-        table = M_Agent->GetAgentNameList();
-    } catch (const AgentDirectory::Error& error) {
-        if (error.number == AgentDirectory::NoAgentTable)
-            showMessage(222);
-        else if (error.number == AgentDirectory::RemoteUnavailable)
-            showMessage(223);
-        else
-            SettingsMessages::reportFailure(256, "GetAgentNameList", failureOf(error));
-        return false;
-    }
-    try {
-        M_Agent->CloseLink();
-    } catch (const AgentDirectory::Error&) {
-        // the table is read: a link that does not close changes nothing here
-    }
-    M_Agent.reset();
-    fillAgentsFromTable(table);
-    fetchAgentRights();
-    return true;
+    const std::optional<AgentsList::Rows> rows = AgentsListLoad::DirectoryAgents(M_Agent);
+    if (rows)
+        showAgents(*rows);
+    return rows.has_value();
 }
 
-void frmCFG::fillAgentsFromTable(const QList<AgentDirectory::AgentNameEntry>& table)
+void frmCFG::showAgents(const AgentsList::Rows& rows)
 {
-    m_agents->removeAllRows();
-    const qsizetype count = qMin<qsizetype>(table.size(), ListedAgents);
-    for (qsizetype i = 0; i < count; ++i) {
-        const AgentDirectory::AgentNameEntry& entry = table.at(i);
-        m_agents->addRow(QString::number(entry.number), SettingsFolders::TrimSpaces(entry.name));
-    }
-}
-
-void frmCFG::fetchAgentRights()
-{
-    RemoteTransfers::FetchAgentRights(m_agents->rows());
-    m_agents->allRowsChanged();
+    m_agents->setRows(rows);
     fitColumns();
     if (m_agents->rowCount() > 0)
         m_ui->lvListView->setCurrentIndex(m_agents->index(0, 0));

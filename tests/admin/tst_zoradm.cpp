@@ -1,10 +1,11 @@
 // The zoradm executable run as a process, against a real zorsrv and against
 // a temporary shared folder.
-#include "FixedAgents.h"
+#include "AgentsListLoad.h"
+#include "DirectoryClient.h"
 #include "Folders.h"
-#include "RemoteTransfers.h"
 #include "RightsCells.h"
 #include "SettingsLoad.h"
+#include "SettingsMessages.h"
 #include "SupervisorRules.h"
 #include "TestFiles.h"
 #include "UiRecorder.h"
@@ -64,25 +65,51 @@ class TestZoradm : public QObject
     QString path(const QString& name) const { return m_dir->filePath(name); }
     QString sharedFolder() const { return path(u"unc/srv/ZOR"_s); }
 
-    // A fresh folder, station file and store for the mode of the row.
-    bool prepare(const QString& mode, int recvTimeout = 10)
+    // A fresh folder, station file and store for the mode of the row. The
+    // agent directory at VS_port is zorsrv's, listing the given agents
+    // ("Agent N"); without a list nobody answers there.
+    bool prepare(const QString& mode, int recvTimeout = 10,
+                 const std::optional<QList<int>>& directory = std::nullopt)
     {
         m_mode = mode;
+        m_server.reset();
         m_dir = std::make_unique<QTemporaryDir>();
         m_station = path(u"zor.ini"_s);
         if (!QDir().mkpath(sharedFolder()) || !QDir().mkpath(path(u"config"_s)))
             return false;
-        QByteArray station = "[VOICE_SERVER]\r\nRecv_timeout=" + QByteArray::number(recvTimeout);
-        if (mode == Server) {
+        if (mode == Server || directory) {
             m_server = std::make_unique<ZorsrvProcess>();
-            if (!m_server->startOnStationPort())
+            if (!(mode == Server ? m_server->startOnStationPort() : m_server->start()))
                 return false;
-            station += "\r\nVS_addr=127.0.0.1\r\n[CONFIG]\r\nServer_Tcp=1\r\nTCP_port=" +
-                       QByteArray::number(m_server->port()) + "\r\n";
-        } else {
-            station += "\r\nVS_addr=srv\r\n[CONFIG]\r\nServer_Tcp=0\r\nPATH_config=srv\r\n";
         }
-        return write(m_station, station);
+        QByteArray agents;
+        for (const int agent : directory.value_or(QList<int>()))
+            agents += QByteArray::number(agent) + ",Agent " + QByteArray::number(agent) + ",G\n";
+        if (!agents.isEmpty() && !ZorsrvProcess::importAgents(m_server->databasePath(), agents))
+            return false;
+        const quint16 directoryPort =
+            directory ? m_server->directoryPort() : ZorsrvProcess::unusedPort();
+        QByteArray station =
+            "[VOICE_SERVER]\r\nRecv_timeout=" + QByteArray::number(recvTimeout) +
+            "\r\nVS_addr=127.0.0.1\r\nVS_port=" + QByteArray::number(directoryPort) +
+            "\r\n[CONFIG]\r\n";
+        if (mode == Server)
+            station += "Server_Tcp=1\r\nTCP_port=" + QByteArray::number(m_server->port()) + "\r\n";
+        else
+            station += "Server_Tcp=0\r\nPATH_config=srv\r\n";
+        return directoryPort != 0 && write(m_station, station);
+    }
+
+    // The program's own load of the station and supervisor settings, in this
+    // process, on the same files.
+    void loadAsProgram() const
+    {
+        ResetGlobals();
+        UiRecorder::install();
+        Folders::setProgramFolder(QFileInfo(QStringLiteral(ZORADM_PATH)).path());
+        qputenv("ZOR_UNC_ROOT", path(u"unc"_s).toUtf8());
+        StationIniPath = m_station;
+        SettingsLoad::LoadSettings();
     }
 
     Run zoradm(QStringList arguments, const QString& password = u"super"_s, bool withStation = true)
@@ -176,6 +203,8 @@ class TestZoradm : public QObject
     }
 
 private Q_SLOTS:
+    void initTestCase() { DirectoryClient::install(); }
+
     // An export imported again changes nothing; two agents edited write two
     // records or files, and the next export gives the edited file back.
     void importRoundTrip_data() { addModes(); }
@@ -281,27 +310,42 @@ private Q_SLOTS:
         QTEST(zoradm({"show", "--password-file", file}, u"wrong"_s).code, "code");
     }
 
-    void showJsonAgreesWithFetch_data() { addModes(); }
+    // The agents are the directory's when it answers, else 1 to 32.
+    void showJsonAgreesWithFetch_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("reachable");
+        QTest::addColumn<QStringList>("numbers");
+        QStringList fixed;
+        for (int agent = 1; agent <= 32; ++agent)
+            fixed << QString::number(agent);
+        const QStringList listed = {"2", "4", "5", "33", "40"};
+        for (const QString& mode : {Server, Shared}) {
+            const char* m = mode == Server ? "server" : "shared folder";
+            QTest::addRow("%s, the directory's agents", m) << mode << true << listed;
+            QTest::addRow("%s, nobody at VS_port", m) << mode << false << fixed;
+        }
+    }
     void showJsonAgreesWithFetch()
     {
         QFETCH(QString, mode);
-        QVERIFY(prepare(mode));
+        QFETCH(bool, reachable);
+        QFETCH(QStringList, numbers);
+        QVERIFY(prepare(mode, 10,
+                        reachable ? std::optional<QList<int>>({40, 4, 2, 5, 33}) : std::nullopt));
         QCOMPARE(zoradm({"set", "TauxActiviteT1=25", "CouleurTxBas=#102030", "ModeLie=2"}).code, 0);
         QCOMPARE(zoradm({"revoke", "Droit_Qualif", "--agents", "2,4-5"}).code, 0);
         const Run show = zoradm({"show", "--json"});
         QCOMPARE(show.code, 0);
         const QJsonObject json = QJsonDocument::fromJson(show.out).object();
 
-        // The program's own load and fetch, in this process, on the same files.
-        ResetGlobals();
-        UiRecorder::install();
-        Folders::setProgramFolder(QFileInfo(QStringLiteral(ZORADM_PATH)).path());
-        qputenv("ZOR_UNC_ROOT", path(u"unc"_s).toUtf8());
-        StationIniPath = m_station;
-        SettingsLoad::LoadSettings();
-        AgentsList::Rows rows = FixedAgents::Rows();
-        RemoteTransfers::FetchAgentRights(rows);
-        QCOMPARE(UiRecorder::calls().size(), 0);
+        // The program's own load and agents list, in this process.
+        loadAsProgram();
+        std::optional<AgentDirectory::Connection> directory;
+        const AgentsListLoad::Result loaded = AgentsListLoad::Load(directory);
+        const AgentsList::Rows& rows = loaded.rows;
+        // Without the directory, the one message saying so.
+        QCOMPARE(UiRecorder::count(UiRecorder::Kind::MessageBox), reachable ? 0 : 1);
 
         QCOMPARE(json.value(u"mode").toString(), mode);
         QCOMPARE(Parametres.TauxActiviteT1, 25);
@@ -318,16 +362,62 @@ private Q_SLOTS:
                 Parametres.*colour.field);
         QCOMPARE(colours.value(u"CouleurTxBas").toObject().value(u"rgb").toString(), u"#102030"_s);
         const QJsonArray agents = json.value(u"agents").toArray();
+        QStringList shownNumbers, shownNames, names;
+        for (const QJsonValue agent : agents) {
+            shownNumbers << agent.toObject().value(u"agent").toString();
+            shownNames << agent.toObject().value(u"name").toString();
+        }
+        for (const QString& number : numbers)
+            names << (reachable ? u"Agent "_s + number : QString());
+        QCOMPARE(shownNumbers, numbers);
+        QCOMPARE(shownNames, names);
         QCOMPARE(agents.size(), qsizetype(rows.size()));
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const QJsonObject agent = agents.at(qsizetype(i)).toObject();
             QCOMPARE(agent.value(u"agent").toString(), rows[i].cells[AgentsList::ColNumber]);
+            QCOMPARE(agent.value(u"name").toString(), rows[i].cells[AgentsList::ColName]);
             const QJsonObject rights = agent.value(u"rights").toObject();
             for (const char* key : RightsCells::Keys)
                 QCOMPARE(rights.value(QLatin1StringView(key)).toInt(),
                          RightsCells::Level(rows[i], key));
         }
-        QCOMPARE(RightsCells::Level(rows[3], "Droit_Qualif"), 0);
+        QCOMPARE(RightsCells::Level(rows[std::size_t(numbers.indexOf(u"4"_s))], "Droit_Qualif"), 0);
+    }
+
+    // Nobody at VS_port: the program's message as a warning, the agents 1 to
+    // 32, the change written. A directory without its agents table: the
+    // program's message, exit status 7 and nothing written.
+    void directoryUnusable_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("reachable");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("message");
+        QTest::addColumn<QString>("detail");
+        const QString refused = u" [zor_ini %1 "_s.arg(DirectoryClient::ConnectionRefused);
+        for (const QString& mode : {Server, Shared}) {
+            const char* m = mode == Server ? "server" : "shared folder";
+            QTest::addRow("%s, nobody at VS_port", m) << mode << false << 0 << 256 << refused;
+            QTest::addRow("%s, no agents table", m) << mode << true << 7 << 222 << QString();
+        }
+    }
+    void directoryUnusable()
+    {
+        QFETCH(QString, mode);
+        QFETCH(bool, reachable);
+        QFETCH(int, code);
+        QFETCH(int, message);
+        QFETCH(QString, detail);
+        QVERIFY(
+            prepare(mode, 10, reachable ? std::optional<QList<int>>(QList<int>()) : std::nullopt));
+        loadAsProgram(); // the texts; in a shared folder, the agent files laid out
+        const QByteArray expected = (SettingsMessages::text(message) + detail).toUtf8();
+        const Snapshot before = snapshot();
+        const Run run = zoradm({"revoke", "Droit_Stat", "--agents", "1"});
+        QCOMPARE(run.code, code);
+        QVERIFY2(run.err.contains(expected), run.err.constData());
+        QCOMPARE(run.out.contains("agent 1: Droit_Stat 1 -> 0"), code == 0);
+        QCOMPARE(writtenSince(before), code == 0 ? agentNames({1}) : QStringList());
     }
 
     // The range rules themselves are in tst_admincore; here, what a set
@@ -447,6 +537,7 @@ private Q_SLOTS:
             QTest::newRow(name) << arguments << code << output;
         };
         row("--help", {"--help"}, 0, "Exit status:");
+        row("--help: the directory's status", {"--help"}, 0, "7 the agent directory\n");
         row("nothing", {}, 2, "missing command");
         row("unknown command", {"list"}, 2, "unknown command 'list'");
         row("password option", {"show", "--password", "x"}, 2, "unrecognized option '--password'");

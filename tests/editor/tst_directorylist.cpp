@@ -12,7 +12,6 @@
 #include "ZorsrvProcess.h"
 #include "frmCFG.h"
 
-#include <QTcpServer>
 #include <QTest>
 
 #include <memory>
@@ -68,11 +67,9 @@ class TestDirectoryList : public QObject
             qFatal("zorsrv: %s", qPrintable(m_server->errorText()));
         if (agents && !importAgents(*m_server, csvOf(*agents), m_setup->programFile("a.csv")))
             qFatal("the agents could not be imported");
-        QTcpServer freed; // a port nobody listens on
-        if (!freed.listen(QHostAddress::LocalHost))
+        const quint16 nobody = ZorsrvProcess::unusedPort();
+        if (nobody == 0)
             qFatal("no free port");
-        const quint16 nobody = freed.serverPort();
-        freed.close();
         // The server mode from here on: the rights come from zorsrv.
         Parametres.TcpPort = qint16(m_server->port());
         Parametres.VS_port = QString::number(agents ? m_server->directoryPort() : nobody);

@@ -51,6 +51,7 @@ QStringList messageTexts()
 struct FakeDirectory
 {
     qint32 listError = 0; // 0: the table is given
+    QList<AgentDirectory::AgentNameEntry> table = {{3, "  Agent 3 ", {}}, {7, "B", {}}};
     QStringList calls;
 
     // The number of rows the window's list holds when the link is closed.
@@ -78,7 +79,7 @@ struct FakeDirectory
                 calls << QStringLiteral("GetAgentNameList");
                 if (listError != 0)
                     throw AgentDirectory::Error{listError, QStringLiteral("scripted failure")};
-                return QList<AgentDirectory::AgentNameEntry>{{3, "  Agent 3 ", {}}, {7, "B", {}}};
+                return table;
             };
             return c;
         });
@@ -357,6 +358,41 @@ private Q_SLOTS:
                                       "GetAgentNameList",        "CloseLink rows=0"};
         QCOMPARE(fake.calls, expected);
         QCOMPARE(w->agentsModel().rows()[0].cells[AgentsList::ColName], QStringLiteral("Agent 3"));
+    }
+
+    // The table's first 32 entries, each agent once, as first listed.
+    void directoryTable_data()
+    {
+        QTest::addColumn<QList<int>>("numbers");
+        QTest::addColumn<QStringList>("listed");
+        QList<int> first32 = {1, 1};
+        QStringList listed = {"1"};
+        for (int n = 2; n <= 31; ++n) {
+            first32 << n;
+            listed << QString::number(n);
+        }
+        QTest::newRow("an agent twice") << QList<int>{3, 7, 3} << QStringList{"3", "7"};
+        QTest::newRow("a repeat counts in the first 32") << first32 + QList<int>{99} << listed;
+    }
+    void directoryTable()
+    {
+        QFETCH(QList<int>, numbers);
+        QFETCH(QStringList, listed);
+        FakeDirectory fake;
+        fake.table.clear();
+        for (qsizetype i = 0; i < numbers.size(); ++i)
+            fake.table.append({numbers[i], QStringLiteral("entry %1").arg(i), {}});
+        fake.install();
+        const AgentsList::Rows& rows = open()->agentsModel().rows();
+        QStringList shown, names, expectedNames;
+        for (const AgentsList::Row& row : rows) {
+            shown << row.cells[AgentsList::ColNumber];
+            names << row.cells[AgentsList::ColName];
+        }
+        for (const QString& number : listed)
+            expectedNames << QStringLiteral("entry %1").arg(numbers.indexOf(number.toInt()));
+        QCOMPARE(shown, listed);
+        QCOMPARE(names, expectedNames);
     }
 
     // The directory's 0x80040068 and a missing table end to end are in

@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTcpServer>
 
 bool ZorsrvProcess::start(const QStringList& extraArguments, int timeoutMs)
 {
@@ -63,6 +64,16 @@ bool ZorsrvProcess::startOnStationPort(const QStringList& extraArguments)
             return true;
     }
     return false;
+}
+
+quint16 ZorsrvProcess::unusedPort()
+{
+    QTcpServer freed;
+    if (!freed.listen(QHostAddress::LocalHost))
+        return 0;
+    const quint16 port = freed.serverPort();
+    freed.close();
+    return port;
 }
 
 ZorsrvProcess::Result ZorsrvProcess::agents(const QString& database, const QString& command)

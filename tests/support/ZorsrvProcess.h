@@ -27,6 +27,10 @@ public:
     // TCP_port can name; a few random ports are tried.
     bool startOnStationPort(const QStringList& extraArguments = {});
 
+    // A loopback port nobody listens on when it is asked for (0 when none
+    // could be had): where a station file names a server that is not there.
+    static quint16 unusedPort();
+
     quint16 port() const { return m_port; }
     // The directory's port; 0 when it is off.
     quint16 directoryPort() const { return m_directoryPort; }
