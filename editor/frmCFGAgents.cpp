@@ -105,12 +105,12 @@ void frmCFG::TraduireColonnesAgents()
 void frmCFG::InitListeAgents()
 {
     CreerColonnesAgents();
-    const AgentsListLoad::Result loaded = AgentsListLoad::Load(M_Agent);
-    if (loaded.source == AgentsListLoad::Source::Failed) {
-        UiServices::endProgram(1);
+    if (!zoragent_active()) {
+        showAgents(AgentsListLoad::FixedTableAgents());
         return;
     }
-    showAgents(loaded.rows);
+    if (!ChargerListViewAgents())
+        UiServices::endProgram(1);
 }
 
 bool frmCFG::zoragent_active()

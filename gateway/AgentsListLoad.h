@@ -44,8 +44,9 @@ DirectoryAgents(std::optional<AgentDirectory::Connection>& directory);
 // The fixed table with its agents' rights.
 AgentsList::Rows FixedTableAgents();
 
-// The whole list: the directory's agents, or the fixed table when the link
-// cannot be opened. `directory` holds the directory object while the list
+// The whole list, by the steps above in the order the Agents page takes
+// them: the directory's agents, or the fixed table when the link cannot be
+// opened. `directory` holds the directory object while the list
 // is built. On Failed the caller ends: nothing may be written.
 Result Load(std::optional<AgentDirectory::Connection>& directory);
 

@@ -18,9 +18,9 @@ private Q_SLOTS:
 
 namespace {
 
-const QString LongText = QStringLiteral(
-    "The supervisor password and the connection mode to the customer database, "
-    "the same for every agent, are set here.");
+const QString LongText =
+    QStringLiteral("The supervisor password and the connection mode to the customer database, "
+                   "the same for every agent, are set here.");
 
 using Change = std::function<void(QLabel&)>;
 
