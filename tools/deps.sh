@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build clang-format git
-    qt6-base-dev libqt6sql6-sqlite libfontconfig-dev
+    qt6-base-dev libqt6sql6-sqlite
     clang-14 libclang-rt-14-dev
     libchm-dev fp-utils
     sqlite3 xvfb xauth fonts-dejavu-core
