@@ -1,6 +1,5 @@
 #include "QtUi.h"
 
-#include "FontWarmUp.h"
 #include "InstanceLock.h"
 #include "Passerelle.h"
 #include "SettingsMessages.h"
@@ -82,7 +81,6 @@ UiServices::Answer messageBox(const QString& text, const QString& title, UiServi
         std::fflush(stdout);
         return firstButton(buttons);
     }
-    FontWarmUp::wait();
     QMessageBox box(toQt(icon), title, text, toQt(buttons));
     // The pointer is an arrow over the box, whatever the program is doing.
     const bool busy = QApplication::overrideCursor() != nullptr;

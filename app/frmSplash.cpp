@@ -1,6 +1,5 @@
 #include "frmSplash.h"
 
-#include "FontWarmUp.h"
 #include "Pictures.h"
 #include "SettingsMessages.h"
 #include "ui_frmSplash.h"
@@ -55,7 +54,6 @@ frmSplash::~frmSplash()
 void frmSplash::Form_Load()
 {
     m_ui->picLogo->setPixmap(Pictures::LogoFromProgramFolder(QStringLiteral("zorcfg_l1.bmp")));
-    FontWarmUp::wait();
     m_ui->lbl_Version->setText(text(318));
     m_ui->lbl_Copyright->setText(text(261));
     m_ui->Lbl_email->setText(text(1287));

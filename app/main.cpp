@@ -1,5 +1,4 @@
 #include "DirectoryClient.h"
-#include "FontWarmUp.h"
 #include "Pictures.h"
 #include "QtUi.h"
 #include "StartUp.h"
@@ -9,7 +8,6 @@
 
 int main(int argc, char** argv)
 {
-    FontWarmUp::start();
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(ZOR_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("ZorCFG"));
