@@ -22,7 +22,9 @@ quint32 uint32At(QByteArrayView bytes, qsizetype at)
 // Valid UTF-8 without control characters, or nullopt.
 std::optional<QString> textOf(QByteArrayView bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // A byte-order mark at the start of a text is a character of it, kept.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return std::nullopt;

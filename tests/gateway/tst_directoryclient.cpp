@@ -217,6 +217,24 @@ private Q_SLOTS:
         QVERIFY(number != D::TimedOut || ticks > 0); // the wait did not block them
     }
 
+    // A name reads back as the same characters and writes the same bytes.
+    void namesRoundTrip_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("accents") << QStringLiteral("Zo\u00E9 L\u00E9ger");
+        QTest::newRow("byte-order mark first") << QStringLiteral("\uFEFFn Li");
+    }
+
+    void namesRoundTrip()
+    {
+        QFETCH(QString, name);
+        const QByteArray frame = P::agents({{5, name, ""}});
+        const std::optional<P::Entries> read = P::readAgents(P::payloadOf(frame), nullptr);
+        QVERIFY(read.has_value());
+        QCOMPARE(read->first().name, name);
+        QCOMPARE(P::agents(*read), frame);
+    }
+
     void wireExample()
     {
         // The example of the protocol's description, byte for byte.
