@@ -2,7 +2,6 @@
 
 #include "Folders.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
 
@@ -39,15 +38,8 @@ QPixmap Padlock()
 
 QString FindProgramFile(const QString& name)
 {
-    const QDir folder(Folders::programFolder());
-    if (QFileInfo(folder.filePath(name)).isFile())
-        return folder.filePath(name);
-    const QStringList entries = folder.entryList(QDir::Files | QDir::Hidden);
-    for (const QString& entry : entries) {
-        if (entry.compare(name, Qt::CaseInsensitive) == 0)
-            return folder.filePath(entry);
-    }
-    return {};
+    const QString path = Folders::programFile(name);
+    return QFileInfo(Folders::localPath(path)).isFile() ? path : QString();
 }
 
 QPixmap LogoFromProgramFolder(const QString& fileName)

@@ -5,7 +5,6 @@
 #include "LangLookup.h"
 #include "Variables.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -115,9 +114,7 @@ QList<LanguageEntry> AvailableLanguages()
 {
     // The program folder is listed once; names compare without regard to case.
     QSet<QString> present;
-    const QStringList entries = QDir(Folders::localPath(Folders::programFolder()))
-                                    .entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& entry : entries)
+    for (const QString& entry : Folders::fileNames(Folders::programFolder()))
         present.insert(entry.toLower());
     QList<LanguageEntry> languages;
     for (int number = 0; number <= HighestListed; ++number) {

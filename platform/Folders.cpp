@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -73,13 +74,26 @@ QString fileIgnoringCase(const QString& folder, const QString& name)
     const QString exact = join(folder, name);
     if (QFileInfo::exists(localPath(exact)))
         return exact;
-    const QStringList entries =
-        QDir(localPath(folder)).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& entry : entries) {
-        if (entry.compare(name, Qt::CaseInsensitive) == 0)
-            return join(folder, entry);
+    // Of several spellings of the name, the first in code-unit order, so
+    // that the choice does not depend on the order of the folder's entries.
+    QString found;
+    for (const QString& entry : fileNames(folder)) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0 && (found.isEmpty() || entry < found))
+            found = entry;
     }
-    return exact;
+    return found.isEmpty() ? exact : join(folder, found);
+}
+
+QStringList fileNames(const QString& folder)
+{
+    // Read as the directory lists them: no sorting, no second look at each.
+    QStringList names;
+    QDirIterator entries(localPath(folder), QDir::Files | QDir::Hidden | QDir::System);
+    while (entries.hasNext()) {
+        entries.next();
+        names.append(entries.fileName());
+    }
+    return names;
 }
 
 QString programFile(const QString& name)

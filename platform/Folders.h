@@ -28,6 +28,10 @@ QString appDataFolder();
 // name as given (the path of a file that does not exist).
 QString fileIgnoringCase(const QString& folder, const QString& name);
 
+// The names of the files in the folder (hidden and system ones too), in no
+// particular order.
+QStringList fileNames(const QString& folder);
+
 // fileIgnoringCase in the program folder: the one lookup of every reader of
 // program-folder files (language, help, model, bitmaps, icon).
 QString programFile(const QString& name);

@@ -199,23 +199,35 @@ private Q_SLOTS:
     // Program-folder files are found whatever the case of their names.
     void programFileCase_data()
     {
-        QTest::addColumn<QString>("present"); // the file in the folder, or none
+        QTest::addColumn<QStringList>("present"); // the files in the folder
         QTest::addColumn<QString>("asked");
         QTest::addColumn<QString>("found");
-        QTest::newRow("exact") << u"model.ini"_s << u"model.ini"_s << u"model.ini"_s;
-        QTest::newRow("other case") << u"Model.INI"_s << u"model.ini"_s << u"Model.INI"_s;
-        QTest::newRow("missing") << QString() << u"Zorcfg16.ico"_s << u"Zorcfg16.ico"_s;
-        QTest::newRow("other name") << u"model.ini.bak"_s << u"model.ini"_s << u"model.ini"_s;
+        QTest::newRow("exact") << QStringList{u"Model.ini"_s, u"model.ini"_s} << u"model.ini"_s
+                               << u"model.ini"_s;
+        QTest::newRow("other case")
+            << QStringList{u"Model.INI"_s} << u"model.ini"_s << u"Model.INI"_s;
+        // Whatever order the folder lists them in.
+        QTest::newRow("two other spellings, the first in code order")
+            << QStringList{u"model.INI"_s, u"Model.ini"_s} << u"MODEL.ini"_s << u"Model.ini"_s;
+        QTest::newRow("two other spellings of another name")
+            << QStringList{u"zor_lg01.TXT"_s, u"Zor_Lg01.txt"_s} << u"ZOR_LG01.txt"_s
+            << u"Zor_Lg01.txt"_s;
+        QTest::newRow("three other spellings")
+            << QStringList{u"zorcfg16.ico"_s, u"ZorCfg16.ICO"_s, u"Zorcfg16.ico"_s}
+            << u"ZORCFG16.ico"_s << u"ZorCfg16.ICO"_s;
+        QTest::newRow("missing") << QStringList() << u"Zorcfg16.ico"_s << u"Zorcfg16.ico"_s;
+        QTest::newRow("other name")
+            << QStringList{u"model.ini.bak"_s} << u"model.ini"_s << u"model.ini"_s;
     }
     void programFileCase()
     {
-        QFETCH(QString, present);
+        QFETCH(QStringList, present);
         QFETCH(QString, asked);
         QFETCH(QString, found);
         const QString folder = m_dir.filePath(u"program"_s);
         QVERIFY(QDir().mkpath(folder));
-        if (!present.isEmpty()) {
-            QFile file(folder + u'/' + present);
+        for (const QString& name : present) {
+            QFile file(folder + u'/' + name);
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
         Folders::setProgramFolder(folder);
