@@ -126,6 +126,8 @@ private Q_SLOTS:
             "k=0\n[S]\na=1\n[T]\r\nb=2\r\n");
         row("value raw", "[S]\r\nkey=1\r\n", "S", "key", " 30 \"q\"", "[S]\r\nkey= 30 \"q\"\r\n");
         row("empty value", "[S]\r\nkey=1\r\n", "S", "key", "", "[S]\r\nkey=\r\n");
+        row("key raw, even as a header", "[S]\r\nk=1\r\n[T]\r\n", "S", "[T", "v",
+            "[S]\r\nk=1\r\n[T=v\r\n[T]\r\n");
         row("value with line breaks", "", "S", "k", "a\r\nb\n", "[S]\r\nk=a\r\nb\n\r\n");
         row("odd bytes untouched",
             "\0\xFF x\r\n[S]\r\n\x81=\x90\r\n;\t\v\r\na = 1 \n\r\n \x9D\r"_ba, "S", "a", "2",
