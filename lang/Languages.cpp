@@ -101,20 +101,38 @@ QString GetMessageText(qint16 n)
     return indexOfLoadedText().lookup(u"ZORCFG", key, QStringLiteral("*"));
 }
 
-QString GetLanguageName(qint16 n)
+namespace {
+
+// The name GetLanguageName looks the language file of n up by.
+QString nameLookedUp(qint16 n)
 {
-    const QString name = QStringLiteral("zor_lg") + Conversions::padded(n / MessageRange, 2) +
-                         QStringLiteral(".txt");
-    const QString text = ReadFileText(Folders::programFile(name), NameBytes);
+    return QStringLiteral("zor_lg") + Conversions::padded(n / MessageRange, 2) +
+           QStringLiteral(".txt");
+}
+
+// The language name entry of n in the file at path.
+QString languageNameIn(const QString& path, qint16 n)
+{
+    const QString text = ReadFileText(path, NameBytes);
     return LangLookup::scan(QStringLiteral("LANG"), QString::number(n % MessageRange), QString(),
                             text, LangLookup::upperSameLength(text));
 }
 
+} // namespace
+
+QString GetLanguageName(qint16 n)
+{
+    return languageNameIn(Folders::programFile(nameLookedUp(n)), n);
+}
+
 QList<LanguageEntry> AvailableLanguages()
 {
-    // The program folder is listed once; names compare without regard to case.
+    // The program folder is listed once and each language file found in
+    // that list, as GetLanguageName would find it.
+    const QString folder = Folders::programFolder();
+    const QStringList names = Folders::fileNames(folder);
     QSet<QString> present;
-    for (const QString& entry : Folders::fileNames(Folders::programFolder()))
+    for (const QString& entry : names)
         present.insert(entry.toLower());
     QList<LanguageEntry> languages;
     for (int number = 0; number <= HighestListed; ++number) {
@@ -122,7 +140,9 @@ QList<LanguageEntry> AvailableLanguages()
             continue; // the language's base does not fit 16 bits
         if (!present.contains(languageFileName(number).toLower()))
             continue;
-        const QString name = GetLanguageName(static_cast<qint16>(number * MessageRange + 1));
+        const auto n = static_cast<qint16>(number * MessageRange + 1);
+        const QString name =
+            languageNameIn(Folders::fileIgnoringCase(folder, nameLookedUp(n), names), n);
         if (!name.isEmpty())
             languages.append({name, number});
     }

@@ -69,19 +69,37 @@ QString join(const QString& folder, const QString& name)
     return withTrailingSeparator(folder) + name;
 }
 
+namespace {
+
+// Of several spellings of the name, the first in code-unit order, so that the
+// choice does not depend on the order of the folder's entries; empty if none.
+QString spellingIn(const QStringList& names, const QString& name)
+{
+    QString found;
+    for (const QString& entry : names) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0 && (found.isEmpty() || entry < found))
+            found = entry;
+    }
+    return found;
+}
+
+} // namespace
+
 QString fileIgnoringCase(const QString& folder, const QString& name)
 {
     const QString exact = join(folder, name);
     if (QFileInfo::exists(localPath(exact)))
         return exact;
-    // Of several spellings of the name, the first in code-unit order, so
-    // that the choice does not depend on the order of the folder's entries.
-    QString found;
-    for (const QString& entry : fileNames(folder)) {
-        if (entry.compare(name, Qt::CaseInsensitive) == 0 && (found.isEmpty() || entry < found))
-            found = entry;
-    }
+    const QString found = spellingIn(fileNames(folder), name);
     return found.isEmpty() ? exact : join(folder, found);
+}
+
+QString fileIgnoringCase(const QString& folder, const QString& name, const QStringList& names)
+{
+    if (names.contains(name))
+        return join(folder, name);
+    const QString found = spellingIn(names, name);
+    return join(folder, found.isEmpty() ? name : found);
 }
 
 QStringList fileNames(const QString& folder)

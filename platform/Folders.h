@@ -27,6 +27,8 @@ QString appDataFolder();
 // case as on Windows: the entry's own spelling when one matches, else the
 // name as given (the path of a file that does not exist).
 QString fileIgnoringCase(const QString& folder, const QString& name);
+// The same, from the folder's names already read with fileNames().
+QString fileIgnoringCase(const QString& folder, const QString& name, const QStringList& names);
 
 // The names of the files in the folder (hidden and system ones too), in no
 // particular order.

@@ -234,6 +234,9 @@ private Q_SLOTS:
         }
         Folders::setProgramFolder(folder);
         QCOMPARE(Folders::programFile(asked), folder + u'/' + found);
+        // The same from the folder's names read once.
+        QCOMPARE(Folders::fileIgnoringCase(folder, asked, Folders::fileNames(folder)),
+                 folder + u'/' + found);
         Folders::setProgramFolder(QString());
         QVERIFY(QDir(folder).removeRecursively());
     }
