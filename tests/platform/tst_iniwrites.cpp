@@ -3,7 +3,7 @@
 // several keys written with one replace.
 
 #include "IniFile.h"
-#include "IniTestFiles.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +19,7 @@
 #include <vector>
 
 using namespace Qt::StringLiterals;
-using namespace IniTestFiles;
+using TestFiles::utf16;
 using Writes = std::vector<IniFile::KeyWrite>;
 
 Q_DECLARE_METATYPE(Writes)
@@ -117,7 +117,7 @@ private Q_SLOTS:
     // file's owner, group and permissions.
     void replaceKeepsOwnerAndMode()
     {
-        QVERIFY(put(m_file, "[SUPER]\r\nDroit_Stat=1\r\n"));
+        QVERIFY(TestFiles::write(m_file, "[SUPER]\r\nDroit_Stat=1\r\n"));
         if (isRoot())
             QVERIFY(setOwner(m_file, OtherUser, OtherGroup));
         QVERIFY(setMode(m_file, 0604));
@@ -131,8 +131,8 @@ private Q_SLOTS:
             QCOMPARE(after.st_uid, OtherUser);
             QCOMPARE(after.st_gid, OtherGroup);
         }
-        QCOMPARE(bytesOf(m_file), "[SUPER]\r\nDroit_Stat=0\r\n");
-        QCOMPARE(bytesOf(oldLink), "[SUPER]\r\nDroit_Stat=1\r\n");
+        QCOMPARE(TestFiles::read(m_file), "[SUPER]\r\nDroit_Stat=0\r\n");
+        QCOMPARE(TestFiles::read(oldLink), "[SUPER]\r\nDroit_Stat=1\r\n");
         QCOMPARE(QDir(m_folder).entryList(QDir::Files | QDir::Hidden),
                  QStringList{u"agent001.ini"_s});
     }
@@ -144,7 +144,7 @@ private Q_SLOTS:
         if (!isRoot())
             QSKIP("a file of another owner in a folder of ours needs root to set up");
         QVERIFY(setOwner(m_folder, Nobody, NoGroup));
-        QVERIFY(put(m_file, "[SUPER]\r\nDroit_Stat=1\r\n"));
+        QVERIFY(TestFiles::write(m_file, "[SUPER]\r\nDroit_Stat=1\r\n"));
         QVERIFY(setOwner(m_file, OtherUser, OtherGroup));
         QVERIFY(setMode(m_file, 0666));
         IniFile::WriteResult result;
@@ -154,7 +154,7 @@ private Q_SLOTS:
             result = IniFile::WritePrivateProfileString("SUPER", "Droit_Stat", "0", m_file);
         }
         QVERIFY2(result, qPrintable(result.reason));
-        QCOMPARE(bytesOf(m_file), "[SUPER]\r\nDroit_Stat=0\r\n");
+        QCOMPARE(TestFiles::read(m_file), "[SUPER]\r\nDroit_Stat=0\r\n");
         QCOMPARE(statOf(m_file).st_uid, Nobody);
         QCOMPARE(statOf(m_file).st_mode & 07777, mode_t(0666));
     }
@@ -163,13 +163,13 @@ private Q_SLOTS:
     // the file is written in place (the same inode holds the new bytes).
     void inPlaceWhenFolderRefuses()
     {
-        QVERIFY(put(m_file, "; kept\r\n[SUPER]\r\nDroit_Stat=1\r\n"));
+        QVERIFY(TestFiles::write(m_file, "; kept\r\n[SUPER]\r\nDroit_Stat=1\r\n"));
         QVERIFY(setMode(m_file, 0666));
         const ino_t before = statOf(m_file).st_ino;
         const IniFile::WriteResult result = writeWhereFolderRefuses();
         QVERIFY2(result, qPrintable(result.reason));
         QCOMPARE(statOf(m_file).st_ino, before);
-        QCOMPARE(bytesOf(m_file), "; kept\r\n[SUPER]\r\nDroit_Stat=0\r\n");
+        QCOMPARE(TestFiles::read(m_file), "; kept\r\n[SUPER]\r\nDroit_Stat=0\r\n");
         QCOMPARE(QDir(m_folder).entryList(QDir::Files | QDir::Hidden),
                  QStringList{u"agent001.ini"_s});
     }
@@ -204,12 +204,12 @@ private Q_SLOTS:
         if (setUp == u"missing folder") {
             file = m_folder + u"/absent/agent001.ini"_s;
         } else if (setUp == u"folder is a file") {
-            QVERIFY(put(m_folder + u"/plain"_s, "x"));
+            QVERIFY(TestFiles::write(m_folder + u"/plain"_s, "x"));
             file = m_folder + u"/plain/agent001.ini"_s;
         } else if (setUp == u"file is a folder") {
             QVERIFY(QDir().mkdir(m_file));
         } else {
-            QVERIFY(put(m_file, readOnly));
+            QVERIFY(TestFiles::write(m_file, readOnly));
             QVERIFY(setMode(m_file, 0444));
         }
         const IniFile::WriteResult result =
@@ -219,7 +219,7 @@ private Q_SLOTS:
         QCOMPARE(result.file, QDir::toNativeSeparators(file));
         QCOMPARE(result.reason, qt_error_string(error));
         if (setUp == u"read-only file")
-            QCOMPARE(bytesOf(m_file), readOnly);
+            QCOMPARE(TestFiles::read(m_file), readOnly);
         QVERIFY(!QFile::exists(m_folder + u"/absent"_s));
         const QStringList left =
             QDir(m_folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
@@ -268,13 +268,13 @@ private Q_SLOTS:
         QFETCH(Writes, writes);
         const QString oneByOne = m_folder + u"/one.ini"_s;
         if (!before.isNull()) {
-            QVERIFY(put(oneByOne, before));
-            QVERIFY(put(m_file, before));
+            QVERIFY(TestFiles::write(oneByOne, before));
+            QVERIFY(TestFiles::write(m_file, before));
         }
         for (const IniFile::KeyWrite& w : writes)
             QVERIFY(IniFile::WritePrivateProfileString(w.section, w.key, w.value, oneByOne));
         QVERIFY(IniFile::WritePrivateProfileStrings(writes, m_file));
-        QCOMPARE(bytesOf(m_file), bytesOf(oneByOne));
+        QCOMPARE(TestFiles::read(m_file), TestFiles::read(oneByOne));
     }
 };
 

@@ -1,7 +1,7 @@
 #include "Cp1252.h"
 #include "Folders.h"
 #include "IniFile.h"
-#include "IniTestFiles.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,7 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-using namespace IniTestFiles;
+using TestFiles::utf16;
 
 namespace {
 
@@ -28,7 +28,7 @@ private:
     QTemporaryDir m_dir;
     QString m_file;
 
-    void put(const QByteArray& bytes) { QVERIFY(IniTestFiles::put(m_file, bytes)); }
+    void put(const QByteArray& bytes) { QVERIFY(TestFiles::write(m_file, bytes)); }
 
     QByteArray read(QByteArrayView section, QByteArrayView key, const QString& path = {})
     {
@@ -150,7 +150,7 @@ private Q_SLOTS:
         if (!before.isNull())
             put(before);
         QVERIFY(write(section, key, value, m_file));
-        QCOMPARE(bytesOf(m_file), after);
+        QCOMPARE(TestFiles::read(m_file), after);
     }
 
     void largeRandomFile()
@@ -161,7 +161,7 @@ private Q_SLOTS:
         put(data);
         QCOMPARE(read("ZzLast", "key"), "found");
         QVERIFY(write("ZzLast", "key", "new", m_file));
-        QCOMPARE(bytesOf(m_file), data.replace(data.size() - 7, 5, "new"));
+        QCOMPARE(TestFiles::read(m_file), data.replace(data.size() - 7, 5, "new"));
     }
 
     void readScopeNeverStale()
@@ -264,7 +264,8 @@ private Q_SLOTS:
         qputenv("ZOR_UNC_ROOT", QFile::encodeName(m_dir.path()));
         QVERIFY(QDir(m_dir.path()).mkpath(u"SRV/ZOR"_s));
         QVERIFY(write("Config", "Langue", "1", uR"(\\SRV\ZOR\supervis.ini)"_s));
-        QCOMPARE(bytesOf(m_dir.filePath(u"SRV/ZOR/supervis.ini"_s)), "[Config]\r\nLangue=1\r\n");
+        QCOMPARE(TestFiles::read(m_dir.filePath(u"SRV/ZOR/supervis.ini"_s)),
+                 "[Config]\r\nLangue=1\r\n");
         QCOMPARE(read("config", "langue", uR"(\\SRV\ZOR\supervis.ini)"_s), "1");
         QVERIFY(!write("S", "k", "v", uR"(\\SRV\NONE\x.ini)"_s));
         QVERIFY(!QFileInfo::exists(m_dir.filePath(u"SRV/NONE"_s)));

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QStringEncoder>
 
 // Whole-file reads and writes for tests.
 namespace TestFiles {
@@ -20,6 +21,13 @@ inline bool write(const QString& path, const QByteArray& bytes)
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(bytes) == bytes.size();
+}
+
+// The text as the bytes of a UTF-16LE file with its byte-order mark.
+inline QByteArray utf16(const char* utf8)
+{
+    QStringEncoder encoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    return encoder(QString::fromUtf8(utf8));
 }
 
 } // namespace TestFiles
