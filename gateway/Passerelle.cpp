@@ -1,9 +1,12 @@
 // The gateway session.
 //
-// Waits run on the user-interface thread. A wait lets pending events run and
-// sleeps in the event loop until something happens (the socket's data or
-// change of state, the deadline timer, any other event of the program), then
-// looks again; it never spins. An exchange thus costs about one round trip.
+// Waits run on the user-interface thread. A wait first polls the socket for a
+// moment (an answer on loopback or a fast network is usually there within
+// microseconds, and a sleep and a wake-up cost more than that on a virtual
+// machine), then lets pending events run and sleeps in the event loop until
+// something happens (the socket's data or change of state, the deadline
+// timer, any other event of the program), and looks again. An exchange thus
+// costs about one round trip.
 //
 // Answers that break the protocol are handled so that no read goes past the
 // block and an incomplete answer never counts as complete:
@@ -42,8 +45,11 @@
 #include <chrono>
 #include <cstring>
 #include <limits>
+#include <thread>
+#include <utility>
 
 #ifdef Q_OS_UNIX
+#include <poll.h>
 #include <sys/socket.h>
 #endif
 
@@ -54,6 +60,7 @@ SupervisorRecordBytes Passerelle::SupervisorRecord;
 namespace {
 
 constexpr qint64 NsPerSecond = 1'000'000'000;
+constexpr qint64 BriefPollNs = 50'000;
 
 QPointer<QTcpSocket> g_socket;
 
@@ -104,11 +111,33 @@ void sleepUntilNews(qint64 deadline)
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+// Polls the socket's descriptor for at most BriefPollNs without sleeping;
+// true when something arrived (bytes, or the end of the connection).
+bool pollBriefly(const QTcpSocket& socket)
+{
+#ifdef Q_OS_UNIX
+    pollfd watched{static_cast<int>(socket.socketDescriptor()), POLLIN, 0};
+    if (watched.fd < 0)
+        return false;
+    const qint64 until = nowNs() + BriefPollNs;
+    do {
+        if (::poll(&watched, 1, 0) > 0)
+            return true;
+        std::this_thread::yield(); // a server on this CPU gets to answer
+    } while (nowNs() < until);
+#else
+    Q_UNUSED(socket);
+#endif
+    return false;
+}
+
 // Waits until at least needed bytes are waiting. With watchConnection, a
-// socket that is no longer connected ends the wait at once. Pending events
-// run while the wait sleeps; bytes already waiting end it without a sleep.
+// socket that is no longer connected ends the wait at once. The first look
+// that finds too few bytes polls briefly; pending events run while the wait
+// sleeps; bytes already waiting end it without a sleep.
 WaitEnd waitForBytes(QTcpSocket& socket, qint64 needed, qint64 deadline, bool watchConnection)
 {
+    bool polled = false;
     for (;;) {
         if (socket.bytesAvailable() >= needed)
             return WaitEnd::Ready;
@@ -116,7 +145,10 @@ WaitEnd waitForBytes(QTcpSocket& socket, qint64 needed, qint64 deadline, bool wa
             return WaitEnd::TimedOut;
         if (watchConnection && !connected(socket))
             return WaitEnd::Lost;
-        sleepUntilNews(deadline);
+        if (!std::exchange(polled, true) && pollBriefly(socket))
+            QCoreApplication::processEvents(); // the socket takes what came
+        else
+            sleepUntilNews(deadline);
     }
 }
 

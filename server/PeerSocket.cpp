@@ -4,11 +4,14 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <utility>
 
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -53,6 +56,24 @@ QByteArray PeerSocket::readAll()
     if (m_descriptor >= 0 && !m_readClosed && !m_closing)
         m_reader->setEnabled(true);
     return taken;
+}
+
+bool PeerSocket::pollBriefly(qint64 waitNs)
+{
+    if (m_descriptor < 0 || m_readClosed || m_closing || !m_reader->isEnabled())
+        return false;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + std::chrono::nanoseconds(waitNs);
+    pollfd watched{m_descriptor, POLLIN, 0};
+    do {
+        if (::poll(&watched, 1, 0) > 0) {
+            const qsizetype before = m_in.size();
+            readable();
+            return m_descriptor >= 0 && m_in.size() > before;
+        }
+        std::this_thread::yield(); // a client on this CPU gets to send
+    } while (Clock::now() < until);
+    return false;
 }
 
 void PeerSocket::readable()

@@ -30,6 +30,9 @@ public:
     bool isOpen() const { return m_descriptor >= 0; }
 
     qint64 bytesAvailable() const { return m_in.size(); }
+    // Polls the connection for at most waitNs nanoseconds without sleeping
+    // and reads what comes; true when new bytes came.
+    bool pollBriefly(qint64 waitNs);
     QByteArray readAll();
     // The client has sent its last byte and every byte has been read.
     bool atEnd() const { return m_readClosed && m_in.isEmpty(); }

@@ -87,6 +87,7 @@ private:
     void accept(qintptr descriptor);
     void refuseBeyondLimit(PeerSocket* socket);
     void process(Connection& c);
+    bool awaitNext(Connection& c, int& briefWaits);
     void handleMessage(Connection& c, QByteArrayView message);
     void armTimer(Connection& c);
     void limitReached(quint64 id);

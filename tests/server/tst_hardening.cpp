@@ -1,5 +1,6 @@
 // A real zorsrv attacked over real sockets on loopback: clients that hold
-// their place without doing their part, a client that half-closes, a second
+// their place without doing their part, a client whose requests never stop
+// coming, a client that half-closes, a second
 // server on the same database, a database removed under the server, files
 // left readable to others, peers outside the allowed subnets, ports the
 // stations cannot name, and an audit trail without end.
@@ -14,8 +15,13 @@
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
+#include <thread>
+
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -49,6 +55,94 @@ void attackStep(RawClient& attacker, const QString& attack, int step)
         attacker.read(0);
     }
 }
+
+// A logged-in client that sends read requests without a pause from one
+// thread and reads the answers as fast as they come from another.
+class Flood
+{
+public:
+    ~Flood() { stop(); }
+
+    bool start(quint16 port)
+    {
+        m_descriptor = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (m_descriptor < 0 ||
+            ::connect(m_descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            return false;
+        const QByteArray greeting = receiveBlock();
+        if (greeting.size() != Layout::HeaderSize)
+            return false;
+        // The login and the first requests go out together: the requests
+        // are already waiting when the login is answered.
+        m_writer = std::thread([this, login = RawClient::loginRequest(greeting)] {
+            QByteArray requests;
+            for (int i = 0; i < 64; ++i)
+                requests += RawClient::readRequest(0);
+            QByteArray bytes = login + requests;
+            qsizetype sent = 0;
+            while (!m_stopping) {
+                const ssize_t now = ::send(m_descriptor, bytes.constData() + sent,
+                                           std::size_t(bytes.size() - sent), MSG_NOSIGNAL);
+                if (now <= 0)
+                    break;
+                sent += now;
+                if (sent == bytes.size()) {
+                    bytes = requests;
+                    sent = 0;
+                }
+            }
+        });
+        m_reader = std::thread([this] {
+            std::vector<char> buffer(64 * 1024);
+            ssize_t got = 0;
+            while (!m_stopping && (got = ::recv(m_descriptor, buffer.data(), buffer.size(), 0)) > 0)
+                m_received += got;
+        });
+        return true;
+    }
+
+    qint64 received() const { return m_received; }
+
+    // One header-sized block, as the server sends its greeting and the answer
+    // to a login.
+    QByteArray receiveBlock()
+    {
+        QByteArray block(Layout::HeaderSize, '\0');
+        qsizetype held = 0;
+        ssize_t got = 1;
+        while (held < block.size() && got > 0) {
+            got = ::recv(m_descriptor, block.data() + held, std::size_t(block.size() - held), 0);
+            held += std::max<ssize_t>(got, 0);
+        }
+        block.truncate(held);
+        return block;
+    }
+
+    void stop()
+    {
+        if (m_descriptor < 0)
+            return;
+        m_stopping = true;
+        ::shutdown(m_descriptor, SHUT_RDWR);
+        if (m_writer.joinable())
+            m_writer.join();
+        if (m_reader.joinable())
+            m_reader.join();
+        ::close(m_descriptor);
+        m_descriptor = -1;
+    }
+
+private:
+    int m_descriptor = -1;
+    std::atomic<bool> m_stopping = false;
+    std::atomic<qint64> m_received = 0;
+    std::thread m_writer;
+    std::thread m_reader;
+};
 
 QString permissions(const QString& path)
 {
@@ -114,6 +208,21 @@ private Q_SLOTS:
             QThread::msleep(100);
         }
         QCOMPARE(freed, dropped);
+    }
+
+    void flood()
+    {
+        ZorsrvProcess server;
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        Flood flood;
+        QVERIFY(flood.start(server.port()));
+        // Answers flow: the server is busy with the flood.
+        QTRY_VERIFY_WITH_TIMEOUT(flood.received() > 100 * Layout::HeaderSize, DroppedWithinMs);
+        // Another client is still greeted and served meanwhile, and the
+        // flood still gets its answers.
+        QCOMPARE(probe(server.port()), 0);
+        const qint64 before = flood.received();
+        QTRY_VERIFY_WITH_TIMEOUT(flood.received() > before, DroppedWithinMs);
     }
 
     void halfClose()
