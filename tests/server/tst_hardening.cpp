@@ -1,9 +1,9 @@
 // A real zorsrv attacked over real sockets on loopback: clients that hold
 // their place without doing their part, a client whose requests never stop
-// coming, a client that half-closes, a second
-// server on the same database, a database removed under the server, files
-// left readable to others, peers outside the allowed subnets, ports the
-// stations cannot name, and an audit trail without end.
+// coming, a client that half-closes, a second server on the same database, a
+// database removed under the server, files left readable to others, peers
+// outside the allowed subnets, ports the stations cannot name, and an audit
+// trail without end.
 #include "Layout.h"
 #include "RawClient.h"
 #include "ZorsrvProcess.h"
@@ -107,21 +107,6 @@ public:
 
     qint64 received() const { return m_received; }
 
-    // One header-sized block, as the server sends its greeting and the answer
-    // to a login.
-    QByteArray receiveBlock()
-    {
-        QByteArray block(Layout::HeaderSize, '\0');
-        qsizetype held = 0;
-        ssize_t got = 1;
-        while (held < block.size() && got > 0) {
-            got = ::recv(m_descriptor, block.data() + held, std::size_t(block.size() - held), 0);
-            held += std::max<ssize_t>(got, 0);
-        }
-        block.truncate(held);
-        return block;
-    }
-
     void stop()
     {
         if (m_descriptor < 0)
@@ -137,6 +122,20 @@ public:
     }
 
 private:
+    // One header-sized block, as the server sends its greeting.
+    QByteArray receiveBlock()
+    {
+        QByteArray block(Layout::HeaderSize, '\0');
+        qsizetype held = 0;
+        ssize_t got = 1;
+        while (held < block.size() && got > 0) {
+            got = ::recv(m_descriptor, block.data() + held, std::size_t(block.size() - held), 0);
+            held += std::max<ssize_t>(got, 0);
+        }
+        block.truncate(held);
+        return block;
+    }
+
     int m_descriptor = -1;
     std::atomic<bool> m_stopping = false;
     std::atomic<qint64> m_received = 0;
