@@ -1,9 +1,13 @@
 #include "TextLabel.h"
 
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QStyle>
 #include <QStyleOption>
 #include <QTextDocument>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -26,6 +30,7 @@ void TextLabel::forget() const
     m_lineSize = QSize();
     m_hints = {};
     m_heights.clear();
+    m_shaped.reset();
 }
 
 void TextLabel::forgetIfChanged() const
@@ -60,6 +65,8 @@ bool TextLabel::measuredHere() const
 // it offers shorter variants for narrow boxes): it is measured once.
 QSize TextLabel::textSize(int width, int flags) const
 {
+    if (wrapsShapedText(flags))
+        return wrappedSize(width, flags);
     const bool sameAtEveryWidth = !wordWrap() && !text().contains(QChar(0x9C));
     if (sameAtEveryWidth && m_lineSize.isValid())
         return m_lineSize;
@@ -67,6 +74,66 @@ QSize TextLabel::textSize(int width, int flags) const
     if (sameAtEveryWidth)
         m_lineSize = size;
     return size;
+}
+
+// Whether wrapped text can be measured from its shaped lines: text that
+// QFontMetrics lays out as it is written (no shortcut marks to take out, no
+// tabs to expand, no shorter variants, no justification) and that runs left
+// to right throughout (a text with no bidirectional runs is laid out the same
+// whether its direction is looked at or not).
+bool TextLabel::wrapsShapedText(int flags) const
+{
+    constexpr int Rewriting = Qt::TextShowMnemonic | Qt::TextHideMnemonic | Qt::AlignJustify;
+    if (!(flags & Qt::TextWordWrap) || (flags & Rewriting))
+        return false;
+    const QString& shown = text();
+    return std::none_of(shown.cbegin(), shown.cend(), [](QChar c) {
+        return c == u'\t' || c.unicode() == 0x9C || c.unicode() >= 0x0590;
+    });
+}
+
+// The size QFontMetrics::boundingRect gives wrapped text in a box `width`
+// wide, worked out the way it does it: lines as wide as the box, each placed
+// on a whole pixel one leading below the last, the widest line's natural
+// width, the box aligned as the flags say, then rounded out to whole pixels.
+// The text is shaped once for every width: only the line breaks are redone.
+QSize TextLabel::wrappedSize(int width, int flags) const
+{
+    if (!m_shaped) {
+        QString shown = text();
+        shown.replace(u'\r', u' ').replace(u'\n', QChar::LineSeparator);
+        m_shaped = std::make_unique<QTextLayout>(shown, font());
+        QTextOption option;
+        option.setTextDirection(Qt::LeftToRight);
+        option.setAlignment(Qt::AlignLeft);
+        m_shaped->setTextOption(option);
+        m_shaped->setCacheEnabled(true);
+        m_shaped->beginLayout();
+    }
+    // The layout stays begun: a new beginLayout would shape the text again,
+    // clearing the lines keeps the shaped glyphs.
+    m_shaped->clearLayout();
+    const qreal leading = QFontMetricsF(font()).leading();
+    qreal height = -leading;
+    qreal textWidth = 0;
+    for (QTextLine line = m_shaped->createLine(); line.isValid(); line = m_shaped->createLine()) {
+        line.setLineWidth(std::max(0, width));
+        height = std::ceil(height + leading);
+        line.setPosition(QPointF(0, height));
+        height += line.ascent() + line.descent();
+        textWidth = std::max(textWidth, line.naturalTextWidth());
+    }
+    qreal x = 0;
+    qreal y = 0;
+    if (flags & Qt::AlignRight)
+        x = width - textWidth;
+    else if (flags & Qt::AlignHCenter)
+        x = (width - textWidth) / 2;
+    if (flags & Qt::AlignBottom)
+        y = LabelBox - height;
+    else if (flags & Qt::AlignVCenter)
+        y = (LabelBox - height) / 2;
+    return QRectF(x, y, textWidth, height).toAlignedRect().size();
 }
 
 // The label's size for a width, as QLabel works it out for plain text: the

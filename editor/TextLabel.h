@@ -5,6 +5,9 @@
 #include <QMargins>
 #include <QPointer>
 #include <QSize>
+#include <QTextLayout>
+
+#include <memory>
 
 // A label of plain text that measures its text as QLabel does, and remembers
 // what it measured until something that moves its text changes. While a
@@ -12,7 +15,8 @@
 // for its sizes, and a word-wrapped label for its height at the same few
 // widths, again and again; a plain label lays its whole text out again for
 // each answer after many changes that do not move it, and three times over
-// for the size hints of a single line. Any other label (rich or selectable
+// for the size hints of a single line. Wrapped text is shaped once and only
+// broken into lines again for each width. Any other label (rich or selectable
 // text, a picture, no text yet) is measured by QLabel itself.
 class TextLabel : public QLabel
 {
@@ -57,6 +61,8 @@ private:
     void forget() const;
     bool measuredHere() const;
     QSize textSize(int width, int flags) const;
+    bool wrapsShapedText(int flags) const;
+    QSize wrappedSize(int width, int flags) const;
     QSize sizeForWidth(int width) const;
     const Hints& hints() const;
 
@@ -64,4 +70,6 @@ private:
     mutable QSize m_lineSize; // unwrapped text, once measured
     mutable Hints m_hints;
     mutable QHash<int, int> m_heights;
+    // The text shaped for wrapping, kept in layout while the text stands.
+    mutable std::unique_ptr<QTextLayout> m_shaped;
 };

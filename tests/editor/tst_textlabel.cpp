@@ -18,6 +18,8 @@ private Q_SLOTS:
     void measuresAsQLabel();
     void followsChange_data();
     void followsChange();
+    void wrapsAtEveryWidth_data();
+    void wrapsAtEveryWidth();
 };
 
 namespace {
@@ -202,6 +204,54 @@ void TestTextLabel::followsChange()
         QCOMPARE(label.sizeHint(), plain.sizeHint());
         QCOMPARE(label.minimumSizeHint(), plain.minimumSizeHint());
     }
+}
+
+void TestTextLabel::wrapsAtEveryWidth_data()
+{
+    // Wrapped text is broken into lines again for each width from one
+    // shaping: every width, not only those a layout happens to ask for,
+    // must give QLabel's height.
+    QTest::addColumn<Setup>("setup");
+    const auto row = [](const char* name, const Setup& setup) { QTest::newRow(name) << setup; };
+    row("sentence", wrapped(LongText));
+    row("accented",
+        wrapped(QStringLiteral("Nombre de jours maximum à conserver dans le journal des "
+                               "appels de l'opérateur, hors fériés : 365 ½")));
+    row("line breaks", wrapped(QStringLiteral("first line\r\nsecond line that goes on\n\nfourth")));
+    row("runs of spaces",
+        wrapped(QStringLiteral("  leading  and   many    spaces  between  the words   ")));
+    row("a word wider than the box",
+        wrapped(QStringLiteral("Short words then Antidisestablishmentarianism and more")));
+    row("aligned right",
+        with(wrapped(LongText), [](QLabel& l) { l.setAlignment(Qt::AlignRight | Qt::AlignTop); }));
+    row("aligned bottom", with(wrapped(LongText),
+                               [](QLabel& l) { l.setAlignment(Qt::AlignLeft | Qt::AlignBottom); }));
+    row("centred", with(wrapped(LongText), [](QLabel& l) { l.setAlignment(Qt::AlignCenter); }));
+    row("bigger font", with(wrapped(LongText), [](QLabel& l) {
+            QFont font = l.font();
+            font.setPointSizeF(font.pointSizeF() * 1.45);
+            l.setFont(font);
+        }));
+    row("margins and indent", with(wrapped(LongText), [](QLabel& l) {
+            l.setMargin(3);
+            l.setIndent(5);
+            l.setContentsMargins(2, 1, 4, 0);
+        }));
+}
+
+void TestTextLabel::wrapsAtEveryWidth()
+{
+    QFETCH(Setup, setup);
+    QLineEdit buddy;
+    QLabel plain;
+    TextLabel label;
+    apply(setup, plain, buddy);
+    apply(setup, label, buddy);
+    const int widest = plain.sizeHint().width() + 60;
+    for (int width = 0; width <= widest; ++width)
+        QCOMPARE(label.heightForWidth(width), plain.heightForWidth(width));
+    QCOMPARE(label.sizeHint(), plain.sizeHint());
+    QCOMPARE(label.minimumSizeHint(), plain.minimumSizeHint());
 }
 
 QTEST_MAIN(TestTextLabel)
