@@ -14,8 +14,11 @@
 #include "Variables.h"
 #include "ui_frmCFG.h"
 
-#include <QPainter>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -117,15 +120,17 @@ void frmCFG::setBoxColour(QAbstractButton* box, qint32 colour)
 {
     box->setProperty(ColourProperty, colour);
     // The swatch fills the box but for a small margin, outlined in dark grey.
+    // The pixels are set directly: a painter costs more than the swatch.
     const QSize size = box->minimumSize() - QSize(10, 8);
-    QPixmap swatch(size);
-    swatch.fill(QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
-    QPainter painter(&swatch);
-    painter.setPen(QColor(0x40, 0x40, 0x40));
-    painter.drawRect(0, 0, size.width() - 1, size.height() - 1);
-    painter.end();
+    QImage swatch(size, QImage::Format_RGB32);
+    swatch.fill(QColor(0x40, 0x40, 0x40));
+    const QRgb inside = qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+    for (int y = 1; y < size.height() - 1; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(swatch.scanLine(y));
+        std::fill(line + 1, line + size.width() - 1, inside);
+    }
     box->setIconSize(size);
-    box->setIcon(QIcon(swatch));
+    box->setIcon(QIcon(QPixmap::fromImage(swatch)));
 }
 
 void frmCFG::AfficherParametres()

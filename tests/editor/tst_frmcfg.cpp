@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -319,6 +320,12 @@ private Q_SLOTS:
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(offered, QList<int>{initial});
         QCOMPARE(frmCFG::boxColour(button), shown);
+        // The box shows the colour (stored blue, green, red from the low
+        // byte up), outlined in dark grey.
+        const QImage swatch = button->icon().pixmap(button->iconSize()).toImage();
+        QCOMPARE(swatch.pixelColor(swatch.width() / 2, swatch.height() / 2),
+                 QColor(shown & 0xFF, (shown >> 8) & 0xFF, (shown >> 16) & 0xFF));
+        QCOMPARE(swatch.pixelColor(0, swatch.height() - 1), QColor(0x40, 0x40, 0x40));
     }
 
     // T1 >= T2 (T1 above T2 is checked end to end): message 260, the window
