@@ -125,7 +125,7 @@ void frmCFG::setBoxColour(QAbstractButton* box, qint32 colour)
     QImage swatch(size, QImage::Format_RGB32);
     swatch.fill(QColor(0x40, 0x40, 0x40));
     const QRgb inside = qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
-    for (int y = 1; y < size.height() - 1; ++y) {
+    for (int y = 1; size.width() > 2 && y < size.height() - 1; ++y) {
         auto* line = reinterpret_cast<QRgb*>(swatch.scanLine(y));
         std::fill(line + 1, line + size.width() - 1, inside);
     }
