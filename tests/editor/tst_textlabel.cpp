@@ -63,6 +63,19 @@ Setup with(Setup first, Setup then)
     };
 }
 
+// A plain QLabel and a TextLabel, set up alike.
+struct Alike
+{
+    explicit Alike(const Setup& setup)
+    {
+        apply(setup, plain, buddy);
+        apply(setup, label, buddy);
+    }
+    QLineEdit buddy;
+    QLabel plain;
+    TextLabel label;
+};
+
 void compareWith(const QLabel& plain, const TextLabel& label)
 {
     QCOMPARE(label.sizeHint(), plain.sizeHint());
@@ -149,13 +162,9 @@ void TestTextLabel::measuresAsQLabel_data()
 void TestTextLabel::measuresAsQLabel()
 {
     QFETCH(Setup, setup);
-    QLineEdit buddy;
-    QLabel plain;
-    TextLabel label;
-    apply(setup, plain, buddy);
-    apply(setup, label, buddy);
-    compareWith(plain, label);
-    compareWith(plain, label); // remembered, the same
+    const Alike labels(setup);
+    compareWith(labels.plain, labels.label);
+    compareWith(labels.plain, labels.label); // remembered, the same
 }
 
 void TestTextLabel::followsChange_data()
@@ -187,12 +196,9 @@ void TestTextLabel::followsChange()
 {
     QFETCH(bool, hintsToo);
     QFETCH(Setup, change);
-    QLineEdit buddy;
-    QLabel plain;
-    TextLabel label;
-    const Setup prepare = wrapped(LongText);
-    apply(prepare, plain, buddy);
-    apply(prepare, label, buddy);
+    Alike labels(wrapped(LongText));
+    QLabel& plain = labels.plain;
+    TextLabel& label = labels.label;
     compareWith(plain, label);
     const int before = plain.heightForWidth(200);
     change(plain);
@@ -242,16 +248,12 @@ void TestTextLabel::wrapsAtEveryWidth_data()
 void TestTextLabel::wrapsAtEveryWidth()
 {
     QFETCH(Setup, setup);
-    QLineEdit buddy;
-    QLabel plain;
-    TextLabel label;
-    apply(setup, plain, buddy);
-    apply(setup, label, buddy);
-    const int widest = plain.sizeHint().width() + 60;
+    const Alike labels(setup);
+    const int widest = labels.plain.sizeHint().width() + 60;
     for (int width = 0; width <= widest; ++width)
-        QCOMPARE(label.heightForWidth(width), plain.heightForWidth(width));
-    QCOMPARE(label.sizeHint(), plain.sizeHint());
-    QCOMPARE(label.minimumSizeHint(), plain.minimumSizeHint());
+        QCOMPARE(labels.label.heightForWidth(width), labels.plain.heightForWidth(width));
+    QCOMPARE(labels.label.sizeHint(), labels.plain.sizeHint());
+    QCOMPARE(labels.label.minimumSizeHint(), labels.plain.minimumSizeHint());
 }
 
 QTEST_MAIN(TestTextLabel)
