@@ -77,19 +77,15 @@ QSize TextLabel::textSize(int width, int flags) const
 }
 
 // Whether wrapped text can be measured from its shaped lines: text that
-// QFontMetrics lays out as it is written (no shortcut marks to take out, no
-// tabs to expand, no shorter variants, no justification) and that runs left
-// to right throughout (a text with no bidirectional runs is laid out the same
-// whether its direction is looked at or not).
+// QFontMetrics lays out as it is written, with no shortcut marks to take out,
+// no tabs to expand and no shorter variants.
 bool TextLabel::wrapsShapedText(int flags) const
 {
-    constexpr int Rewriting = Qt::TextShowMnemonic | Qt::TextHideMnemonic | Qt::AlignJustify;
-    if (!(flags & Qt::TextWordWrap) || (flags & Rewriting))
+    constexpr int Shortcuts = Qt::TextShowMnemonic | Qt::TextHideMnemonic;
+    if (!(flags & Qt::TextWordWrap) || (flags & Shortcuts))
         return false;
     const QString& shown = text();
-    return std::none_of(shown.cbegin(), shown.cend(), [](QChar c) {
-        return c == u'\t' || c.unicode() == 0x9C || c.unicode() >= 0x0590;
-    });
+    return !shown.contains(u'\t') && !shown.contains(QChar(0x9C));
 }
 
 // The size QFontMetrics::boundingRect gives wrapped text in a box `width`

@@ -150,6 +150,10 @@ void TestTextLabel::measuresAsQLabel_data()
         wrapped(LongText + QChar(0x9C) + QStringLiteral("The supervisor password.")));
     row("shortcut with a buddy", with(line(QStringLiteral("&Langue :")),
                                       [](QLabel& l) { l.setProperty("wantsBuddy", true); }));
+    row("wrapped, shortcut with a buddy",
+        with(wrapped(QStringLiteral("The &supervisor password && the connection mode, set "
+                                    "here for every agent")),
+             [](QLabel& l) { l.setProperty("wantsBuddy", true); }));
     row("tabs", wrapped(QStringLiteral("a\tb\tc ") + LongText));
     // Measured by QLabel itself, through the same class.
     row("rich text", wrapped(QStringLiteral("<b>Bold</b> and ") + LongText));
@@ -223,6 +227,15 @@ void TestTextLabel::wrapsAtEveryWidth_data()
     row("accented",
         wrapped(QStringLiteral("Nombre de jours maximum à conserver dans le journal des "
                                "appels de l'opérateur, hors fériés : 365 ½")));
+    row("symbols and other scripts",
+        wrapped(QStringLiteral("Prix : 12,50 € — l’agent « Dupont » a dit… ½ © Ελληνικά "
+                               "κείμενα, Русский текст, 中文字符 and an emoji 😀 to wrap")));
+    row("right to left, digits of both kinds",
+        wrapped(QStringLiteral("مرحبا بالعالم هذا نص عربي طويل للاختبار مع أرقام ١٢٣٤ و 5678 "
+                               "وكلمات أخرى")));
+    row("both directions, embedded and isolated",
+        wrapped(QStringLiteral("Left to right \u202Bembedded עברית\u202C then \u2067isolated "
+                               "عربي\u2069 and the end of the sentence")));
     row("line breaks", wrapped(QStringLiteral("first line\r\nsecond line that goes on\n\nfourth")));
     row("runs of spaces",
         wrapped(QStringLiteral("  leading  and   many    spaces  between  the words   ")));
