@@ -66,7 +66,7 @@ bool TextLabel::measuredHere() const
 QSize TextLabel::textSize(int width, int flags) const
 {
     if (wrapsShapedText(flags))
-        return wrappedSize(width, flags);
+        return wrappedSize(width);
     const bool sameAtEveryWidth = !wordWrap() && !text().contains(QChar(0x9C));
     if (sameAtEveryWidth && m_lineSize.isValid())
         return m_lineSize;
@@ -90,10 +90,11 @@ bool TextLabel::wrapsShapedText(int flags) const
 
 // The size QFontMetrics::boundingRect gives wrapped text in a box `width`
 // wide, worked out the way it does it: lines as wide as the box, each placed
-// on a whole pixel one leading below the last, the widest line's natural
-// width, the box aligned as the flags say, then rounded out to whole pixels.
+// on a whole pixel one leading below the last, and the widest line's natural
+// width and the height rounded up to whole pixels (where the text is aligned
+// in the box moves it by whole pixels and leaves its size as it is).
 // The text is shaped once for every width: only the line breaks are redone.
-QSize TextLabel::wrappedSize(int width, int flags) const
+QSize TextLabel::wrappedSize(int width) const
 {
     if (!m_shaped) {
         QString shown = text();
@@ -119,17 +120,7 @@ QSize TextLabel::wrappedSize(int width, int flags) const
         height += line.ascent() + line.descent();
         textWidth = std::max(textWidth, line.naturalTextWidth());
     }
-    qreal x = 0;
-    qreal y = 0;
-    if (flags & Qt::AlignRight)
-        x = width - textWidth;
-    else if (flags & Qt::AlignHCenter)
-        x = (width - textWidth) / 2;
-    if (flags & Qt::AlignBottom)
-        y = LabelBox - height;
-    else if (flags & Qt::AlignVCenter)
-        y = (LabelBox - height) / 2;
-    return QRectF(x, y, textWidth, height).toAlignedRect().size();
+    return {int(std::ceil(textWidth)), int(std::ceil(height))};
 }
 
 // The label's size for a width, as QLabel works it out for plain text: the

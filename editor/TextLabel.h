@@ -62,7 +62,7 @@ private:
     bool measuredHere() const;
     QSize textSize(int width, int flags) const;
     bool wrapsShapedText(int flags) const;
-    QSize wrappedSize(int width, int flags) const;
+    QSize wrappedSize(int width) const;
     QSize sizeForWidth(int width) const;
     const Hints& hints() const;
 
