@@ -76,7 +76,10 @@ Received readFrame(Link& link, const QDeadlineTimer& deadline)
     Received r;
     QTcpSocket* socket = link.socket;
     const auto settled = [&] {
-        if (r.scan.status == P::Status::Incomplete && socket->bytesAvailable() > 0) {
+        // Everything the socket holds now, as far as the frame goes: the
+        // socket may have taken in more than one piece on a single wake-up,
+        // and nothing wakes the wait for bytes already taken in.
+        while (r.scan.status == P::Status::Incomplete && socket->bytesAvailable() > 0) {
             link.received += socket->read(ReadPiece);
             r.scan = P::scan(link.received, &P::serverPayloadBound);
         }

@@ -113,6 +113,35 @@ private Q_SLOTS:
         QVERIFY(!link.socket);
     }
 
+    // A table far larger than one read of the socket: the client reads on
+    // until the answer is whole instead of waiting for more to arrive.
+    void largeTable_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("2000 agents") << 2000;
+        QTest::newRow("9999 agents") << 9999;
+    }
+
+    void largeTable()
+    {
+        QFETCH(int, count);
+        const auto name = [](int agent) { // 64 bytes, the longest a name may be
+            return QByteArray::number(agent).leftJustified(P::MaxNameBytes, 'n');
+        };
+        QByteArray csv;
+        for (int agent = 1; agent <= count; ++agent)
+            csv += QByteArray::number(agent) + ',' + name(agent) + '\n';
+        ZorsrvProcess server;
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        QVERIFY(ZorsrvProcess::importAgents(server.databasePath(), csv));
+        D::Link link = linkTo(server.directoryPort());
+        QCOMPARE(D::OpenLink(link).number, 0);
+        P::Entries agents;
+        QCOMPARE(D::GetAgentNameList(link, agents).number, 0);
+        QCOMPARE(agents.size(), count);
+        QCOMPARE(agents.last().name.toUtf8(), name(count));
+    }
+
     void openLinkFailures_data()
     {
         QTest::addColumn<QString>("address");
