@@ -104,7 +104,8 @@ const char* const CommonHelp =
     "\nCommon options:\n"
     "  --station FILE         the station settings file (default: the per-user zor.ini\n"
     "                         that ZorCFG uses)\n"
-    "  --password-file FILE   read the supervisor password from the first line of FILE\n"
+    "  --password-file FILE   read the supervisor password from the first line of FILE,\n"
+    "                         which only its owner may read (chmod 600 FILE)\n"
     "  -h, --help             show this help\n"
     "Without --password-file the password comes from the environment variable\n"
     "ZORADM_PASSWORD, or is asked for without echo when standard input is a terminal.\n";
@@ -126,7 +127,8 @@ const char* const GeneralHelp =
     "2 wrong command line, 3 no password or a wrong one, 4 refused input (a CSV row,\n"
     "a KEY=VALUE, an agent), 5 a settings file could not be read or written, 6 the run\n"
     "was ended by a gateway failure or unusable station settings, 7 the agent directory\n"
-    "opened its link but its agents table could not be read.\n";
+    "opened its link but its agents table could not be read, 8 a store stopped part of\n"
+    "the way (the output says which agents were stored and which were not).\n";
 
 bool takesValue(const QString& name)
 {

@@ -2,6 +2,7 @@
 
 #include "AdminPassword.h"
 #include "AdminReport.h"
+#include "AgentRights.h"
 #include "AgentsCsv.h"
 #include "AgentsListLoad.h"
 #include "ConsoleUi.h"
@@ -12,6 +13,7 @@
 #include "SettingsLoad.h"
 #include "SettingsMessages.h"
 #include "StationFile.h"
+#include "StationSettings.h"
 #include "SupervisorLogin.h"
 #include "SupervisorRules.h"
 #include "Variables.h"
@@ -43,6 +45,9 @@ int loadAndLogin(const Options& options)
     StationIniPath = options.station.isEmpty()
                          ? StationFile::Resolve(QLatin1StringView(StationFile::ProgramName))
                          : options.station;
+    // Nothing is written unless the command stores: the missing agent files
+    // are laid out just before.
+    StationSettings::AgentFilesOnLoad = StationSettings::AgentFiles::Defer;
     SettingsLoad::LoadSettings();
     if (ConsoleUi::failures() > 0)
         return ExitCodes::SettingsFailure;
@@ -78,6 +83,64 @@ int fetchAgents(Rows& rows)
     return ConsoleUi::failures() - before > warnings ? ExitCodes::SettingsFailure : ExitCodes::Done;
 }
 
+QString agentOf(const Row& row)
+{
+    return QStringLiteral("agent ") + row.cells[AgentsList::ColNumber];
+}
+
+// What became of each changed agent of a store, said agent by agent as it
+// happens, and at the end for those that were not stored.
+struct StoreReport
+{
+    const Rows& rows;
+    QList<std::size_t> left; // the changed rows not stored yet, in order
+    std::optional<std::size_t> sending;
+    int stored = 0;
+
+    void progress(std::size_t row, RemoteStore::Step step)
+    {
+        if (step == RemoteStore::Step::Sending) {
+            sending = row;
+            return;
+        }
+        sending.reset();
+        left.removeOne(row);
+        ++stored;
+        print(agentOf(rows[row]) + QStringLiteral(": stored"));
+    }
+
+    // The agents not stored, the count, and the exit status: Done when all
+    // were stored, Partial when some were, failure when none was.
+    int finish(int failure) const
+    {
+        for (const std::size_t row : left)
+            print(agentOf(rows[row]) +
+                  (row == sending ? QStringLiteral(": not confirmed (the link failed during its "
+                                                   "write: it may have been stored)")
+                                  : QStringLiteral(": not stored")));
+        if (left.isEmpty()) {
+            print(QStringLiteral("%1 agent(s) written").arg(stored));
+            return ExitCodes::Done;
+        }
+        print(QStringLiteral("%1 agent(s) written, %2 not written").arg(stored).arg(left.size()));
+        return stored > 0 ? ExitCodes::Partial : failure;
+    }
+};
+
+// In the shared folder, every file the store would write must be writable
+// before the first is written: a known cause stops the store beforehand.
+bool agentFilesWritable(const Rows& rows)
+{
+    if (Parametres.TcpPort != 0)
+        return true;
+    const auto unwritable = AgentRights::UnwritableAgentFiles(rows);
+    for (const auto& [row, reason] : unwritable)
+        error(QStringLiteral("zoradm: %1: cannot write %2").arg(agentOf(rows[row]), reason));
+    if (!unwritable.isEmpty())
+        error(QStringLiteral("zoradm: nothing written"));
+    return unwritable.isEmpty();
+}
+
 // Stores the rows marked changed; they have been shown already.
 int storeAgents(Rows& rows, int changed, bool dryRun)
 {
@@ -89,12 +152,22 @@ int storeAgents(Rows& rows, int changed, bool dryRun)
         print(QStringLiteral("dry run: %1 agent(s) would change, nothing written").arg(changed));
         return ExitCodes::Done;
     }
-    const int before = ConsoleUi::failures();
-    RemoteStore::StoreAgentRights(rows);
-    if (ConsoleUi::failures() > before)
+    if (!agentFilesWritable(rows))
         return ExitCodes::SettingsFailure;
-    print(QStringLiteral("%1 agent(s) written").arg(changed));
-    return ExitCodes::Done;
+    StationSettings::PrepareAgentFiles();
+    StoreReport report{rows, {}, {}, 0};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!rows[i].cells[AgentsList::ColChangeState].isEmpty())
+            report.left.append(i);
+    }
+    // A gateway failure ends the run inside the store.
+    ConsoleUi::setEnding([&report] { return report.finish(ExitCodes::Ended); });
+    const int before = ConsoleUi::failures();
+    RemoteStore::StoreAgentRights(
+        rows, [&report](std::size_t row, RemoteStore::Step step) { report.progress(row, step); });
+    ConsoleUi::setEnding({});
+    const int failure = Parametres.TcpPort != 0 ? ExitCodes::Ended : ExitCodes::SettingsFailure;
+    return report.finish(ConsoleUi::failures() > before ? failure : ExitCodes::Done);
 }
 
 // Applies an edit as the rights dialog does and shows what changes. True
@@ -222,6 +295,7 @@ int set(const Options& options)
         return ExitCodes::Done;
     }
     Parametres = edited;
+    StationSettings::PrepareAgentFiles();
     const int before = ConsoleUi::failures();
     RemoteStore::StoreSupervisorSettings();
     return ConsoleUi::failures() > before ? ExitCodes::SettingsFailure : ExitCodes::Done;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -30,6 +31,18 @@ std::optional<QString> fromFile(const QString& path, QString* error)
             QStringLiteral("cannot read the password file %1: %2").arg(path, file.errorString());
         return std::nullopt;
     }
+#ifdef Q_OS_UNIX
+    // As ssh does with a private key: a password others may read is refused.
+    struct stat info = {};
+    if (::fstat(file.handle(), &info) == 0 && (info.st_mode & (S_IRGRP | S_IROTH)) != 0) {
+        *error =
+            QStringLiteral("the password file %1 is readable by its group or by others (mode %2): "
+                           "make it readable by its owner only, with chmod 600 %1")
+                .arg(path)
+                .arg(info.st_mode & 0777, 4, 8, QLatin1Char('0'));
+        return std::nullopt;
+    }
+#endif
     return firstLine(file.read(MaxPasswordBytes));
 }
 

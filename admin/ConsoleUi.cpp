@@ -9,6 +9,7 @@
 namespace {
 
 int g_failures = 0;
+std::function<int()> g_ending;
 
 void write(std::FILE* stream, const QString& line)
 {
@@ -39,15 +40,21 @@ void install()
     hooks.showHelp = [](const QString&, int) {};
     hooks.setBusy = [](bool) {};
     hooks.endProgram = [](int) {
+        const int code = g_ending ? g_ending() : ExitCodes::Ended;
         std::fflush(stdout);
         std::fflush(stderr);
-        std::_Exit(ExitCodes::Ended);
+        std::_Exit(code);
     };
 }
 
 int failures()
 {
     return g_failures;
+}
+
+void setEnding(std::function<int()> ending)
+{
+    g_ending = std::move(ending);
 }
 
 void print(const QString& line)

@@ -13,5 +13,8 @@ inline constexpr int Ended = 6;           // the run was ended: a gateway failur
 // The agent directory opened its link but its table could not be read (none,
 // the link lost): nothing was written.
 inline constexpr int DirectoryFailure = 7;
+// A store failed after some agents were stored: the output says, agent by
+// agent, which were stored and which were not.
+inline constexpr int Partial = 8;
 
 } // namespace ExitCodes

@@ -29,8 +29,9 @@ void writeRights(const Row& row)
 }
 
 // Reads the agent's record, changes it as the row asks and writes it back.
-// True when the rights of the row were written into the record.
-bool storeRow(const Row& row)
+// True when the server acknowledged the write; sending is called just before
+// the write goes out.
+bool storeRow(const Row& row, const std::function<void()>& sending)
 {
     const Rights::Change change = Rights::changeOf(row);
     // Copy the row first: pending events run during the exchanges.
@@ -44,8 +45,8 @@ bool storeRow(const Row& row)
     Layout::writeInt(Passerelle::AgentRecord.data(), Layout::Header::Request, Layout::RequestWrite);
     Klt::copy_mem(Passerelle::AgentRecord.data(), Layout::AgentRecordSize,
                   Passerelle::GatewayBlock.data());
-    RemoteExchange::Exchange(Layout::BlockSize);
-    return change.rights;
+    sending();
+    return RemoteExchange::Exchange(Layout::BlockSize);
 }
 
 // The settings of Parametres into the data part of the supervisor record.
@@ -73,17 +74,22 @@ void fillSupervisorRecord()
 
 namespace RemoteStore {
 
-bool StoreAgentRights(AgentsList::Rows& rows)
+bool StoreAgentRights(AgentsList::Rows& rows, const Progress& progress)
 {
+    const auto tell = [&progress](std::size_t i, Step step) {
+        if (progress)
+            progress(i, step);
+    };
     if (Parametres.TcpPort == 0)
-        return AgentRights::SetAgentxx_Ini(rows);
+        return AgentRights::SetAgentxx_Ini(rows, [&](std::size_t i) { tell(i, Step::Stored); });
     bool written = false;
     RemoteExchange::OpenOrReport();
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (rows[i].cells[AgentsList::ColChangeState].isEmpty())
             continue;
-        if (storeRow(rows[i]))
-            written = true;
+        written = written || Rights::changeOf(rows[i]).rights;
+        if (storeRow(rows[i], [&] { tell(i, Step::Sending); }))
+            tell(i, Step::Stored);
     }
     Passerelle::CloseSession();
     return written;

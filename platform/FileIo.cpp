@@ -246,7 +246,44 @@ Result edit(const QString& path, const std::function<QByteArray(const QByteArray
     return replace(localPath, change(bytes), &original);
 }
 
+Result checkEditable(const QString& path)
+{
+    const QString localPath = followLinks(path);
+    const QByteArray name = nativeName(localPath);
+    const QByteArray folderName = nativeName(QFileInfo(localPath).absolutePath());
+    struct stat info = {};
+    if (::stat(name.constData(), &info) != 0) {
+        if (errno != ENOENT)
+            return failure(errno, localPath);
+        struct stat folder = {};
+        if (::stat(folderName.constData(), &folder) != 0)
+            return failure(errno, localPath);
+        if (!S_ISDIR(folder.st_mode))
+            return failure(ENOTDIR, localPath);
+        if (::access(folderName.constData(), W_OK | X_OK) != 0)
+            return failure(errno, localPath);
+        return {};
+    }
+    if (S_ISDIR(info.st_mode))
+        return failure(EISDIR, localPath);
+    if (!(info.st_mode & S_IWUSR))
+        return failure(EACCES, localPath);
+    if (::access(folderName.constData(), W_OK | X_OK) != 0 && ::access(name.constData(), W_OK) != 0)
+        return failure(errno, localPath);
+    return {};
+}
+
 #else
+
+Result checkEditable(const QString& localPath)
+{
+    const QFileInfo info(localPath);
+    if (!info.absoluteDir().exists())
+        return {3, QDir::toNativeSeparators(localPath), QStringLiteral("Path not found")};
+    if (info.exists() && (!info.isFile() || !info.isWritable()))
+        return {5, QDir::toNativeSeparators(localPath), QStringLiteral("Access denied")};
+    return {};
+}
 
 Result readAll(const QString& localPath, QByteArray& bytes)
 {

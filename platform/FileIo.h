@@ -37,6 +37,13 @@ Result failure(int error, const QString& localPath);
 //    place (a reader may then see a part of it).
 Result edit(const QString& localPath, const std::function<QByteArray(const QByteArray&)>& change);
 
+// Whether edit() could write the file now, found without writing anything:
+// the same refusals (a missing folder, a folder in the file's place, a
+// read-only file), and a folder that lets us neither create a file in it nor
+// the file be written in place. A change of the folder afterwards can still
+// make the edit fail.
+Result checkEditable(const QString& localPath);
+
 // The whole file, or a failure (the file missing included).
 Result readAll(const QString& localPath, QByteArray& bytes);
 

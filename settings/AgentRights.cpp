@@ -2,11 +2,13 @@
 
 #include "Conversions.h"
 #include "Cp1252.h"
+#include "FileIo.h"
 #include "Folders.h"
 #include "IniFile.h"
 #include "Rights.h"
 #include "SettingsFolders.h"
 #include "SettingsMessages.h"
+#include "StationSettings.h"
 #include "Variables.h"
 
 #include <algorithm>
@@ -17,7 +19,7 @@ using namespace AgentsList;
 
 namespace {
 
-QString agentFile(const Row& row)
+int agentNumber(const Row& row)
 {
     // The usual agent number: up to four digits, read without the locale.
     const QString& text = row.cells[ColNumber];
@@ -27,10 +29,15 @@ QString agentFile(const Row& row)
         int agent = 0;
         for (QChar c : text)
             agent = agent * 10 + (c.unicode() - u'0');
-        return Parametres.ConfigDir + AgentRights::AgentFileName(agent);
+        return agent;
     }
     const double number = Conversions::strict(Cp1252::fromUnicode(row.cells[ColNumber]));
-    return Parametres.ConfigDir + AgentRights::AgentFileName(Conversions::toInt32(number));
+    return Conversions::toInt32(number);
+}
+
+QString agentFile(const Row& row)
+{
+    return Parametres.ConfigDir + AgentRights::AgentFileName(agentNumber(row));
 }
 
 QByteArray readRight(const char* key, const QString& path)
@@ -40,7 +47,9 @@ QByteArray readRight(const char* key, const QString& path)
 
 void fillRow(Row& row)
 {
-    const QString path = agentFile(row);
+    const int agent = agentNumber(row);
+    const QString path = StationSettings::AgentFileSource(
+        agent, Parametres.ConfigDir + AgentRights::AgentFileName(agent));
     for (const Rights::RightDef& right : Rights::YesNoRights) {
         if (Rights::isGrantedInFile(readRight(right.key, path)))
             row.cells[right.column] = Rights::cellText(true);
@@ -110,24 +119,48 @@ void GetAgentxx_Ini(Rows& rows)
     }
 }
 
-bool SetAgentxx_Ini(Rows& rows)
+bool SetAgentxx_Ini(Rows& rows, const std::function<void(std::size_t)>& stored)
 {
     // Each file is replaced once, so that an agent desktop reading it sees
     // the old rights or the new ones. The result turns true only once a
     // file holding changed rights has been written.
     bool written = false;
     try {
-        for (Row& row : rows) {
-            const Rights::Change change = Rights::changeOf(row);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const Rights::Change change = Rights::changeOf(rows[i]);
             if (!change.rights && !change.password)
                 continue;
-            SettingsFolders::WriteIniValues(rowKeys(row, change), agentFile(row));
+            SettingsFolders::WriteIniValues(rowKeys(rows[i], change), agentFile(rows[i]));
             written = written || change.rights;
+            if (stored)
+                stored(i);
         }
     } catch (const Conversions::Failure& failure) {
         SettingsMessages::reportFailure(119, "SetAgentxx_Ini", failure);
     }
     return written;
+}
+
+QList<std::pair<std::size_t, QString>> UnwritableAgentFiles(const Rows& rows)
+{
+    QList<std::pair<std::size_t, QString>> unwritable;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Rights::Change change = Rights::changeOf(rows[i]);
+        if (!change.rights && !change.password)
+            continue;
+        QString reason;
+        try {
+            const FileIo::Result check =
+                FileIo::checkEditable(Folders::localPath(agentFile(rows[i])));
+            if (!check)
+                reason = check.file + QStringLiteral(": ") + check.reason;
+        } catch (const Conversions::Failure& failure) {
+            reason = failure.description;
+        }
+        if (!reason.isEmpty())
+            unwritable.append({i, reason});
+    }
+    return unwritable;
 }
 
 } // namespace AgentRights

@@ -2,6 +2,11 @@
 
 #include "AgentsList.h"
 
+#include <QList>
+
+#include <functional>
+#include <utility>
+
 // The model rights file and the agents' rights files (shared-folder mode).
 namespace AgentRights {
 
@@ -12,7 +17,12 @@ void GetModel_Ini();
 void GetAgentxx_Ini(AgentsList::Rows& rows);
 
 // Writes the rows marked changed; true when the rights of a row were written.
-bool SetAgentxx_Ini(AgentsList::Rows& rows);
+// stored, when given, is told the index of each row once its file is written.
+bool SetAgentxx_Ini(AgentsList::Rows& rows, const std::function<void(std::size_t)>& stored = {});
+
+// The rows marked changed whose files SetAgentxx_Ini could not write now,
+// each with the file and the reason, found without writing anything.
+QList<std::pair<std::size_t, QString>> UnwritableAgentFiles(const AgentsList::Rows& rows);
 
 // The model rights file in the program folder, "model.ini" in any case.
 QString ModelFile();

@@ -73,8 +73,9 @@ void readPortAndTimeout()
 }
 
 // Every agent of the shared folder gets a rights file, copied from the model
-// when it has none. Existing files are never overwritten.
-void prepareAgentFiles()
+// when it has none. Existing files are never overwritten. Unless write is
+// set, nothing is copied: the folder is only checked as the copy would be.
+void prepareAgentFiles(bool write)
 {
     const QString model = AgentRights::ModelFile();
     QString name;
@@ -87,7 +88,7 @@ void prepareAgentFiles()
                 continue;
             if (!QFileInfo(Folders::localPath(Parametres.ConfigDir)).isDir())
                 throw Conversions::Failure{76, QStringLiteral("Path not found")};
-            if (!QFile::copy(Folders::localPath(model), Folders::localPath(target)))
+            if (write && !QFile::copy(Folders::localPath(model), Folders::localPath(target)))
                 throw Conversions::Failure{75, QStringLiteral("Path/File access error")};
         }
     } catch (const Conversions::Failure& failure) {
@@ -106,7 +107,7 @@ void readSharedFolder()
     Parametres.ConfigPath = QStringLiteral("\\\\") + name + QStringLiteral("\\ZOR");
     Parametres.TcpPort = 0;
     Parametres.ConfigDir = Parametres.ConfigPath + u'\\';
-    prepareAgentFiles();
+    prepareAgentFiles(StationSettings::AgentFilesOnLoad == StationSettings::AgentFiles::Prepare);
 }
 
 // A port that does not fit the 16-bit TcpPort leaves it 0, which selects the
@@ -135,6 +136,21 @@ void LoadStationSettings()
         readServerPort();
     else
         readSharedFolder();
+}
+
+void PrepareAgentFiles()
+{
+    if (Parametres.TcpPort == 0)
+        prepareAgentFiles(true);
+}
+
+QString AgentFileSource(int agent, const QString& path)
+{
+    if (AgentFilesOnLoad == AgentFiles::Prepare || Parametres.TcpPort != 0 || agent < 1 ||
+        agent > AgentFileCount || exists(path))
+        return path;
+    const QString model = AgentRights::ModelFile();
+    return exists(model) ? model : path;
 }
 
 void SaveServerAddress()

@@ -3,6 +3,7 @@
 #include "AgentsListLoad.h"
 #include "DirectoryClient.h"
 #include "Folders.h"
+#include "Layout.h"
 #include "RightsCells.h"
 #include "SettingsLoad.h"
 #include "SettingsMessages.h"
@@ -19,9 +20,16 @@
 #include <QJsonObject>
 #include <QMap>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <memory>
+#include <numeric>
 
 #include <sys/stat.h>
 
@@ -51,6 +59,58 @@ QByteArray csvLine(int agent, const QList<int>& levels)
     return line + "\r\n";
 }
 
+// A relay between zoradm and zorsrv, on a port a station file can name, that
+// cuts both connections when the client's write request number cutAt comes,
+// without passing it on.
+struct CuttingRelay
+{
+    QTcpServer server;
+    quint16 target = 0;
+    int cutAt = 0;
+    int writes = 0;
+
+    bool listen(quint16 to, int cut)
+    {
+        target = to;
+        cutAt = cut;
+        QObject::connect(&server, &QTcpServer::newConnection, &server,
+                         [this] { relay(server.nextPendingConnection()); });
+        for (int attempt = 0; attempt < 20 && !server.isListening(); ++attempt)
+            server.listen(QHostAddress::LocalHost,
+                          quint16(20000 + QRandomGenerator::global()->bounded(12000)));
+        return server.isListening();
+    }
+
+    void relay(QTcpSocket* client)
+    {
+        auto* upstream = new QTcpSocket(client);
+        auto pending = std::make_shared<QByteArray>();
+        upstream->connectToHost(QHostAddress::LocalHost, target);
+        QObject::connect(upstream, &QTcpSocket::readyRead, client,
+                         [=] { client->write(upstream->readAll()); });
+        QObject::connect(client, &QTcpSocket::readyRead, client, [=, this] {
+            *pending += client->readAll();
+            while (pending->size() >= Layout::HeaderSize) {
+                const auto* header = reinterpret_cast<const quint8*>(pending->constData());
+                const int length =
+                    Layout::readInt(header, Layout::Header::Length) == Layout::BlockSize
+                        ? Layout::BlockSize
+                        : Layout::HeaderSize;
+                if (pending->size() < length)
+                    return;
+                if (Layout::readInt(header, Layout::Header::Request) == Layout::RequestWrite &&
+                    ++writes == cutAt) {
+                    upstream->abort();
+                    client->abort();
+                    return;
+                }
+                upstream->write(pending->left(length));
+                pending->remove(0, length);
+            }
+        });
+    }
+};
+
 } // namespace
 
 class TestZoradm : public QObject
@@ -65,11 +125,12 @@ class TestZoradm : public QObject
     QString path(const QString& name) const { return m_dir->filePath(name); }
     QString sharedFolder() const { return path(u"unc/srv/ZOR"_s); }
 
-    // A fresh folder, station file and store for the mode of the row. The
-    // agent directory at VS_port is zorsrv's, listing the given agents
-    // ("Agent N"); without a list nobody answers there.
+    // A fresh folder, station file and store for the mode of the row; the
+    // shared folder has the agent files the program lays out, unless told
+    // not to. The agent directory at VS_port is zorsrv's, listing the given
+    // agents ("Agent N"); without a list nobody answers there.
     bool prepare(const QString& mode, int recvTimeout = 10,
-                 const std::optional<QList<int>>& directory = std::nullopt)
+                 const std::optional<QList<int>>& directory = std::nullopt, bool agentFiles = true)
     {
         m_mode = mode;
         m_server.reset();
@@ -97,6 +158,9 @@ class TestZoradm : public QObject
             station += "Server_Tcp=1\r\nTCP_port=" + QByteArray::number(m_server->port()) + "\r\n";
         else
             station += "Server_Tcp=0\r\nPATH_config=srv\r\n";
+        const QString model = QFileInfo(QStringLiteral(ZORADM_PATH)).dir().filePath(u"model.ini"_s);
+        for (int agent = 1; mode == Shared && agentFiles && agent <= 32; ++agent)
+            QFile::copy(model, QDir(sharedFolder()).filePath(agentNames({agent}).value(0)));
         return directoryPort != 0 && write(m_station, station);
     }
 
@@ -126,8 +190,14 @@ class TestZoradm : public QObject
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(ZORADM_PATH), arguments);
         process.closeWriteChannel();
+        // In the event loop: a relay of the test may stand between zoradm and zorsrv.
+        QEventLoop loop;
+        connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        if (process.state() != QProcess::NotRunning)
+            loop.exec();
         Run run;
-        if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit)
+        if (process.state() == QProcess::NotRunning && process.exitStatus() == QProcess::NormalExit)
             run.code = process.exitCode();
         run.out = process.readAllStandardOutput();
         run.err = process.readAllStandardError();
@@ -195,7 +265,6 @@ class TestZoradm : public QObject
         QTest::newRow("shared folder") << Shared;
     }
 
-    // An export, which also lays out the shared folder's agent files.
     QByteArray exported()
     {
         const Run run = zoradm({"export", "--csv", "-"});
@@ -271,7 +340,6 @@ private Q_SLOTS:
         QFETCH(int, code);
         QFETCH(QString, reason);
         QVERIFY(prepare(mode));
-        QVERIFY(!exported().isEmpty());
         // A good change before the bad row, so that a partial import would show.
         const QString file = path(u"bad.csv"_s);
         QVERIFY(write(file, "Agent,Name,Droit_Modif_Group,Droit_Preference,"
@@ -292,22 +360,34 @@ private Q_SLOTS:
         QCOMPARE(writtenSince(before), QStringList());
     }
 
-    // The file wins over a wrong password in the environment.
+    // The file wins over a wrong password in the environment; a file others
+    // may read is refused, saying how to make it private.
     void passwordFile_data()
     {
         QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("permissions");
         QTest::addColumn<int>("code");
-        QTest::newRow("the password, lower case") << QByteArray("super\n") << 0;
-        QTest::newRow("surrounding spaces, CRLF") << QByteArray("  SUPER \r\nnext") << 0;
-        QTest::newRow("wrong") << QByteArray("SUPERB\n") << 3;
+        QTest::addColumn<bool>("tooOpen");
+        const QByteArray super = "super\n";
+        QTest::newRow("the password, lower case") << super << 0600 << 0 << false;
+        QTest::newRow("surrounding spaces, CRLF")
+            << QByteArray("  SUPER \r\nnext") << 0400 << 0 << false;
+        QTest::newRow("wrong") << QByteArray("SUPERB\n") << 0600 << 3 << false;
+        QTest::newRow("readable by the group") << super << 0640 << 3 << true;
+        QTest::newRow("readable by others") << super << 0604 << 3 << true;
     }
     void passwordFile()
     {
         QFETCH(QByteArray, content);
+        QFETCH(int, permissions);
+        QFETCH(bool, tooOpen);
         QVERIFY(prepare(Shared));
         const QString file = path(u"password"_s);
         QVERIFY(write(file, content));
-        QTEST(zoradm({"show", "--password-file", file}, u"wrong"_s).code, "code");
+        QCOMPARE(::chmod(QFile::encodeName(file).constData(), mode_t(permissions)), 0);
+        const Run run = zoradm({"show", "--password-file", file}, u"wrong"_s);
+        QTEST(run.code, "code");
+        QCOMPARE(run.err.contains("chmod 600 " + file.toUtf8()), tooOpen);
     }
 
     // The agents are the directory's when it answers, else 1 to 32.
@@ -448,7 +528,6 @@ private Q_SLOTS:
         QFETCH(int, code);
         QFETCH(QByteArray, message);
         QVERIFY(prepare(mode));
-        QVERIFY(!exported().isEmpty());
         const Snapshot before = snapshot();
         const Run run = zoradm(QStringList{u"set"_s} + pairs);
         QCOMPARE(run.code, code);
@@ -462,7 +541,6 @@ private Q_SLOTS:
     {
         QFETCH(QString, mode);
         QVERIFY(prepare(mode));
-        QVERIFY(!exported().isEmpty());
         Snapshot before = snapshot();
         QCOMPARE(zoradm({"revoke", "Droit_Modif_Fiche", "--agents", "2-3,30"}).code, 0);
         QCOMPARE(writtenSince(before), agentNames({2, 3, 30}));
@@ -482,6 +560,114 @@ private Q_SLOTS:
         before = snapshot();
         QCOMPARE(zoradm({"grant", "Droit_Stat", "--agents", "33"}).code, 4);
         QCOMPARE(writtenSince(before), QStringList());
+    }
+
+    // A store that fails part of the way says, agent by agent, what was
+    // stored and what was not, and so does the exit status. In the shared
+    // folder a file that cannot be written stops the store before any write.
+    void partialStores_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QList<int>>("written");
+        QTest::addColumn<QByteArrayList>("lines");
+        QTest::newRow("server, link cut at the third write")
+            << Server << 8 << QList<int>{3, 7}
+            << QByteArrayList{"agent 3: stored\n", "agent 7: stored\n",
+                              "agent 12: not confirmed (the link failed during its write",
+                              "agent 20: not stored\n", "2 agent(s) written, 2 not written\n"};
+        QTest::newRow("shared folder, the third file read-only")
+            << Shared << 5 << QList<int>{}
+            << QByteArrayList{"zoradm: agent 12: cannot write ", "agent012.ini: Permission denied",
+                              "zoradm: nothing written\n"};
+    }
+    void partialStores()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QList<int>, written);
+        QFETCH(QByteArrayList, lines);
+        QVERIFY(prepare(mode));
+        CuttingRelay relay;
+        if (mode == Server) {
+            QVERIFY(relay.listen(m_server->port(), 3));
+            QByteArray station = read(m_station);
+            station.replace("TCP_port=" + QByteArray::number(m_server->port()),
+                            "TCP_port=" + QByteArray::number(relay.server.serverPort()));
+            QVERIFY(write(m_station, station));
+        } else {
+            const QString third = QDir(sharedFolder()).filePath(u"agent012.ini"_s);
+            QCOMPARE(::chmod(QFile::encodeName(third).constData(), 0444), 0);
+        }
+        const QString file = path(u"four.csv"_s);
+        QByteArray csv = "Agent,Droit_Modif_Group,Droit_Preference,Droit_Modif_MotDePasse,"
+                         "Droit_Qualif,Droit_Stat,Droit_ListeAppel,Droit_Modif_Fiche\r\n";
+        for (const char* agent : {"3", "7", "12", "20"})
+            csv += agent + QByteArray(",1,1,1,1,0,1,1\r\n");
+        QVERIFY(write(file, csv));
+        const Snapshot before = snapshot();
+        const Run run = zoradm({"import", "--csv", file});
+        QTEST(run.code, "code");
+        for (const QByteArray& line : lines)
+            QVERIFY2((run.out + run.err).contains(line), (run.out + run.err).constData());
+        QCOMPARE(writtenSince(before), agentNames(written));
+    }
+
+    // A dry run, or a command that only reads, writes nothing on either store,
+    // even where the shared folder lacks agent files.
+    void readingWritesNothing_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QStringList>("command");
+        for (const QString& mode : {Server, Shared}) {
+            const char* m = mode == Server ? "server" : "shared folder";
+            QTest::addRow("%s: grant --dry-run", m)
+                << mode << QStringList{"grant", "Droit_Stat", "--agents", "1-32", "--dry-run"};
+            QTest::addRow("%s: set --dry-run", m)
+                << mode << QStringList{"set", "TauxActiviteT1=10", "--dry-run"};
+            QTest::addRow("%s: show", m) << mode << QStringList{"show"};
+            QTest::addRow("%s: export", m) << mode << QStringList{"export", "--csv", "-"};
+        }
+    }
+    void readingWritesNothing()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QStringList, command);
+        QVERIFY(prepare(mode, 10, std::nullopt, false));
+        const Snapshot before = snapshot();
+        const Run run = zoradm(command);
+        QCOMPARE(run.code, 0);
+        QCOMPARE(writtenSince(before), QStringList());
+    }
+
+    // A directory too large for one read of the socket answers whole, long
+    // before the reply time-out; the list shows its first 32 agents.
+    void largeDirectory_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("2000 agents") << 2000;
+        QTest::newRow("9999 agents") << 9999;
+    }
+    void largeDirectory()
+    {
+        QFETCH(int, count);
+        const auto name = [](int agent) { // 64 bytes, the longest a name may be
+            return ("Agent " + QByteArray::number(agent)).leftJustified(64, 'x');
+        };
+        QByteArray csv;
+        for (int agent = 1; agent <= count; ++agent)
+            csv += QByteArray::number(agent) + ',' + name(agent) + '\n';
+        QVERIFY(prepare(Shared, 1));
+        ZorsrvProcess directory;
+        QVERIFY(directory.start() && ZorsrvProcess::importAgents(directory.databasePath(), csv));
+        QString station = QString::fromLatin1(read(m_station));
+        station.replace(QRegularExpression(u"VS_port=\\d+"_s),
+                        u"VS_port=%1"_s.arg(directory.directoryPort()));
+        QVERIFY(write(m_station, station.toLatin1()));
+        const Run run = zoradm({"show", "--json"});
+        QVERIFY2(run.code == 0 && run.err.isEmpty(), run.err.constData());
+        const QJsonArray shown =
+            QJsonDocument::fromJson(run.out).object().value(u"agents").toArray();
+        QCOMPARE(shown.last().toObject().value(u"name").toString().toUtf8(), name(32));
     }
 
     void gatewayFailure()
