@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <limits>
+
 #include <chm_lib.h>
 
 using HelpIndex::Failure;
@@ -149,6 +152,16 @@ bool ChmArchive::contains(const QString& inner) const
     chmUnitInfo info{};
     return m_file != nullptr && !name.isEmpty() &&
            chm_resolve_object(m_file, name.constData(), &info) == CHM_RESOLVE_SUCCESS;
+}
+
+qint64 ChmArchive::size(const QString& inner) const
+{
+    const QByteArray name = entryName(inner);
+    chmUnitInfo info{};
+    if (m_file == nullptr || name.isEmpty() ||
+        chm_resolve_object(m_file, name.constData(), &info) != CHM_RESOLVE_SUCCESS)
+        return -1;
+    return qint64(std::min<quint64>(info.length, quint64(std::numeric_limits<qint64>::max())));
 }
 
 Problem ChmArchive::read(const QString& inner, QByteArray* data) const

@@ -32,6 +32,10 @@ public:
 
     bool contains(const QString& inner) const;
 
+    // The length of an entry, as the file's directory gives it, without
+    // reading it; -1 when there is no such entry.
+    qint64 size(const QString& inner) const;
+
     // The whole entry. Missing entries are TopicMissing; entries that are too
     // large or cannot be read in full are Damaged.
     HelpIndex::Problem read(const QString& inner, QByteArray* data) const;

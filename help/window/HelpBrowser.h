@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QTextBrowser>
 #include <QUrl>
 
@@ -27,8 +28,25 @@ public:
     // (taken as an entry of the open file). Invalid for any other link.
     QUrl resolveLink(const QUrl& link) const;
 
+    // The short text shown instead of a page over the bounds of HelpPage.
+    void setOverBoundsText(const QString& text) { m_overBoundsText = text; }
+
+    // A page, picture or style sheet of the help file, within the bounds of
+    // HelpPage: a page over them is replaced by the short text and the
+    // reason; a picture or style sheet over them is left out.
     QVariant loadResource(int type, const QUrl& name) override;
 
 private:
+    QVariant page(const QUrl& url);
+    QString pictureOverBounds(const QUrl& url);
+    QByteArray picture(const QUrl& url);
+
     const ChmArchive* m_archive = nullptr;
+    QString m_overBoundsText;
+    // The pictures of the page being shown, once their sizes are known, and
+    // what the page's pictures and style sheets have taken so far.
+    QHash<QString, QByteArray> m_pictures;
+    qint64 m_pictureBytes = 0;
+    qint64 m_picturePixels = 0;
+    qint64 m_styleSheetBytes = 0; // the page's style sheets read so far
 };

@@ -29,7 +29,8 @@ enum Text
     FileNotChm = 1386,
     FileDamaged = 1387,
     ContextMissing = 1388, // "|1" is the context number
-    PageMissing = 1389
+    PageMissing = 1389,
+    PageOverBounds = 1390
 };
 
 QPointer<HelpWindow>& theWindow()
@@ -209,6 +210,7 @@ void HelpWindow::translate()
     m_backButton->setText(text(BackCaption));
     m_forwardButton->setText(text(ForwardCaption));
     m_homeButton->setText(text(HomeCaption));
+    m_browser->setOverBoundsText(text(PageOverBounds));
     m_browser->setAccessibleName(text(WindowTitle));
     browser_SourceChanged();
 }

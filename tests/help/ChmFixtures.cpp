@@ -4,9 +4,31 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QtEndian>
 
 namespace ChmFixtures {
+
+QString compile(const QString& folder, const QList<std::pair<QString, QByteArray>>& files)
+{
+    QByteArray project = "[OPTIONS]\nCompiled file=help.chm\nDefault topic=index.htm\n"
+                         "Display compile progress=No\n\n[FILES]\n";
+    for (const auto& [path, bytes] : files) {
+        QDir().mkpath(QFileInfo(QDir(folder).filePath(path)).path());
+        if (!writeAll(QDir(folder).filePath(path), bytes))
+            return {};
+        project += path.toUtf8() + '\n';
+    }
+    project += "\n[ALIAS]\nIDH_PAGE=index.htm\n\n[MAP]\n#define IDH_PAGE 110\n";
+    QProcess chmcmd;
+    chmcmd.setWorkingDirectory(folder);
+    if (!writeAll(QDir(folder).filePath(QStringLiteral("help.hhp")), project))
+        return {};
+    chmcmd.start(QStringLiteral(ZOR_CHMCMD), {QStringLiteral("help.hhp")});
+    const bool made = chmcmd.waitForFinished(60000) && chmcmd.exitCode() == 0;
+    return made ? QDir(folder).filePath(QStringLiteral("help.chm")) : QString();
+}
 
 namespace {
 

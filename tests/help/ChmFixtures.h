@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <utility>
 
 // Help files for the help tests: the three files the build compiled, and
 // damaged copies of them made by rewriting an entry of their directory.
@@ -17,6 +20,11 @@ inline constexpr ContextTopic Contexts[] = {
     {110, "/login.htm"},  {120, "/window.htm"}, {121, "/general.htm"},    {122, "/colours.htm"},
     {123, "/agents.htm"}, {130, "/rights.htm"}, {204, "/connection.htm"},
 };
+
+// A help file compiled by chmcmd in `folder` from the files given by their
+// paths inside it: index.htm is its default topic and the topic of context
+// 110. Its path, or empty when it could not be made.
+QString compile(const QString& folder, const QList<std::pair<QString, QByteArray>>& files);
 
 // The compiled help file of language 0, 1 or 2 in the program folder.
 QString compiledFile(int language);

@@ -12,6 +12,7 @@
 #include "UiServices.h"
 #include "Variables.h"
 
+#include <QBuffer>
 #include <QDialog>
 #include <QImage>
 #include <QPushButton>
@@ -111,6 +112,8 @@ private Q_SLOTS:
     void oneWindow();
     void captionsFromLanguageFile();
     void helpFromModalDialog();
+    void pagesOverBounds_data();
+    void pagesOverBounds();
 };
 
 void TestHelpWindow::helpButtonOpensTopic_data()
@@ -334,6 +337,77 @@ void TestHelpWindow::helpFromModalDialog()
     UiServices::showHelp(m_english, 121);
     QCOMPARE(window()->windowModality(), Qt::NonModal);
     QVERIFY(window()->isVisible());
+}
+
+void TestHelpWindow::pagesOverBounds_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QList<QSize>>("pictures"); // images/pN.png, each shown by the page
+    QTest::addColumn<bool>("over");
+    QTest::addColumn<QString>("shown"); // a part of the page, or of the reason
+
+    const auto repeated = [](const char* part, int times) {
+        return QByteArray(part).repeated(times);
+    };
+    const auto tables = [&](int depth) {
+        return repeated("<table border=1><tr><td>", depth) + "Deepest" +
+               repeated("</td></tr></table>", depth);
+    };
+    QTest::newRow("tables nested 12 deep")
+        << tables(12) << QList<QSize>{} << true << u"tables nested 12 deep, at most 8"_s;
+    QTest::newRow("elements nested 100 deep") << repeated("<div>", 100) + "x" << QList<QSize>{}
+                                              << true << u"elements nested more than 64 deep"_s;
+    QTest::newRow("a page of 200 KB") << repeated("<p>words and words</p>", 10000) << QList<QSize>{}
+                                      << true << u"bytes, at most 131072"_s;
+    QTest::newRow("a row of 65535 columns")
+        << QByteArray("<table><tr><td colspan=\"65535\">x</td></tr></table>") << QList<QSize>{}
+        << true << u"laying it out would cost more than 1000000"_s;
+    QTest::newRow("a picture of 3000 x 3000 pixels")
+        << QByteArray() << QList<QSize>{{3000, 3000}} << true << u"3000 x 3000 pixels"_s;
+    QTest::newRow("five pictures of 1900 x 1900 pixels")
+        << QByteArray() << QList<QSize>(5, QSize(1900, 1900)) << true
+        << u"pictures of more than 16777216 pixels"_s;
+    // Tables 8 deep, elements 64 deep, a grid of 12000 places, a picture of
+    // 2048 x 2048 pixels.
+    QTest::newRow("within every bound")
+        << tables(8) + repeated("<b>", 59) + "<table><tr><td colspan=12000>x</td></tr></table>"
+        << QList<QSize>{{2048, 2048}} << false << u"Deepest"_s;
+    QTest::newRow("cells, rows and paragraphs left open")
+        << "<table>" + repeated("<tr><td>a<td>b<td>c", 80) + "</table>" +
+               repeated("<p>a paragraph", 100) + "<ul>" + repeated("<li>an item", 100) + "Last"
+        << QList<QSize>{} << false << u"Last"_s;
+}
+
+// A page that would cost more than the bounds shows a short message and the
+// reason instead, at once.
+void TestHelpWindow::pagesOverBounds()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QList<QSize>, pictures);
+    QFETCH(bool, over);
+    QFETCH(QString, shown);
+
+    QList<std::pair<QString, QByteArray>> files;
+    for (qsizetype i = 0; i < pictures.size(); ++i) {
+        QImage image(pictures[i], QImage::Format_Mono);
+        image.fill(0);
+        QByteArray png;
+        QBuffer buffer(&png);
+        QVERIFY(image.save(&buffer, "PNG"));
+        const QString name = u"images/p%1.png"_s.arg(i);
+        files.append({name, png});
+        body += "<img src=\"" + name.toUtf8() + "\">";
+    }
+    files.prepend({u"index.htm"_s, "<html><body>" + body + "</body></html>"});
+    QTemporaryDir folder;
+    const QString path = ChmFixtures::compile(folder.path(), files);
+    QVERIFY(!path.isEmpty());
+    UiServices::showHelp(path, 110);
+
+    const QString plain = window()->browser()->toPlainText();
+    QCOMPARE(plain.contains(text(1390)), over);
+    QVERIFY2(plain.contains(shown), qPrintable(plain.left(300)));
+    QCOMPARE(UiRecorder::count(Kind::MessageBox), 0);
 }
 
 QTEST_MAIN(TestHelpWindow)
