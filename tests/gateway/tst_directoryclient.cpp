@@ -113,35 +113,6 @@ private Q_SLOTS:
         QVERIFY(!link.socket);
     }
 
-    // A table far larger than one read of the socket: the client reads on
-    // until the answer is whole instead of waiting for more to arrive.
-    void largeTable_data()
-    {
-        QTest::addColumn<int>("count");
-        QTest::newRow("2000 agents") << 2000;
-        QTest::newRow("9999 agents") << 9999;
-    }
-
-    void largeTable()
-    {
-        QFETCH(int, count);
-        const auto name = [](int agent) { // 64 bytes, the longest a name may be
-            return QByteArray::number(agent).leftJustified(P::MaxNameBytes, 'n');
-        };
-        QByteArray csv;
-        for (int agent = 1; agent <= count; ++agent)
-            csv += QByteArray::number(agent) + ',' + name(agent) + '\n';
-        ZorsrvProcess server;
-        QVERIFY2(server.start(), qPrintable(server.errorText()));
-        QVERIFY(ZorsrvProcess::importAgents(server.databasePath(), csv));
-        D::Link link = linkTo(server.directoryPort());
-        QCOMPARE(D::OpenLink(link).number, 0);
-        P::Entries agents;
-        QCOMPARE(D::GetAgentNameList(link, agents).number, 0);
-        QCOMPARE(agents.size(), count);
-        QCOMPARE(agents.last().name.toUtf8(), name(count));
-    }
-
     void openLinkFailures_data()
     {
         QTest::addColumn<QString>("address");
@@ -244,24 +215,6 @@ private Q_SLOTS:
         QVERIFY2(error.description.contains(description), qPrintable(error.description));
         QVERIFY(!link.socket);
         QVERIFY(number != D::TimedOut || ticks > 0); // the wait did not block them
-    }
-
-    // A name reads back as the same characters and writes the same bytes.
-    void namesRoundTrip_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("accents") << QStringLiteral("Zo\u00E9 L\u00E9ger");
-        QTest::newRow("byte-order mark first") << QStringLiteral("\uFEFFn Li");
-    }
-
-    void namesRoundTrip()
-    {
-        QFETCH(QString, name);
-        const QByteArray frame = P::agents({{5, name, ""}});
-        const std::optional<P::Entries> read = P::readAgents(P::payloadOf(frame), nullptr);
-        QVERIFY(read.has_value());
-        QCOMPARE(read->first().name, name);
-        QCOMPARE(P::agents(*read), frame);
     }
 
     void wireExample()
