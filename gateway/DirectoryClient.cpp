@@ -23,6 +23,7 @@
 
 #include <chrono>
 #include <memory>
+#include <utility>
 
 namespace DirectoryClient {
 
@@ -80,7 +81,11 @@ Received readFrame(Link& link, const QDeadlineTimer& deadline)
         // socket may have taken in more than one piece on a single wake-up,
         // and nothing wakes the wait for bytes already taken in.
         while (r.scan.status == P::Status::Incomplete && socket->bytesAvailable() > 0) {
-            link.received += socket->read(ReadPiece);
+            const qsizetype held = link.received.size();
+            link.received.resize(held + std::min(socket->bytesAvailable(), ReadPiece));
+            const qint64 got =
+                socket->read(link.received.data() + held, link.received.size() - held);
+            link.received.resize(held + std::max<qint64>(got, 0));
             r.scan = P::scan(link.received, &P::serverPayloadBound);
         }
         return r.scan.status != P::Status::Incomplete ||
@@ -94,8 +99,8 @@ Received readFrame(Link& link, const QDeadlineTimer& deadline)
         r.outcome = Outcome::Invalid;
     } else if (r.scan.status == P::Status::Frame) {
         r.outcome = Outcome::Frame;
-        r.frame = link.received.left(r.scan.size);
-        link.received.remove(0, r.scan.size);
+        r.frame = std::exchange(link.received, link.received.sliced(r.scan.size));
+        r.frame.truncate(r.scan.size);
     } else {
         r.outcome = Outcome::Closed;
     }
