@@ -7,6 +7,7 @@ struct State
     QList<UiRecorder::Call> calls;
     QList<UiServices::Answer> answers;
     std::function<bool(UiServices::Dialog)> dialogHandler;
+    std::function<void(const UiRecorder::Call&)> watcher;
 };
 
 State& state()
@@ -19,6 +20,8 @@ void record(UiRecorder::Kind kind, const QString& text = {}, const QString& titl
             UiServices::Icon icon = UiServices::Icon::None, int value = 0)
 {
     state().calls.append(UiRecorder::Call{kind, text, title, icon, value});
+    if (state().watcher)
+        state().watcher(state().calls.last());
 }
 
 } // namespace
@@ -77,6 +80,11 @@ void queueAnswer(UiServices::Answer answer)
 void setDialogHandler(std::function<bool(UiServices::Dialog)> handler)
 {
     state().dialogHandler = std::move(handler);
+}
+
+void setWatcher(std::function<void(const Call&)> watcher)
+{
+    state().watcher = std::move(watcher);
 }
 
 bool endsProgram(const std::function<void()>& fn)

@@ -51,6 +51,9 @@ void queueAnswer(UiServices::Answer answer);
 // Without a handler every dialog answers false.
 void setDialogHandler(std::function<bool(UiServices::Dialog)> handler);
 
+// Runs at each call once it is recorded: a look at the program at that moment.
+void setWatcher(std::function<void(const Call&)> watcher);
+
 // Runs fn and reports whether it ended the program.
 bool endsProgram(const std::function<void()>& fn);
 
