@@ -42,6 +42,11 @@ bool AnotherInstanceRunning()
     return lock->error() == QLockFile::LockFailedError;
 }
 
+void Take()
+{
+    AnotherInstanceRunning();
+}
+
 void Release()
 {
     if (std::unique_ptr<QLockFile>& lock = heldLock())

@@ -7,6 +7,11 @@
 // lock left by a process that has died (a crash) is taken over.
 namespace InstanceLock {
 
+// Takes the lock for this process when it is free: start-up does so first,
+// so that an instance counts as running from its start, long before the
+// login dialog refuses a second one.
+void Take();
+
 // Takes the lock for this process unless it holds it already. True when
 // another running instance holds it. A lock that cannot be taken for another
 // reason (no runtime folder, no rights) does not stop the program.

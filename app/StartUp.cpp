@@ -38,6 +38,7 @@ void Run()
     // While the start-up's own windows come and go, none of them ends the
     // program by closing; the configuration window does.
     QApplication::setQuitOnLastWindowClosed(false);
+    InstanceLock::Take();                  // a second instance is refused at its login (11)
     UiServices::setBusy(true);             // 1
     StationIniPath = ResolveStationFile(); // 2 to 4
     SettingsLoad::LoadLocalSettings();     // 5 to 8

@@ -5,28 +5,20 @@
 #include "Pictures.h"
 #include "RemoteStore.h"
 #include "SettingsMessages.h"
+#include "SupervisorLogin.h"
 #include "UiServices.h"
 #include "Variables.h"
 #include "ui_frmPwd.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 
 using SettingsMessages::text;
 
 namespace {
 
-// Upper case, without the spaces around it.
-QString normalised(const QString& typed)
-{
-    const QString upper = typed.toUpper();
-    qsizetype begin = 0;
-    qsizetype end = upper.size();
-    while (begin < end && upper.at(begin) == u' ')
-        ++begin;
-    while (end > begin && upper.at(end - 1) == u' ')
-        --end;
-    return upper.mid(begin, end - begin);
-}
+// Our own: a new password holds a character the stored form cannot hold.
+constexpr int MessageNotStorable = 1322;
 
 void warn(int message)
 {
@@ -60,6 +52,7 @@ void frmPwd::Form_Load()
     m_ui->Picture1->setPixmap(Pictures::Padlock());
 
     const QString applicationTitle = text(121);
+    QGuiApplication::setApplicationDisplayName(applicationTitle);
     if (InstanceLock::AnotherInstanceRunning()) {
         UiServices::messageBox(text(120), applicationTitle, UiServices::Icon::Exclamation);
         UiServices::endProgram(1);
@@ -80,7 +73,7 @@ void frmPwd::Form_Load()
 
 void frmPwd::txtPwd_Change()
 {
-    if (normalised(m_ui->txtPwd->text()) != Parametres.MotDePasse)
+    if (!SupervisorLogin::PasswordMatches(m_ui->txtPwd->text()))
         return;
     m_ui->cmdModifier->show();
     Valide = true;
@@ -114,9 +107,14 @@ bool frmPwd::SauverParametres()
 {
     if (!m_modeModif)
         return true;
-    const QString newPassword = normalised(m_ui->Text2->text());
-    if (normalised(m_ui->Text3->text()) != newPassword) {
+    const QString newPassword = SupervisorLogin::Normalised(m_ui->Text2->text());
+    if (SupervisorLogin::Normalised(m_ui->Text3->text()) != newPassword) {
         warn(109);
+        return false;
+    }
+    // A character the stored form cannot hold would lock the next start out.
+    if (!SupervisorLogin::Storable(newPassword)) {
+        warn(MessageNotStorable);
         return false;
     }
     Parametres.NouveauMotDePasse = newPassword;

@@ -6,11 +6,21 @@
 
 namespace SupervisorLogin {
 
+QString Normalised(const QString& typed)
+{
+    return Cp1252::toUpper(SettingsFolders::TrimSpaces(typed));
+}
+
 bool PasswordMatches(const QString& typed)
 {
     if (Parametres.MotDePasse.isEmpty())
         return true;
-    return Cp1252::toUpper(SettingsFolders::TrimSpaces(typed)) == Parametres.MotDePasse;
+    return Normalised(typed) == Parametres.MotDePasse;
+}
+
+bool Storable(const QString& password)
+{
+    return Cp1252::toUnicode(Cp1252::fromUnicode(password)) == password;
 }
 
 } // namespace SupervisorLogin

@@ -2,7 +2,9 @@
 // message boxes and dialogs answered by the recorder, checked on Parametres,
 // the files and the recorded calls.
 
+#include "Cp1252.h"
 #include "Folders.h"
+#include "FormTexts.h"
 #include "InstanceLock.h"
 #include "Languages.h"
 #include "Passerelle.h"
@@ -119,6 +121,18 @@ class TstSession : public QObject
         return QDir(Folders::programFolder()).filePath(name);
     }
 
+    // Shared-folder mode on \\SRV\ZOR, without supervis.ini; its local path.
+    QString useSharedFolder() const
+    {
+        const QString share = m_dir.filePath(QStringLiteral("unc/SRV/ZOR"));
+        QDir().mkpath(share);
+        QFile::remove(share + QStringLiteral("/supervis.ini"));
+        qputenv("ZOR_UNC_ROOT", m_dir.filePath(QStringLiteral("unc")).toLocal8Bit());
+        Parametres.ConfigPath = QStringLiteral("\\\\SRV\\ZOR");
+        Parametres.ConfigDir = QStringLiteral("\\\\SRV\\ZOR\\");
+        return share;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -201,9 +215,39 @@ private Q_SLOTS:
         QVERIFY(&Passerelle::Socket() != nullptr); // the gateway falls back to its own
     }
 
+    // Every control with a Tag shows the text of that number, in French and
+    // in English.
+    void tagTexts_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<int>("langue");
+        QTest::addColumn<int>("controls");
+        for (const int langue : {0, 1}) {
+            QTest::addRow("connection, language %d", langue) << "frmconnexion" << langue << 6;
+            QTest::addRow("login, language %d", langue) << "frmPwd" << langue << 8;
+        }
+    }
+    void tagTexts()
+    {
+        QFETCH(QString, window);
+        QFETCH(int, langue);
+        Parametres.Langue = langue;
+        LanguageBase = qint16(langue * 2000);
+        Languages::LoadLanguageFile();
+        std::unique_ptr<QDialog> dialog;
+        if (window == "frmPwd")
+            dialog = std::make_unique<frmPwd>();
+        else
+            dialog = std::make_unique<frmconnexion>();
+        const QList<FormTexts::Tagged> controls = FormTexts::tagged(dialog.get());
+        QTEST(int(controls.size()), "controls");
+        for (const FormTexts::Tagged& control : controls)
+            QVERIFY2(control.shown == text(control.number), qPrintable(control.control));
+    }
+
     // The connection dialog: Ok with a server name stores it, in Parametres
-    // and the station file; an empty name, Annulation and Escape refuse;
-    // the close box leaves Valide as the previous display left it.
+    // and the station file, and copies the hidden extension field to Poste; an empty name,
+    // Annulation and Escape refuse; the close box leaves Valide as the previous display left it.
     void connection_data()
     {
         QTest::addColumn<QString>("action"); // ok, cancel, escape, close
@@ -229,12 +273,12 @@ private Q_SLOTS:
         frmconnexion::Valide = before;
         Parametres.Poste = QString();
         auto* dialog = new frmconnexion;
-        QCOMPARE(dialog->windowTitle(), text(1100));
         QCOMPARE(child<QLineEdit>(dialog, "txtserveur")->text(), QString());
         dialog->show();
         QVERIFY(!child<QLineEdit>(dialog, "txtposte")->isVisible());
         QVERIFY(!child<QLabel>(dialog, "Label3")->isVisible());
         type(dialog, "txtserveur", typed);
+        child<QLineEdit>(dialog, "txtposte")->setText(QStringLiteral("201"));
         if (action == "ok")
             click(dialog, "cmdOK");
         else if (action == "cancel")
@@ -247,6 +291,7 @@ private Q_SLOTS:
         delete dialog;
         QCOMPARE(frmconnexion::Valide, valide);
         QCOMPARE(Parametres.VS_addr, stored);
+        QCOMPARE(Parametres.Poste, stored.isEmpty() ? QString() : QStringLiteral("201"));
         const QByteArray line = "VS_addr=" + stored.toLatin1() + "\r\n";
         QCOMPARE(readFile(StationIniPath).contains(line), !stored.isEmpty());
     }
@@ -287,6 +332,11 @@ private Q_SLOTS:
         QTest::newRow("inner space") << "SU PER" << QStringList{"su per"} << true;
         QTest::newRow("failure text")
             << "IMPOSSIBLE DE DÉCRYPTER" << QStringList{"impossible de décrypter"} << true;
+        // Upper case within code page 1252, as the stored password is.
+        QTest::newRow("ß stays") << "STRAßE" << QStringList{"straße"} << true;
+        QTest::newRow("µ stays") << "µ1" << QStringList{"µ1"} << true;
+        QTest::newRow("ÿ to Ÿ") << "ŸES" << QStringList{"ÿes"} << true;
+        QTest::newRow("ƒ stays") << "ƒ" << QStringList{"ƒ"} << true;
     }
     void loginMatch()
     {
@@ -296,7 +346,6 @@ private Q_SLOTS:
         Parametres.MotDePasse = password;
         frmPwd dialog;
         dialog.show();
-        QCOMPARE(dialog.windowTitle(), text(103));
         QVERIFY(!child<QPushButton>(&dialog, "cmdModifier")->isVisible());
         QVERIFY(!dialog.Valide);
         for (const QString& t : typed)
@@ -310,6 +359,7 @@ private Q_SLOTS:
     {
         frmPwd dialog;
         dialog.show();
+        QCOMPARE(QGuiApplication::applicationDisplayName(), text(121));
         QVERIFY(dialog.Valide);
         QVERIFY(child<QPushButton>(&dialog, "cmdModifier")->isVisible());
         QVERIFY(!child<QLineEdit>(&dialog, "txtPwd")->isEnabled());
@@ -347,32 +397,35 @@ private Q_SLOTS:
     }
 
     // The password change in shared-folder mode: the file gets the
-    // scrambled password; a mismatch keeps the dialog open; the same
+    // scrambled password, upper-cased within code page 1252; a mismatch, or
+    // a character the code page lacks, keeps the dialog open; the same
     // password again stores nothing.
     void passwordChange_data()
     {
         QTest::addColumn<QString>("current");
-        QTest::addColumn<QStringList>("tries"); // "new|confirmation", in order
-        QTest::addColumn<int>("mismatches");    // messages 109
-        QTest::addColumn<QString>("stored");    // in supervis.ini; "-" nothing stored
+        QTest::addColumn<QStringList>("tries");   // "new|confirmation", in order
+        QTest::addColumn<QList<int>>("refusals"); // messages before the store
+        QTest::addColumn<QString>("stored");      // in supervis.ini; "-" nothing stored
         QTest::newRow("mismatch, then agreed")
-            << "SUPER" << QStringList{"abc|abd", "abc|abc"} << 1 << "ABC";
-        QTest::newRow("the same again") << "SUPER" << QStringList{"super|super"} << 0 << "-";
-        QTest::newRow("empty") << "SUPER" << QStringList{"|"} << 0 << "";
-        QTest::newRow("set from empty") << "" << QStringList{"abc|abc"} << 0 << "ABC";
+            << "SUPER" << QStringList{"abc|abd", "abc|abc"} << QList<int>{109} << "ABC";
+        QTest::newRow("the same again")
+            << "SUPER" << QStringList{"super|super"} << QList<int>{} << "-";
+        QTest::newRow("empty") << "SUPER" << QStringList{"|"} << QList<int>{} << "";
+        QTest::newRow("set from empty") << "" << QStringList{"abc|abc"} << QList<int>{} << "ABC";
+        QTest::newRow("code page letters")
+            << "SUPER" << QStringList{"aµƒßÿ|aµƒßÿ"} << QList<int>{} << "AµƒßŸ";
+        QTest::newRow("µ is not Greek Μ")
+            << "SUPER" << QStringList{"µ|Μ", "µ|µ"} << QList<int>{109} << "µ";
+        QTest::newRow("outside the code page")
+            << "SUPER" << QStringList{"Ωa|Ωa", "qz|qz"} << QList<int>{1322} << "QZ";
     }
     void passwordChange()
     {
         QFETCH(QString, current);
         QFETCH(QStringList, tries);
-        QFETCH(int, mismatches);
+        QFETCH(QList<int>, refusals);
         QFETCH(QString, stored);
-        const QString share = m_dir.filePath(QStringLiteral("unc/SRV/ZOR"));
-        QVERIFY(QDir().mkpath(share));
-        QFile::remove(share + QStringLiteral("/supervis.ini"));
-        qputenv("ZOR_UNC_ROOT", m_dir.filePath(QStringLiteral("unc")).toLocal8Bit());
-        Parametres.ConfigPath = QStringLiteral("\\\\SRV\\ZOR");
-        Parametres.ConfigDir = QStringLiteral("\\\\SRV\\ZOR\\");
+        const QString share = useSharedFolder();
         Parametres.MotDePasse = current;
         Parametres.NouveauMotDePasse = current;
 
@@ -388,20 +441,72 @@ private Q_SLOTS:
             click(&dialog, "cmdOK");
         }
         QVERIFY(!dialog.isVisible());
-        QList<QString> texts;
+        QStringList texts, expected;
         for (const UiRecorder::Call& call : UiRecorder::callsOf(Kind::MessageBox))
             texts.append(call.text);
-        QCOMPARE(texts.count(text(109)), mismatches);
-        QCOMPARE(texts.count(text(115)), stored == "-" ? 0 : 1);
+        for (int n : refusals)
+            expected.append(text(n));
+        if (stored != "-")
+            expected.append(text(115));
+        QCOMPARE(texts, expected);
         const QByteArray file = readFile(share + QStringLiteral("/supervis.ini"));
         if (stored == "-") {
             QVERIFY(file.isEmpty());
             return;
         }
         QCOMPARE(Parametres.MotDePasse, stored);
-        const QByteArray scrambled = PasswordScrambler::Crypter(stored.toLatin1());
-        QVERIFY(file.contains("mot_de_passe=" + scrambled + "\r\n"));
-        QVERIFY(stored.isEmpty() || !file.contains(stored.toLatin1()));
+        const QByteArray plain = Cp1252::fromUnicode(stored);
+        QVERIFY(file.contains("mot_de_passe=" + PasswordScrambler::Crypter(plain) + "\r\n"));
+        QVERIFY(stored.isEmpty() || !file.contains(plain));
+    }
+
+    // Every message box of the login dialog: its text, title, icon and
+    // buttons.
+    void loginMessages_data()
+    {
+        QTest::addColumn<QStringList>("steps"); // "field=text" types, "!button" clicks
+        QTest::addColumn<int>("message");
+        QTest::addColumn<int>("title");
+        QTest::addColumn<int>("icon");
+        const int exclamation = int(UiServices::Icon::Exclamation);
+        const QStringList change = {"txtPwd=super", "!cmdModifier"};
+        QTest::newRow("wrong password")
+            << QStringList{"txtPwd=x", "!cmdOK"} << 105 << 103 << exclamation;
+        QTest::newRow("confirmation differs")
+            << change + QStringList{"Text2=a", "Text3=b", "!cmdOK"} << 109 << 103 << exclamation;
+        QTest::newRow("outside the code page")
+            << change + QStringList{"Text2=Ω", "Text3=Ω", "!cmdOK"} << 1322 << 103 << exclamation;
+        QTest::newRow("password stored") << change + QStringList{"Text2=a", "Text3=a", "!cmdOK"}
+                                         << 115 << 103 << int(UiServices::Icon::Information);
+        QTest::newRow("another instance") << QStringList{} << 120 << 121 << exclamation;
+    }
+    void loginMessages()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(int, title);
+        useSharedFolder();
+        Parametres.MotDePasse = QStringLiteral("SUPER");
+        QLockFile other(InstanceLock::LockFilePath()); // another instance's
+        if (steps.isEmpty()) {
+            InstanceLock::Release();
+            QVERIFY(other.tryLock(0));
+        }
+        std::unique_ptr<frmPwd> dialog;
+        QCOMPARE(UiRecorder::endsProgram([&] { dialog = std::make_unique<frmPwd>(); }),
+                 steps.isEmpty());
+        for (const QString& step : steps) {
+            if (step.startsWith(u'!'))
+                click(dialog.get(), qPrintable(step.mid(1)));
+            else
+                type(dialog.get(), qPrintable(step.section(u'=', 0, 0)), step.section(u'=', 1));
+        }
+        const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
+        QCOMPARE(boxes.size(), 1);
+        QFETCH(int, message);
+        QCOMPARE(boxes[0].text, text(message));
+        QCOMPARE(boxes[0].title, text(title));
+        QTEST(int(boxes[0].icon), "icon");
+        QCOMPARE(boxes[0].value, int(UiServices::Buttons::Ok));
     }
 
     // While a password change is being stored (the gateway runs pending
@@ -437,10 +542,19 @@ private Q_SLOTS:
     }
 
     // The About box: its texts, the build's version number, the logo of
-    // zorcfg_l2.bmp, the title from the product name; Escape closes it.
+    // zorcfg_l2.bmp or else the built-in one, the title from the product
+    // name; Escape closes it.
+    void about_data()
+    {
+        QTest::addColumn<bool>("picture"); // a zorcfg_l2.bmp in the program folder
+        QTest::newRow("zorcfg_l2.bmp") << true;
+        QTest::newRow("built-in logo") << false;
+    }
     void about()
     {
-        QVERIFY(redSquare().save(programFile(QStringLiteral("zorcfg_l2.bmp")), "BMP"));
+        QFETCH(bool, picture);
+        if (picture)
+            QVERIFY(redSquare().save(programFile(QStringLiteral("zorcfg_l2.bmp")), "BMP"));
         frm_Apropos about;
         about.show();
         QCOMPARE(about.windowTitle(), text(1275));
@@ -449,8 +563,9 @@ private Q_SLOTS:
         QCOMPARE(child<QPushButton>(&about, "cmd_Ok")->text(), text(101));
         QCOMPARE(child<QGroupBox>(&about, "fra_Avertissement")->title(),
                  QStringLiteral("*Avertissement"));
+        const QImage logo = picture ? redSquare() : Pictures::BuiltInLogo().toImage();
         QCOMPARE(pictureOf(&about, "Picture1").convertToFormat(QImage::Format_RGB32),
-                 redSquare().convertToFormat(QImage::Format_RGB32));
+                 logo.convertToFormat(QImage::Format_RGB32));
         QTest::keyClick(child<QPushButton>(&about, "cmd_Ok"), Qt::Key_Escape);
         QVERIFY(!about.isVisible());
     }

@@ -29,12 +29,17 @@ using UiRecorder::Kind;
 
 namespace {
 
+bool splashShown()
+{
+    return frmSplash::Loaded() && frmSplash::Loaded()->isVisible();
+}
+
 // Acts on the login dialog, one step at a time: "field=text" types, "!button"
 // clicks. Records whether the splash was visible behind it.
 void scriptLogin(const QStringList& steps, bool* splashVisible)
 {
     onModal(QStringLiteral("frmPwd"), [steps, splashVisible](QDialog* login) {
-        *splashVisible = frmSplash::Loaded() && frmSplash::Loaded()->isVisible();
+        *splashVisible = splashShown();
         for (const QString& step : steps) {
             if (step.startsWith(u'!'))
                 click(login, qPrintable(step.mid(1)));
@@ -68,11 +73,15 @@ QByteArray storedPassword(quint16 port)
     return field.left(field.indexOf('\0') < 0 ? field.size() : field.indexOf('\0'));
 }
 
-QProcessEnvironment programEnvironment(const QTemporaryDir& home, bool probe)
+// ZorCFG with its per-user folder in home/config, sharing the runtime folder
+// (and so the instance lock) with the others of home; an unattended probe
+// unless told otherwise.
+QProcessEnvironment programEnvironment(const QTemporaryDir& home, const char* config,
+                                       bool probe = true)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QLatin1StringView(config)));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("runtime")));
     env.remove(QStringLiteral("ZORCFG_EXIT_AT_LOGIN"));
     if (probe)
@@ -87,10 +96,10 @@ struct Finished
 };
 
 // Runs ZorCFG as an unattended probe to its end.
-Finished probe(const QTemporaryDir& home)
+Finished probe(const QTemporaryDir& home, const char* config)
 {
     QProcess process;
-    process.setProcessEnvironment(programEnvironment(home, true));
+    process.setProcessEnvironment(programEnvironment(home, config));
     process.start(QStringLiteral(ZORCFG_PATH), {});
     if (!process.waitForFinished(60000)) {
         process.kill();
@@ -157,9 +166,9 @@ private Q_SLOTS:
         QTest::newRow("wrong, then right")
             << QStringList{"txtPwd=supper", "!cmdOK", "txtPwd=SUPER", "!cmdOK"} << true << 1
             << QString();
-        QTest::newRow("password changed")
-            << QStringList{"txtPwd=super", "!cmdModifier", "Text2=secret", "Text3=Secret", "!cmdOK"}
-            << true << 0 << "SECRET";
+        QTest::newRow("password changed, code page letters")
+            << QStringList{"txtPwd=super", "!cmdModifier", "Text2=aµƒßÿ", "Text3=AµƒßŸ", "!cmdOK"}
+            << true << 0 << "AµƒßŸ";
         QTest::newRow("change, then cancel")
             << QStringList{"txtPwd=super", "!cmdModifier", "Text2=secret", "Text3=secret",
                            "!cmdCancel"}
@@ -185,8 +194,8 @@ private Q_SLOTS:
         if (stored.isEmpty()) {
             QCOMPARE(after, before);
         } else {
-            QCOMPARE(PasswordScrambler::Decrypter(after), stored.toLatin1());
-            QVERIFY(!after.contains(stored.toLatin1()));
+            QCOMPARE(PasswordScrambler::Decrypter(after), Cp1252::fromUnicode(stored));
+            QVERIFY(!after.contains(Cp1252::fromUnicode(stored)));
         }
         QCOMPARE(readFile(stationFile(m_dir)), station);
         if (!reached)
@@ -236,8 +245,9 @@ private Q_SLOTS:
     }
 
     // No station file anywhere: the per-user file is created, message 1107
-    // and the connection dialog come first. Annulation ends the program; Ok
-    // stores the address, and start-up goes on to the server it names.
+    // and the connection dialog come first, the splash not shown yet.
+    // Annulation ends the program; Ok stores the address, and start-up goes
+    // on to the server it names.
     void noStationFile_data()
     {
         QTest::addColumn<bool>("accept");
@@ -247,7 +257,14 @@ private Q_SLOTS:
     void noStationFile()
     {
         QFETCH(bool, accept);
-        onModal(QStringLiteral("frmconnexion"), [accept](QDialog* dialog) {
+        bool splashAtMessage = true;
+        bool splashAtDialog = true;
+        UiRecorder::setWatcher([&splashAtMessage](const UiRecorder::Call& call) {
+            if (call.text == text(1107))
+                splashAtMessage = splashShown();
+        });
+        onModal(QStringLiteral("frmconnexion"), [accept, &splashAtDialog](QDialog* dialog) {
+            splashAtDialog = splashShown();
             type(dialog, "txtserveur", QStringLiteral("127.0.0.1"));
             click(dialog, accept ? "cmdOK" : "cmdAnnuler");
             // Whatever answers on the default port (or nothing): leave there.
@@ -255,6 +272,8 @@ private Q_SLOTS:
             onModal(QStringLiteral("frmPwd"), [](QDialog* d) { click(d, "cmdCancel"); });
         });
         QVERIFY(!startUpReachesTheEnd());
+        QVERIFY(!splashAtMessage);
+        QVERIFY(!splashAtDialog);
         const QList<UiRecorder::Call> calls = UiRecorder::calls();
         const auto first = std::find_if(calls.begin(), calls.end(),
                                         [](const auto& c) { return c.kind != Kind::Busy; });
@@ -270,28 +289,31 @@ private Q_SLOTS:
         QCOMPARE(Parametres.TcpPort, accept ? qint16(32000) : qint16(0));
     }
 
-    // One instance per user: a second ZorCFG is refused with message 120
-    // while the first waits at its login; after the first has crashed, the
-    // next one starts, and its lock is gone when it ends.
+    // One instance per user, from its start: while a first ZorCFG is still at
+    // message 1107 (no server address), before its login, a second one is
+    // refused at its login with message 120. After the first has crashed,
+    // the next one starts, and its lock is gone when it ends.
     void secondInstance()
     {
         Languages::LoadLanguageFile();
         QTemporaryDir home;
+        QVERIFY(writeStationFile(home.filePath(QStringLiteral("first/Q.R.S/ZorCFG/zor.ini")),
+                                 {"[VOICE_SERVER]"}));
+        QVERIFY(writeStationFile(home.filePath(QStringLiteral("second/Q.R.S/ZorCFG/zor.ini")),
+                                 {"[VOICE_SERVER]", "VS_addr=127.0.0.1", "[CONFIG]", "Server_Tcp=1",
+                                  "TCP_port=" + QString::number(m_server->port())}));
         QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("runtime"))));
         QFile::setPermissions(home.filePath(QStringLiteral("runtime")),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(writeStationFile(home.filePath(QStringLiteral("config/Q.R.S/ZorCFG/zor.ini")),
-                                 {"[VOICE_SERVER]", "VS_addr=127.0.0.1", "[CONFIG]", "Server_Tcp=1",
-                                  "TCP_port=" + QString::number(m_server->port())}));
         const QString lock = home.filePath(QStringLiteral("runtime/ZorCFG.lock"));
 
-        QProcess first;
-        first.setProcessEnvironment(programEnvironment(home, false));
+        QProcess first; // waits at its message box
+        first.setProcessEnvironment(programEnvironment(home, "first", false));
         first.start(QStringLiteral(ZORCFG_PATH), {});
         QVERIFY(first.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock), 60000);
 
-        const Finished second = probe(home);
+        const Finished second = probe(home, "second");
         QCOMPARE(second.exitCode, 1);
         QVERIFY2(second.out.contains(text(121) + QStringLiteral(": ") + text(120)),
                  qPrintable(second.out));
@@ -302,7 +324,7 @@ private Q_SLOTS:
         QVERIFY(first.waitForFinished());
         QVERIFY(QFile::exists(lock)); // left behind by the crash
 
-        const Finished third = probe(home);
+        const Finished third = probe(home, "second");
         QCOMPARE(third.exitCode, 0);
         QVERIFY2(third.out.contains(QStringLiteral("ZorCFG: login dialog shown")),
                  qPrintable(third.out));
