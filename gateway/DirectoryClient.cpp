@@ -9,10 +9,13 @@
 //   that does not come within the time-out, is 462, the machine can no longer
 //   be reached; a refusal frame and a broken answer keep their numbers; an
 //   empty table is 0x80040068.
-// Any failure of GetAgentNameList closes the link.
+// Any failure of GetAgentNameList closes the link. The descriptions are
+// texts of the current language; the details they quote (the protocol's
+// reasons, the directory's own words, the system's) are not.
 
 #include "DirectoryClient.h"
 
+#include "SettingsMessages.h"
 #include "Variables.h"
 
 #include <QCoreApplication>
@@ -30,6 +33,7 @@ namespace DirectoryClient {
 namespace {
 
 namespace P = DirectoryProtocol;
+using SettingsMessages::text;
 
 constexpr qint64 ReadPiece = 64 * 1024;
 
@@ -109,10 +113,7 @@ Received readFrame(Link& link, const QDeadlineTimer& deadline)
 
 Error broken(const Link& link, const QString& reason)
 {
-    return {BrokenAnswer,
-            QStringLiteral("The agent directory at %1 sent an answer that cannot be read (%2): "
-                           "check that VS_port names zorsrv's directory port")
-                .arg(where(link), reason)};
+    return {BrokenAnswer, text(1355, {where(link), reason})};
 }
 
 // The error of a frame that is not the one expected: a refusal, another
@@ -122,38 +123,28 @@ Error unexpected(const Link& link, const Received& r)
     if (r.scan.type == P::Refused) {
         const std::optional<P::RefusalInfo> refusal = P::readRefusal(P::payloadOf(r.frame));
         if (refusal)
-            return {RefusedByDirectory, QStringLiteral("The agent directory at %1 refused: %2 "
-                                                       "(code %3)")
-                                            .arg(where(link), refusal->reason)
-                                            .arg(refusal->code)};
+            return {RefusedByDirectory,
+                    text(1356, {where(link), refusal->reason, QString::number(refusal->code)})};
     }
-    return broken(
-        link, QStringLiteral("frame type %1 of version %2").arg(r.scan.type).arg(r.scan.version));
+    return broken(link,
+                  text(1361, {QString::number(r.scan.type), QString::number(r.scan.version)}));
 }
 
 Error socketError(const Link& link, QAbstractSocket::SocketError error)
 {
     switch (error) {
     case QAbstractSocket::ConnectionRefusedError:
-        return {ConnectionRefused,
-                QStringLiteral("Nobody answers at %1 (connection refused): start zorsrv with its "
-                               "directory, or check VS_addr and VS_port in zor.ini")
-                    .arg(where(link))};
+        return {ConnectionRefused, text(1350, {where(link)})};
     case QAbstractSocket::HostNotFoundError:
-        return {HostNotFound,
-                QStringLiteral("The address \"%1\" cannot be found: check VS_addr in zor.ini")
-                    .arg(link.ServerAddress)};
+        return {HostNotFound, text(1351, {link.ServerAddress})};
     default:
-        return {HostUnreachable, QStringLiteral("The machine at %1 cannot be reached: %2")
-                                     .arg(where(link), link.socket->errorString())};
+        return {HostUnreachable, text(1352, {where(link), link.socket->errorString()})};
     }
 }
 
 Error lost(const Link& link)
 {
-    return {AgentDirectory::RemoteUnavailable,
-            QStringLiteral("The machine of the agent directory at %1 can no longer be reached")
-                .arg(where(link))};
+    return {AgentDirectory::RemoteUnavailable, text(1353, {where(link)})};
 }
 
 QDeadlineTimer deadline()
@@ -167,24 +158,19 @@ Error OpenLink(Link& link)
 {
     CloseLink(link);
     if (link.ServerPort < 1 || link.ServerPort > 65535)
-        return {InvalidArgument,
-                QStringLiteral("ServerPort %1 is not a TCP port from 1 to 65535: check VS_port in "
-                               "zor.ini")
-                    .arg(link.ServerPort)};
+        return {InvalidArgument, text(1357, {QString::number(link.ServerPort)})};
     link.socket = new QTcpSocket(QCoreApplication::instance());
     link.socket->connectToHost(link.ServerAddress, quint16(link.ServerPort));
     const Received r = readFrame(link, deadline());
     Error error;
     if (r.outcome == Outcome::TimedOut)
-        error = {TimedOut, QStringLiteral("The agent directory at %1 did not answer within %2 s: "
-                                          "check that VS_port names zorsrv's directory port")
-                               .arg(where(link))
-                               .arg(std::max<int>(1, RecvTimeout))};
+        error = {TimedOut,
+                 text(1354, {where(link), QString::number(std::max<int>(1, RecvTimeout))})};
     else if (r.outcome == Outcome::Closed &&
              link.socket->error() != QAbstractSocket::RemoteHostClosedError)
         error = socketError(link, link.socket->error());
     else if (r.outcome == Outcome::Closed)
-        error = broken(link, QStringLiteral("closed without a greeting"));
+        error = broken(link, text(1360));
     else if (r.outcome == Outcome::Invalid)
         error = broken(link, r.scan.reason);
     else if (r.scan.type != P::Hello)
@@ -198,7 +184,7 @@ Error GetAgentNameList(Link& link, DirectoryProtocol::Entries& agents)
 {
     agents.clear();
     if (!link.socket)
-        return {LinkNotOpen, QStringLiteral("The link to the agent directory is not open")};
+        return {LinkNotOpen, text(1358)};
     Error error;
     if (link.socket->state() != QAbstractSocket::ConnectedState ||
         link.socket->write(P::frame(P::List)) < 0) {
@@ -216,10 +202,7 @@ Error GetAgentNameList(Link& link, DirectoryProtocol::Entries& agents)
         else if (!(table = P::readAgents(P::payloadOf(r.frame), &reason)))
             error = broken(link, reason);
         else if (table->isEmpty())
-            error = {AgentDirectory::NoAgentTable,
-                     QStringLiteral("The agent directory at %1 holds no agents: add "
-                                    "them with zorsrv agents import")
-                         .arg(where(link))};
+            error = {AgentDirectory::NoAgentTable, text(1359, {where(link)})};
         else
             agents = *table;
     }

@@ -109,12 +109,12 @@ template <typename Int> Int rounded(double value)
 
 Failure typeMismatch()
 {
-    return Failure{13, QStringLiteral("Type mismatch")};
+    return Failure{13, {}};
 }
 
 Failure overflow()
 {
-    return Failure{6, QStringLiteral("Overflow")};
+    return Failure{6, {}};
 }
 
 double Val(QByteArrayView text)

@@ -16,6 +16,9 @@
 // A failing conversion throws Conversions::Failure.
 namespace Conversions {
 
+// A failure's number and its own words (a file and the system's reason).
+// The failures of the conversions have none: their number says it, and the
+// settings messages give its text in the current language.
 struct Failure
 {
     int number;

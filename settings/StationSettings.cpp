@@ -18,6 +18,8 @@ using SettingsMessages::text;
 namespace {
 
 constexpr int AgentFileCount = 32;
+// Our own: TCP_port names no server port, and the shared folder is used.
+constexpr int MessageNoServerPort = 1320;
 
 // Runs one statement of the station read; a failing conversion leaves the
 // setting as it was and the read goes on.
@@ -87,19 +89,19 @@ void prepareAgentFiles(bool write)
             if (exists(target) || !exists(model))
                 continue;
             if (!QFileInfo(Folders::localPath(Parametres.ConfigDir)).isDir())
-                throw Conversions::Failure{76, QStringLiteral("Path not found")};
+                throw Conversions::Failure{76, {}}; // path not found
             if (write && !QFile::copy(Folders::localPath(model), Folders::localPath(target)))
-                throw Conversions::Failure{75, QStringLiteral("Path/File access error")};
+                throw Conversions::Failure{75, {}}; // path or file access error
         }
     } catch (const Conversions::Failure& failure) {
         const QString message = text(117) + u' ' + name + u' ' + QString::number(failure.number) +
-                                u' ' + failure.description + u']';
+                                u' ' + SettingsMessages::describe(failure) + u']';
         UiServices::messageBox(message, text(224), UiServices::Icon::Critical);
         UiServices::endProgram();
     }
 }
 
-void readSharedFolder()
+void chooseSharedFolder()
 {
     const QByteArray server = ReadIniValue("CONFIG", "PATH_config",
                                            Cp1252::fromUnicode(Parametres.VS_addr), StationIniPath);
@@ -107,19 +109,21 @@ void readSharedFolder()
     Parametres.ConfigPath = QStringLiteral("\\\\") + name + QStringLiteral("\\ZOR");
     Parametres.TcpPort = 0;
     Parametres.ConfigDir = Parametres.ConfigPath + u'\\';
-    prepareAgentFiles(StationSettings::AgentFilesOnLoad == StationSettings::AgentFiles::Prepare);
 }
 
-// A port that does not fit the 16-bit TcpPort leaves it 0, which selects the
-// shared folder; the supervisor is told why.
+// A port that does not fit the 16-bit TcpPort, or 0, leaves TcpPort 0: the
+// shared-folder mode, with its folder chosen as for Server_Tcp=0. The
+// supervisor is told, with the folder that then holds the settings.
 void readServerPort()
 {
-    try {
-        Parametres.TcpPort = Conversions::toInt16(
-            Conversions::Val(ReadIniValue("CONFIG", "TCP_port", "32000", StationIniPath)));
-    } catch (const Conversions::Failure&) {
-        UiServices::messageBox(text(1320), text(121), UiServices::Icon::Exclamation);
-    }
+    const QByteArray port = ReadIniValue("CONFIG", "TCP_port", "32000", StationIniPath);
+    skipOnFailure([&port] { Parametres.TcpPort = Conversions::toInt16(Conversions::Val(port)); });
+    if (Parametres.TcpPort != 0)
+        return;
+    chooseSharedFolder();
+    UiServices::messageBox(
+        text(MessageNoServerPort, {Cp1252::toUnicode(port), Parametres.ConfigPath}), text(121),
+        UiServices::Icon::Exclamation);
 }
 
 } // namespace
@@ -135,7 +139,9 @@ void LoadStationSettings()
     if (ReadIniValue("CONFIG", "Server_Tcp", "1", StationIniPath) == "1")
         readServerPort();
     else
-        readSharedFolder();
+        chooseSharedFolder();
+    if (Parametres.TcpPort == 0)
+        prepareAgentFiles(AgentFilesOnLoad == AgentFiles::Prepare);
 }
 
 void PrepareAgentFiles()

@@ -145,17 +145,29 @@ private Q_SLOTS:
         QCOMPARE(boxes[0].title, message(224));
     }
 
+    // Nobody at the directory's address: message 256 with the failure, in
+    // the language of the program, then the agents 1 to 32 without names.
+    void directoryOff_data()
+    {
+        QTest::addColumn<int>("langue");
+        QTest::newRow("French") << 0;
+        QTest::newRow("English") << 1;
+    }
     void directoryOff()
     {
+        QFETCH(int, langue);
+        m_setup->useLanguage(langue);
         const std::unique_ptr<frmCFG> w = openOver(std::nullopt);
         const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
         QCOMPARE(boxes.size(), 1);
-        QVERIFY2(boxes[0].text.startsWith(
-                     message(256) +
-                     QStringLiteral(" [zor_ini %1 ").arg(DirectoryClient::ConnectionRefused)),
-                 qPrintable(boxes[0].text));
-        QVERIFY2(boxes[0].text.contains(QStringLiteral("(connection refused)")),
-                 qPrintable(boxes[0].text));
+        QCOMPARE(boxes[0].text,
+                 message(256) +
+                     QStringLiteral(" [zor_ini %1 ").arg(DirectoryClient::ConnectionRefused) +
+                     message(1350).replace(QStringLiteral("|1"),
+                                           QStringLiteral("127.0.0.1:") + Parametres.VS_port) +
+                     u']');
+        QCOMPARE(boxes[0].title, message(224));
+        QCOMPARE(boxes[0].icon, UiServices::Icon::Exclamation);
         const AgentsModel& model = w->agentsModel();
         QCOMPARE(model.rowCount(), 32);
         QCOMPARE(model.key(0), QStringLiteral("AGENT_1"));

@@ -2,6 +2,8 @@
 // against scripted servers in the test process (served while the client
 // waits in its event loop) for the answers zorsrv never gives.
 #include "DirectoryClient.h"
+#include "Folders.h"
+#include "Languages.h"
 #include "Variables.h"
 #include "ZorsrvProcess.h"
 
@@ -58,6 +60,10 @@ private Q_SLOTS:
     void initTestCase()
     {
         RecvTimeout = 1;
+        Folders::setProgramFolder(QStringLiteral(ZOR_PROGRAM_DIR));
+        Parametres.Langue = 1; // the failures are described in English
+        LanguageBase = 2000;
+        Languages::LoadLanguageFile();
         QVERIFY2(m_server.start(), qPrintable(m_server.errorText()));
         QVERIFY(ZorsrvProcess::importAgents(
             m_server.databasePath(), "40,Zoé Léger,Ventes\n3,Alice Martin\n12,\"Dupont, Jean\"\n"

@@ -1,6 +1,7 @@
 #include "AgentRights.h"
 #include "Conversions.h"
 #include "Folders.h"
+#include "Languages.h"
 #include "PasswordScrambler.h"
 #include "SettingsFolders.h"
 #include "StationSettings.h"
@@ -92,6 +93,9 @@ private Q_SLOTS:
         Folders::setProgramFolder(path(u"program"_s));
         qputenv("ZOR_UNC_ROOT", path(u"unc"_s).toUtf8());
         ResetGlobals();
+        // The texts of the messages are French, language 0's.
+        QFile::copy(QStringLiteral(ZOR_PROGRAM_DIR "/Zor_Lg00.txt"), program(u"Zor_Lg00.txt"_s));
+        Languages::LoadLanguageFile();
         UiRecorder::install();
         Parametres.ConfigPath = u"\\\\SRV\\ZOR"_s;
         Parametres.ConfigDir = u"\\\\SRV\\ZOR\\"_s;
@@ -285,6 +289,8 @@ private Q_SLOTS:
                                            Parametres.VS_addr.toLatin1() + "\r\nx=1\r\n");
     }
 
+    // Server_Tcp=0, or a TCP_port that leaves TcpPort 0 (said, with the
+    // folder): the shared folder is prepared.
     void sharedFolder_data()
     {
         QTest::addColumn<QByteArray>("config");
@@ -292,10 +298,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("folder");
         QTest::addColumn<int>(
             "files"); // agent files there afterwards, agent007.ini of SRV1 included
-        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("message"); // the end of the last message
+        QTest::addColumn<bool>("ends");
         auto row = [](const char* name, const QByteArray& config, const QString& model,
-                      const QString& folder, int files, const QString& failure = {}) {
-            QTest::newRow(name) << config << model << folder << files << failure;
+                      const QString& folder, int files, const QString& message = {},
+                      bool ends = false) {
+            QTest::newRow(name) << config << model << folder << files << message << ends;
         };
         const QString model = u"model.ini"_s;
         row("prepared", {}, model, u"SRV1"_s, 32);
@@ -304,31 +312,36 @@ private Q_SLOTS:
         row("PATH_config empty", "PATH_config=\r\n", model, u"SRV1"_s, 32);
         row("no model, no copy", {}, {}, u"SRV1"_s, 1);
         row("unreachable", "PATH_config=NOWHERE\r\n", model, u"NOWHERE"_s, 0,
-            u" agent001.ini 76 Path not found]"_s);
+            u" agent001.ini 76 Chemin d'acc\u00e8s introuvable]"_s, true);
+        row("TCP_port above 16 bits", "Server_Tcp=1\r\nTCP_port=40000\r\n", model, u"SRV1"_s, 32,
+            u"partag\u00e9 \\\\SRV1\\ZOR."_s);
+        row("TCP_port 0", "Server_Tcp=1\r\nTCP_port=0\r\nPATH_config=SRV\r\n", model, u"SRV"_s, 32,
+            u"partag\u00e9 \\\\SRV\\ZOR."_s);
     }
 
     void sharedFolder()
     {
         QFETCH(QByteArray, config);
         QFETCH(QString, folder);
-        QFETCH(QString, failure);
+        QFETCH(QString, message);
         QFETCH(QString, model);
         if (!model.isEmpty())
             write(program(model), "[SUPER]\r\nDroit_Stat=0\r\n");
         QDir().mkpath(path(u"unc/SRV1/ZOR"_s));
         const QString kept = path(u"unc/SRV1/ZOR/agent007.ini"_s);
         write(kept, "mine");
-        QCOMPARE(
-            loadStation("[VOICE_SERVER]\r\nVS_addr=SRV1\r\n[CONFIG]\r\nServer_Tcp=0\r\n" + config),
-            !failure.isEmpty());
+        QFETCH(bool, ends);
+        QCOMPARE(loadStation("[VOICE_SERVER]\r\nVS_addr=SRV1\r\n[CONFIG]\r\n" + config +
+                             "Server_Tcp=0\r\n"),
+                 ends);
         QCOMPARE(Parametres.ConfigPath, u"\\\\"_s + folder + u"\\ZOR"_s);
         QCOMPARE(Parametres.ConfigDir, Parametres.ConfigPath + u'\\');
         QCOMPARE(Parametres.TcpPort, qint16(0));
         const QDir shared(path(u"unc/"_s + folder + u"/ZOR"_s));
         QTEST(int(shared.entryList({u"agent0??.ini"_s}, QDir::Files).size()), "files");
         QCOMPARE(read(kept), QByteArray("mine"));
-        QVERIFY(lastMessage().endsWith(failure));
-        if (!model.isEmpty() && failure.isEmpty())
+        QVERIFY2(lastMessage().endsWith(message), qPrintable(lastMessage()));
+        if (!model.isEmpty() && !ends)
             QCOMPARE(read(shared.filePath(u"agent001.ini"_s)),
                      QByteArray("[SUPER]\r\nDroit_Stat=0\r\n"));
     }
@@ -350,7 +363,7 @@ private Q_SLOTS:
             QTestData& data = QTest::newRow(name) << config << frame << QString::fromUtf8(password);
             for (int value : expected)
                 data << value;
-            data << QString::fromLatin1(failure);
+            data << QString::fromUtf8(failure);
         };
         const Ints defaults{0, 0, 0, 30, 70, 0, 0, 0, 255};
         row("no file", {}, {}, "SUPER", defaults);
@@ -387,11 +400,12 @@ private Q_SLOTS:
         row("langue 2 present", "langue=2\r\n", {}, "SUPER", {2, 4000, 0, 30, 70, 0, 0, 0, 255});
         row("langue -1 keeps", "langue=-1\r\n", {}, "SUPER", {4, 8000, 0, 30, 70, 0, 0, 0, 255});
         row("langue 17 fails", "langue=17\r\n", {}, "SUPER", {17, 8000, -7, -7, -7, -7, -7, -7, -7},
-            " [GetIniCouleurs 6 Overflow]");
+            " [GetIniCouleurs 6 D\u00e9passement de capacit\u00e9]");
         row("etat empty fails", "NbJourStockJournal=5\r\nEtatinterdit=\r\nCmtAuto=1\r\n", {},
-            "SUPER", {0, 0, 5, 30, 70, 0, -7, -7, -7}, " [GetIniCouleurs 13 Type mismatch]");
+            "SUPER", {0, 0, 5, 30, 70, 0, -7, -7, -7}, " [GetIniCouleurs 13 Type incompatible]");
         row("colour overflow", "CmtAuto=1\r\n", "CouleurTxBas=9e99\r\n", "SUPER",
-            {0, 0, 0, 30, 70, 0, 0, 1, -7}, " [GetIniCouleurs 6 Overflow]");
+            {0, 0, 0, 30, 70, 0, 0, 1, -7},
+            " [GetIniCouleurs 6 D\u00e9passement de capacit\u00e9]");
     }
 
     void supervisorRead()
@@ -504,7 +518,7 @@ private Q_SLOTS:
         QCOMPARE(cells(rows[1]), QString(8, u'.'));
         QCOMPARE(cells(rows[2]), QString(8, u'.'));
         QVERIFY(rows[0].cells[ColChangeState].isEmpty());
-        QVERIFY(lastMessage().endsWith(u" [GetAgentxx_Ini 13 Type mismatch]"_s));
+        QVERIFY(lastMessage().endsWith(u" [GetAgentxx_Ini 13 Type incompatible]"_s));
     }
 
     void rightsWrite_data()
