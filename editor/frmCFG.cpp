@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QPointer>
 
 namespace {
 
@@ -101,6 +102,7 @@ void frmCFG::loadIcons()
     mCustomIcon::CustomizationReadIcon(this, file, QString(), mCustomIcon::SmallIcon);
     mCustomIcon::CustomizationReadIcon(holder, file, QString(), mCustomIcon::LargeIcon);
     mCustomIcon::CustomizationSetOwnerIcon(holder);
+    mCustomIcon::CustomizationAddLargeIcon(this, holder);
     // The pictures of the Couleurs and Agents pages show the program's icon.
     for (QLabel* picture : {m_ui->Picture2, m_ui->Picture3}) {
         picture->setPixmap(holder->windowIcon().pixmap(32));
@@ -149,7 +151,10 @@ void frmCFG::selectNextTab()
 
 bool frmCFG::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress && (watched == this || watched == m_ui->tbsOptions)) {
+    // The language list would take Ctrl+Tab as a letter to search for: the
+    // window's keys are seen before it sees them.
+    if (event->type() == QEvent::KeyPress &&
+        (watched == this || watched == m_ui->tbsOptions || watched == m_ui->cboLangue_0)) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
         if (key->key() == Qt::Key_Tab && modifiers == Qt::ControlModifier) {
@@ -233,10 +238,13 @@ void frmCFG::storeAndClose()
         text.replace(QStringLiteral("|1"), QStringLiteral("\r\n"));
         UiServices::messageBox(text, SettingsMessages::text(121), UiServices::Icon::Information);
     }
-    // Let the events the store left behind finish before the window goes.
+    // Let the events the store left behind finish before the window goes;
+    // the close box among them may close it first.
+    const QPointer<frmCFG> self(this);
     for (int pass = 0; pass < 101; ++pass)
         QCoreApplication::processEvents();
-    close();
+    if (self)
+        close();
     UiServices::setBusy(false);
 }
 

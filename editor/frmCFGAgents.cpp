@@ -60,6 +60,7 @@ void frmCFG::CreerColonnesAgents()
 void frmCFG::setColumnWidths()
 {
     QHeaderView* header = m_ui->lvListView->header();
+    header->setSectionsMovable(false); // a report's columns keep their order
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(1);
     const int dpi = m_ui->lvListView->logicalDpiX();
@@ -134,11 +135,14 @@ void frmCFG::showAgents(const AgentsList::Rows& rows)
         m_ui->lvListView->setCurrentIndex(m_agents->index(0, 0));
 }
 
+// The dialog works on the list's selected row, which may not be the current
+// one (a screen reader selects without moving it). With no row selected there
+// is no agent to edit, and nothing opens.
 void frmCFG::AfficherDroitsAgent()
 {
-    const int row = m_ui->lvListView->currentIndex().row();
-    if (row < 0)
+    const QModelIndexList selected = m_ui->lvListView->selectionModel()->selectedRows();
+    if (selected.isEmpty())
         return;
-    frmDroit dialog(*m_agents, row, this);
+    frmDroit dialog(*m_agents, selected.first().row(), this);
     dialog.exec();
 }

@@ -14,6 +14,7 @@
 #include "Variables.h"
 #include "ui_frmCFG.h"
 
+#include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
@@ -219,6 +220,8 @@ void frmCFG::cboLangue_LostFocus()
         return;
     UiServices::setBusy(true);
     LanguageChange::ApplyLanguage(n);
+    // The application title (which the desktop adds to window titles) follows.
+    QGuiApplication::setApplicationDisplayName(SettingsMessages::text(121));
     FormTranslator::TranslateForm(this);
     TraduireColonnesAgents();
     replaceThresholdPlaceholders();

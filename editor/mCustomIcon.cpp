@@ -131,6 +131,15 @@ void CustomizationSetOwnerIcon(QWidget* window)
         QGuiApplication::setDesktopFileName(QStringLiteral("ZorCFG"));
 }
 
+void CustomizationAddLargeIcon(QWidget* window, QWidget* holder)
+{
+    QIcon icon = window->windowIcon();
+    if (icon.availableSizes().contains(QSize(32, 32)))
+        return;
+    icon.addPixmap(holder->windowIcon().pixmap(QSize(32, 32), 1.0));
+    window->setWindowIcon(icon);
+}
+
 QWidget* frmIcon32()
 {
     QPointer<QWidget>& holder = icon32Holder();

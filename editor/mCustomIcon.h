@@ -27,6 +27,11 @@ void CustomizationSetFrmIcon(QWidget* target, QWidget* source);
 // icon (taskbar, window list) otherwise.
 void CustomizationSetOwnerIcon(QWidget* window);
 
+// Here the taskbar shows each window's own icon, not an owner's: the window
+// keeps its small image and takes the holder's large one beside it, unless it
+// has a large image of its own (its designed icon).
+void CustomizationAddLargeIcon(QWidget* window, QWidget* holder);
+
 // The topmost window that owns this one, or nullptr.
 QWidget* CustomizationTopOwner(QWidget* window);
 

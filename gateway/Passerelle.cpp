@@ -27,6 +27,13 @@
 // Every wait that ends in LocalTimeout drops the connection, so that a late
 // answer can never be taken for the answer to a later request: the next send
 // then fails with NotConnected unless a new session is opened.
+//
+// The socket belongs to the window that hosts it, and the events a wait runs
+// may unload that window (the configuration window's close box unloads the
+// splash window): the socket and its deadline timer are then gone. A wait
+// holds them only through guarded pointers, looks at them again after every
+// run of events, and ends with NotConnected once they are gone; nothing of
+// them is touched afterwards.
 
 #include "Passerelle.h"
 
@@ -68,7 +75,8 @@ enum class WaitEnd
 {
     Ready,
     TimedOut,
-    Lost
+    Lost,
+    Gone // the socket was deleted meanwhile
 };
 
 qint64 nowNs()
@@ -135,21 +143,33 @@ bool pollBriefly(const QTcpSocket& socket)
 // socket that is no longer connected ends the wait at once. The first look
 // that finds too few bytes polls briefly; pending events run while the wait
 // sleeps; bytes already waiting end it without a sleep.
-WaitEnd waitForBytes(QTcpSocket& socket, qint64 needed, qint64 deadline, bool watchConnection)
+WaitEnd waitForBytes(const QPointer<QTcpSocket>& socket, qint64 needed, qint64 deadline,
+                     bool watchConnection)
 {
     bool polled = false;
     for (;;) {
-        if (socket.bytesAvailable() >= needed)
+        if (!socket)
+            return WaitEnd::Gone;
+        if (socket->bytesAvailable() >= needed)
             return WaitEnd::Ready;
         if (timedOut(deadline))
             return WaitEnd::TimedOut;
-        if (watchConnection && !connected(socket))
+        if (watchConnection && !connected(*socket))
             return WaitEnd::Lost;
-        if (!std::exchange(polled, true) && pollBriefly(socket))
+        if (!std::exchange(polled, true) && pollBriefly(*socket))
             QCoreApplication::processEvents(); // the socket takes what came
         else
             sleepUntilNews(deadline);
     }
+}
+
+// The code of a wait that did not end Ready.
+qint16 failedWait(WaitEnd end, QTcpSocket* socket)
+{
+    if (end == WaitEnd::Gone || !socket)
+        return Passerelle::NotConnected;
+    socket->abort();
+    return Passerelle::LocalTimeout;
 }
 
 // Takes exactly count waiting bytes into destination; false when fewer came.
@@ -179,12 +199,6 @@ void sendBytes(QTcpSocket& socket, const char* bytes, qint64 size)
         socket.write(bytes, size);
         socket.flush();
     }
-}
-
-qint16 failWithTimeout(QTcpSocket& socket)
-{
-    socket.abort();
-    return Passerelle::LocalTimeout;
 }
 
 qint16 refusalCode(qint32 error)
@@ -252,23 +266,26 @@ qint64 DeadlineSeconds(qint64 nowNs, int timeoutSeconds)
 
 qint16 OpenSession(QByteArrayView key, qint32 application)
 {
-    QTcpSocket& socket = Socket();
-    socket.abort();
-    socket.connectToHost(Parametres.VS_addr, static_cast<quint16>(Parametres.TcpPort));
+    const QPointer<QTcpSocket> socket = &Socket();
+    socket->abort();
+    socket->connectToHost(Parametres.VS_addr, static_cast<quint16>(Parametres.TcpPort));
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     const qint64 deadline = takeDeadline();
 
     // The state is not watched here: a refused connection waits the whole
     // time-out as well.
-    if (waitForBytes(socket, Layout::HeaderSize, deadline, false) != WaitEnd::Ready)
-        return failWithTimeout(socket);
+    if (const WaitEnd end = waitForBytes(socket, Layout::HeaderSize, deadline, false);
+        end != WaitEnd::Ready)
+        return failedWait(end, socket);
     QCoreApplication::processEvents();
+    if (!socket)
+        return NotConnected;
 
     // The greeting is the template of the login header; it is not cleared.
     quint8* header = GatewayBlock.data();
-    if (!take(socket, header, Layout::HeaderSize))
-        return failWithTimeout(socket);
+    if (!take(*socket, header, Layout::HeaderSize))
+        return failedWait(WaitEnd::Lost, socket);
     Klt::klt_cript(key, header + Layout::Header::Key);
     Layout::writeInt(header, Layout::Header::Request, Layout::RequestOpenSession);
     Layout::writeInt(header, Layout::Header::Application, application);
@@ -291,32 +308,34 @@ qint16 SendBlock(GatewayBlockBytes& block, int length)
 
 qint16 ReceiveBlock(GatewayBlockBytes& block, int capacity)
 {
-    QTcpSocket& socket = Socket();
-    if (!connected(socket))
+    const QPointer<QTcpSocket> socket = &Socket();
+    if (!connected(*socket))
         return NotConnected;
     const qint64 deadline = takeDeadline();
 
-    if (waitForBytes(socket, Layout::HeaderSize, deadline, true) != WaitEnd::Ready)
-        return failWithTimeout(socket);
-    if (!take(socket, block.data(), Layout::HeaderSize))
-        return failWithTimeout(socket);
+    if (const WaitEnd end = waitForBytes(socket, Layout::HeaderSize, deadline, true);
+        end != WaitEnd::Ready)
+        return failedWait(end, socket);
+    if (!take(*socket, block.data(), Layout::HeaderSize))
+        return failedWait(WaitEnd::Lost, socket);
 
     const qint32 dataLength = Layout::readInt(block.data(), Layout::Header::DataLength);
     if (dataLength > 0) {
         const int room =
             std::clamp(capacity, Layout::HeaderSize, Layout::BlockSize) - Layout::HeaderSize;
         if (dataLength > room) {
-            socket.abort();
+            socket->abort();
             return BadAnswer;
         }
-        if (waitForBytes(socket, dataLength, deadline, true) != WaitEnd::Ready)
-            return failWithTimeout(socket);
-        if (!take(socket, block.data() + Layout::HeaderSize, dataLength))
-            return failWithTimeout(socket);
+        if (const WaitEnd end = waitForBytes(socket, dataLength, deadline, true);
+            end != WaitEnd::Ready)
+            return failedWait(end, socket);
+        if (!take(*socket, block.data() + Layout::HeaderSize, dataLength))
+            return failedWait(WaitEnd::Lost, socket);
     }
 
     if (timedOut(deadline))
-        return failWithTimeout(socket);
+        return failedWait(WaitEnd::TimedOut, socket);
     if (Layout::readInt(block.data(), Layout::Header::Status) == Layout::StatusRefused)
         return refusalCode(Layout::readInt(block.data(), Layout::Header::Error));
     return Success;

@@ -3,16 +3,18 @@
 // settings), the window's load with the agents' rights, the supervisor's
 // edits, then OK or Cancel, checked on what was stored: the INI files of the
 // shared folder byte for byte, or the records of a real zorsrv read back over
-// its protocol. A scripted server that answers late checks that Cancel is
-// ignored while a store waits.
+// its protocol. A scripted server that answers late checks what OK, Cancel
+// and the close box do while a store waits.
 
 #include "AgentsModel.h"
 #include "ColourChooser.h"
 #include "Cp1252.h"
 #include "EditorTestSupport.h"
 #include "Layout.h"
+#include "Passerelle.h"
 #include "PasswordScrambler.h"
 #include "RawClient.h"
+#include "RemoteStore.h"
 #include "UiRecorder.h"
 #include "UiServices.h"
 #include "Variables.h"
@@ -60,6 +62,28 @@ QByteArray agentTwoRecord()
     data.replace(L::Agent::Password, 6, "Xq7sR2");
     return data;
 }
+
+// The controls of the General page and a colour box, the setting each is
+// stored in, its value after start-up and the value an edit gives it (a
+// click for the boxes, the chooser's answer for the colour).
+struct GeneralField
+{
+    const char* control;
+    const char* key;
+    const char* before;
+    const char* after;
+};
+
+constexpr GeneralField GeneralFields[] = {
+    {"txtT1", "TauxActiviteT1", "30", "20"},
+    {"txtT2", "TauxActiviteT2", "70", "80"},
+    {"txtNbJour", "NbJourStockJournal", "0", "12"},
+    {"optModeSpec", "ModeLie", "0", "2"},
+    {"Text1", "ModeLieApp", "Wscript.exe Post_it.vbs", "run.exe"},
+    {"Etatinterdit", "Etatinterdit", "0", "1"},
+    {"CmtAuto", "CmtAuto", "0", "1"},
+    {"picGrS2", "CouleurGrS2", "255", "16711680"},
+};
 
 QString storedMessage()
 {
@@ -137,15 +161,14 @@ private Q_SLOTS:
     void cleanup();
     void rightsAndPassword_data() { modes(); }
     void rightsAndPassword();
-    void colourToBlue_data() { modes(); }
-    void colourToBlue();
-    void thresholdOrder_data() { modes(); }
-    void thresholdOrder();
+    void generalFields_data();
+    void generalFields();
     void noChange_data() { modes(); }
     void noChange();
     void languageThenCancel_data() { modes(); }
     void languageThenCancel();
-    void cancelWhileStoring();
+    void whileStoring_data();
+    void whileStoring();
 
 private:
     void modes()
@@ -160,6 +183,8 @@ private:
     // What is stored, whichever the mode: the folder's files or the server's
     // dump.
     QByteArray storedState();
+    // The settings of the General page as stored, by key.
+    QMap<QString, QString> storedGeneral();
     void clickOk() { QTest::mouseClick(child<QPushButton>(m_window, "cmdOK"), Qt::LeftButton); }
 
     std::unique_ptr<Setup> m_setup;
@@ -221,6 +246,77 @@ QByteArray TestEditorEndToEnd::storedState()
     return all;
 }
 
+QMap<QString, QString> TestEditorEndToEnd::storedGeneral()
+{
+    QMap<QString, QString> values;
+    if (m_serverMode) {
+        const QByteArray data = record(-1);
+        namespace S = L::Supervisor;
+        for (const auto& [key, offset] : {std::pair{"TauxActiviteT1", S::TauxActiviteT1},
+                                          {"TauxActiviteT2", S::TauxActiviteT2},
+                                          {"NbJourStockJournal", S::NbJourStockJournal},
+                                          {"ModeLie", S::ModeLie},
+                                          {"Etatinterdit", S::Etatinterdit},
+                                          {"CmtAuto", S::CmtAuto},
+                                          {"CouleurGrS2", S::Colours + 48}})
+            values[key] = QString::number(intAt(data, offset));
+        const QByteArray app = data.mid(S::ModeLieApp, S::ModeLieAppWidth);
+        values[QStringLiteral("ModeLieApp")] = QString::fromLatin1(app.left(app.indexOf('\0')));
+        return values;
+    }
+    const QList<QByteArray> lines = readFile(m_setup->sharedFile("supervis.ini")).split('\n');
+    for (const QByteArray& line : lines) {
+        if (const qsizetype equals = line.indexOf('='); equals > 0)
+            values[QString::fromLatin1(line.left(equals))] =
+                QString::fromLatin1(line.mid(equals + 1).trimmed());
+    }
+    return values;
+}
+
+// OK stores each field of the General page and a colour, alone or with
+// others (a check box among them): the new value of each changed field, the
+// old one of the others.
+void TestEditorEndToEnd::generalFields_data()
+{
+    QTest::addColumn<bool>("server");
+    QTest::addColumn<QStringList>("edits"); // the controls changed
+    for (const bool server : {false, true}) {
+        const char* mode = server ? "server" : "shared folder";
+        for (const GeneralField& field : GeneralFields)
+            QTest::addRow("%s, %s", mode, field.control) << server << QStringList{field.control};
+        QTest::addRow("%s, T1 and a check box", mode) << server << QStringList{"txtT1", "CmtAuto"};
+        QStringList all;
+        for (const GeneralField& field : GeneralFields)
+            all << field.control;
+        QTest::addRow("%s, every field", mode) << server << all;
+    }
+}
+
+void TestEditorEndToEnd::generalFields()
+{
+    QFETCH(QStringList, edits);
+    start();
+    ColourChooser::install([](qint32, QWidget*) { return std::optional<qint32>(16711680); });
+    for (const GeneralField& field : GeneralFields) {
+        if (!edits.contains(QLatin1String(field.control)))
+            continue;
+        auto* control = m_window->findChild<QWidget*>(field.control);
+        const bool colour = qobject_cast<QPushButton*>(control) != nullptr;
+        child<QTabWidget>(m_window, "tbsOptions")->setCurrentIndex(colour ? 1 : 0); // its page
+        if (auto* edit = qobject_cast<QLineEdit*>(control))
+            edit->setText(field.after);
+        else
+            clickBox(control);
+    }
+    clickOk();
+    const QMap<QString, QString> stored = storedGeneral();
+    for (const GeneralField& field : GeneralFields) {
+        const bool edited = edits.contains(QLatin1String(field.control));
+        QVERIFY2(stored.value(field.key) == (edited ? field.after : field.before),
+                 qPrintable(QStringLiteral("%1: %2").arg(field.key, stored.value(field.key))));
+    }
+}
+
 void TestEditorEndToEnd::rightsAndPassword()
 {
     start();
@@ -258,39 +354,6 @@ void TestEditorEndToEnd::rightsAndPassword()
         QVERIFY(readFile(m_setup->sharedFile(QStringLiteral("supervis.ini")))
                     .contains("\r\nTauxActiviteT1= 30\r\n"));
     }
-}
-
-void TestEditorEndToEnd::colourToBlue()
-{
-    start();
-    ColourChooser::install([](qint32, QWidget*) { return std::optional<qint32>(16711680); });
-    child<QTabWidget>(m_window, "tbsOptions")->setCurrentIndex(1);
-    QTest::mouseClick(child<QPushButton>(m_window, "picGrS2"), Qt::LeftButton);
-    clickOk();
-    QCOMPARE(UiRecorder::callsOf(Kind::MessageBox).size(), 1);
-    QCOMPARE(UiRecorder::callsOf(Kind::MessageBox).first().text, storedMessage());
-    if (m_serverMode) {
-        const QByteArray supervisor = record(-1);
-        QCOMPARE(intAt(supervisor, L::Supervisor::Colours + 48), 16711680);
-        QCOMPARE(intAt(supervisor, L::Supervisor::Colours + 52), 65280); // GrInfS1 as it was
-    } else {
-        const QByteArray stored = readFile(m_setup->sharedFile(QStringLiteral("supervis.ini")));
-        QVERIFY(stored.contains("\r\nCouleurGrS2= 16711680\r\n"));
-        QVERIFY(stored.contains("\r\nCouleurGrInfS1= 65280\r\n"));
-    }
-}
-
-void TestEditorEndToEnd::thresholdOrder()
-{
-    start();
-    const QByteArray before = storedState();
-    child<QLineEdit>(m_window, "txtT1")->setText(QStringLiteral("70"));
-    child<QLineEdit>(m_window, "txtT2")->setText(QStringLiteral("30"));
-    clickOk();
-    QCOMPARE(UiRecorder::callsOf(Kind::MessageBox).size(), 1);
-    QCOMPARE(UiRecorder::callsOf(Kind::MessageBox).first().text, message(260));
-    QVERIFY(m_window->isVisible());
-    QCOMPARE(storedState(), before);
 }
 
 void TestEditorEndToEnd::noChange()
@@ -332,10 +395,24 @@ void TestEditorEndToEnd::languageThenCancel()
     QCOMPARE(readFile(m_setup->sharedFile(QStringLiteral("supervis.ini"))), expected);
 }
 
-// While OK's store waits for the server, Cancel and a second OK are ignored;
-// the store then ends and the window closes.
-void TestEditorEndToEnd::cancelWhileStoring()
+// While a store waits for the server (OK's, or a language change's), Cancel
+// and OK are ignored. The close box is not: it unloads the window that hosts
+// the gateway's socket, under the wait; the transfer fails with the code of a
+// lost connection, its message shows and the program ends.
+void TestEditorEndToEnd::whileStoring_data()
 {
+    QTest::addColumn<bool>("language"); // the language change's store, else OK's
+    QTest::addColumn<bool>("closeBox"); // else Cancel, then OK
+    QTest::newRow("OK's store, Cancel and OK") << false << false;
+    QTest::newRow("language change's store, Cancel and OK") << true << false;
+    QTest::newRow("a store, close box") << false << true;
+    QTest::newRow("language change's store, close box") << true << true;
+}
+
+void TestEditorEndToEnd::whileStoring()
+{
+    QFETCH(bool, language);
+    QFETCH(bool, closeBox);
     SlowServer slow;
     Parametres.VS_addr = QStringLiteral("127.0.0.1");
     Parametres.VS_port = QStringLiteral("20772");
@@ -345,24 +422,49 @@ void TestEditorEndToEnd::cancelWhileStoring()
     Parametres.TauxActiviteT1 = 30;
     Parametres.TauxActiviteT2 = 70;
     Setup::useLanguage(1);
+    // The socket's host, as the splash window is in the program.
+    auto host = std::make_unique<QWidget>();
+    Passerelle::SetSocket(new QTcpSocket(host.get()));
+    frmCFG::sessionWindows().unloadSplash = [&host] { host.reset(); };
     m_window = openWindow();
     UiRecorder::install();
     bool openDuringWait = false;
-    int splashUnloads = 0;
-    frmCFG::sessionWindows().unloadSplash = [&] { ++splashUnloads; };
     slow.onWriteWaiting = [&] {
+        if (closeBox) {
+            m_window->close();
+            return;
+        }
         QTest::mouseClick(child<QPushButton>(m_window, "cmdCancel"), Qt::LeftButton);
         QTest::mouseClick(child<QPushButton>(m_window, "cmdOK"), Qt::LeftButton);
         openDuringWait = m_window->isVisible();
     };
-    child<QLineEdit>(m_window, "txtNbJour")->setText(QStringLiteral("9"));
-    clickOk();
-    QVERIFY(openDuringWait);
+    const bool ended = UiRecorder::endsProgram([&] {
+        if (language) {
+            auto* languages = child<QComboBox>(m_window, "cboLangue_0");
+            languages->setCurrentIndex(2);
+            leaveField(languages);
+        } else if (closeBox) {
+            // As OK's store, without a click: an end that leaves through a
+            // button's signal would leave the button's guard behind.
+            RemoteStore::StoreSupervisorSettings();
+        } else {
+            child<QLineEdit>(m_window, "txtNbJour")->setText(QStringLiteral("9"));
+            clickOk();
+        }
+    });
+    QCOMPARE(ended, closeBox);
     QCOMPARE(slow.writes, 1);
-    QCOMPARE(UiRecorder::callsOf(Kind::MessageBox).size(), 1);
-    QCOMPARE(UiRecorder::callsOf(Kind::MessageBox).first().text, storedMessage());
-    QVERIFY(!m_window->isVisible());
-    QCOMPARE(splashUnloads, 1); // by the close, not by the ignored Cancel
+    const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
+    QCOMPARE(boxes.size(), language && !closeBox ? 0 : 1);
+    if (closeBox) {
+        QCOMPARE(boxes.first().text, message(1285) + QStringLiteral(" (No Connect)"));
+        QVERIFY(!host);
+        return;
+    }
+    QVERIFY(openDuringWait);
+    QCOMPARE(m_window->isVisible(), language); // OK's store closes the window
+    if (!language)
+        QCOMPARE(boxes.first().text, storedMessage());
 }
 
 QTEST_MAIN(TestEditorEndToEnd)

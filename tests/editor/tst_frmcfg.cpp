@@ -8,6 +8,7 @@
 #include "AgentsModel.h"
 #include "ColourChooser.h"
 #include "EditorTestSupport.h"
+#include "FormTexts.h"
 #include "UiRecorder.h"
 #include "UiServices.h"
 #include "Variables.h"
@@ -17,8 +18,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QHash>
 #include <QHeaderView>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -35,17 +38,10 @@
 #include <unistd.h>
 
 using namespace EditorTestSupport;
+using namespace Qt::StringLiterals;
 using UiRecorder::Kind;
 
 namespace {
-
-QStringList messageTexts()
-{
-    QStringList texts;
-    for (const UiRecorder::Call& call : UiRecorder::callsOf(Kind::MessageBox))
-        texts << call.text;
-    return texts;
-}
 
 // The agent automation server, scripted: its table (names with blanks around
 // them) or the error it raises, and every call made to it.
@@ -130,19 +126,49 @@ private Q_SLOTS:
     void load()
     {
         frmCFG* w = open();
-        QCOMPARE(w->windowTitle(), message(121));
-        auto* tabs = child<QTabWidget>(w, "tbsOptions");
-        for (int tab = 0; tab < 3; ++tab)
-            QCOMPARE(tabs->tabText(tab), message(215 + tab));
-        QCOMPARE(tabs->currentIndex(), 0);
+        QCOMPARE(child<QTabWidget>(w, "tbsOptions")->currentIndex(), 0);
         QCOMPARE(child<QComboBox>(w, "cboLangue_0")->count(), 3);
         QCOMPARE(child<QComboBox>(w, "cboLangue_0")->currentIndex(), 1);
         QCOMPARE(field("txtT1")->text(), QStringLiteral("30"));
         QCOMPARE(field("Text1")->text(), QStringLiteral("Wscript.exe Post_it.vbs"));
-        QCOMPARE(frmCFG::boxColour(child<QPushButton>(w, "picEtatSatu")), 33023);
     }
 
-    // The agents list's headers, widths converted from twips, alignments.
+    // Every control with a Tag shows the text of that number (the threshold
+    // labels with T1 and T2 in place): in French and English at load, in
+    // German after a change of language.
+    void tagTexts_data()
+    {
+        QTest::addColumn<int>("langue");
+        QTest::addColumn<int>("changeTo"); // -1: none
+        QTest::newRow("French") << 0 << -1;
+        QTest::newRow("English") << 1 << -1;
+        QTest::newRow("German after English") << 1 << 2;
+    }
+    void tagTexts()
+    {
+        QFETCH(int, langue);
+        QFETCH(int, changeTo);
+        Parametres.TauxActiviteT1 = 25;
+        Parametres.TauxActiviteT2 = 80;
+        m_setup->useLanguage(langue);
+        frmCFG* w = open();
+        if (changeTo >= 0) {
+            child<QComboBox>(w, "cboLangue_0")->setCurrentIndex(changeTo);
+            leaveField(child<QComboBox>(w, "cboLangue_0"));
+        }
+        const QHash<QString, QString> thresholds = {{"lblTauxBas", filled(241, "25")},
+                                                    {"lblTauxMilieu", filled(240, "25", "80")},
+                                                    {"lblTauxHaut", filled(239, "80")}};
+        const QList<FormTexts::Tagged> controls = FormTexts::tagged(w);
+        QCOMPARE(controls.size(), 46);
+        for (const FormTexts::Tagged& control : controls) {
+            const QString expected = thresholds.value(control.control, message(control.number));
+            QVERIFY2(control.shown == expected, qPrintable(control.control));
+        }
+    }
+
+    // The agents list's headers, widths converted from twips, alignments;
+    // the columns keep their order.
     void columns_data()
     {
         QTest::addColumn<int>("column");
@@ -175,27 +201,35 @@ private Q_SLOTS:
                  int(centred ? Qt::AlignHCenter : Qt::AlignLeft));
         QVERIFY(list->isColumnHidden(AgentsList::ColChangeState));
         QCOMPARE(list->model()->columnCount(), 11);
+        QVERIFY(!list->header()->sectionsMovable());
     }
 
     void keyboard_data()
     {
         QTest::addColumn<int>("start");
+        QTest::addColumn<QString>("focus"); // "": the page itself
         QTest::addColumn<bool>("shift");
         QTest::addColumn<int>("tab");
-        QTest::newRow("ctrl+tab from general") << 0 << false << 1;
-        QTest::newRow("ctrl+tab from couleurs") << 1 << false << 2;
-        QTest::newRow("ctrl+tab wraps to general") << 2 << false << 0;
-        QTest::newRow("ctrl+shift+tab does nothing") << 2 << true << 2;
+        QTest::newRow("ctrl+tab from general") << 0 << "" << false << 1;
+        QTest::newRow("ctrl+tab from couleurs") << 1 << "" << false << 2;
+        QTest::newRow("ctrl+tab wraps to general") << 2 << "" << false << 0;
+        QTest::newRow("ctrl+shift+tab does nothing") << 2 << "" << true << 2;
+        QTest::newRow("ctrl+tab in the language list") << 0 << "cboLangue_0" << false << 1;
+        QTest::newRow("ctrl+tab in the agents list") << 2 << "lvListView" << false << 0;
+        QTest::newRow("ctrl+shift+tab in the agents list") << 2 << "lvListView" << true << 2;
     }
     // Only the selected page is usable.
     void keyboard()
     {
         QFETCH(int, start);
+        QFETCH(QString, focus);
         QFETCH(bool, shift);
         QFETCH(int, tab);
-        auto* tabs = child<QTabWidget>(open(), "tbsOptions");
+        frmCFG* w = open();
+        auto* tabs = child<QTabWidget>(w, "tbsOptions");
         tabs->setCurrentIndex(start);
-        QTest::keyClick(tabs->currentWidget(), shift ? Qt::Key_Backtab : Qt::Key_Tab,
+        QWidget* target = focus.isEmpty() ? tabs->currentWidget() : w->findChild<QWidget*>(focus);
+        QTest::keyClick(target, shift ? Qt::Key_Backtab : Qt::Key_Tab,
                         shift ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier);
         QCOMPARE(tabs->currentIndex(), tab);
         for (int i = 0; i < tabs->count(); ++i)
@@ -292,44 +326,71 @@ private Q_SLOTS:
         QVERIFY(!field("Text1")->isEnabled());
     }
 
-    void colourChooser_data()
+    // Each of the sixteen colour boxes shows its own setting (the chooser
+    // starts from it) and OK copies the chosen colour into that setting only;
+    // choosing the colour the box has is no change.
+    void colourBoxes_data()
     {
         QTest::addColumn<QString>("box");
-        QTest::addColumn<int>("initial");
-        QTest::addColumn<int>("answer"); // -1: the chooser is cancelled
-        QTest::addColumn<int>("shown");
-        QTest::newRow("S2 to blue") << "picGrS2" << 255 << 16711680 << 16711680;
-        QTest::newRow("cancel keeps the colour") << "picTauxHaut" << 65535 << -1 << 65535;
-        QTest::newRow("grey state to white") << "picEtatFerme" << 8421504 << 16777215 << 16777215;
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("same"); // the chooser answers the box's own colour
+        for (const ColourDef& colour : ColourTable) {
+            // CouleurGrS2 is picGrS2's, CouleurTxBas picTauxBas'.
+            const QString key = QLatin1String(colour.key);
+            const QString box =
+                QString(key).replace(u"Couleur"_s, u"pic"_s).replace(u"picTx"_s, u"picTaux"_s);
+            QTest::newRow(colour.key) << box << key << false;
+        }
+        QTest::newRow("picGrS2, its own colour") << "picGrS2"
+                                                 << "CouleurGrS2" << true;
     }
-    // The chooser opens on the box's colour.
-    void colourChooser()
+    void colourBoxes()
     {
         QFETCH(QString, box);
-        QFETCH(int, initial);
-        QFETCH(int, answer);
-        QFETCH(int, shown);
-        QList<int> offered;
+        QFETCH(QString, key);
+        QFETCH(bool, same);
+        qint32 distinct = 0x010203;
+        for (const ColourDef& colour : ColourTable)
+            Parametres.*colour.field = distinct += 0x010101;
+        const SettingsRecord before = Parametres;
+        QList<qint32> offered;
         ColourChooser::install([&](qint32 start, QWidget*) {
             offered << start;
-            return answer < 0 ? std::optional<qint32>() : std::optional<qint32>(answer);
+            return std::optional<qint32>(same ? start : 0x123456);
         });
         frmCFG* w = open();
+        UiRecorder::install();
         child<QTabWidget>(w, "tbsOptions")->setCurrentIndex(1);
-        auto* button = w->findChild<QPushButton*>(box);
+        QTest::mouseClick(w->findChild<QPushButton*>(box), Qt::LeftButton);
+        click("cmdOK");
+        QCOMPARE(UiRecorder::count(Kind::MessageBox), same ? 0 : 1);
+        for (const ColourDef& colour : ColourTable) {
+            const bool chosen = key == QLatin1String(colour.key);
+            if (chosen)
+                QCOMPARE(offered, QList<qint32>{before.*colour.field});
+            QVERIFY2(Parametres.*colour.field ==
+                         (chosen && !same ? 0x123456 : before.*colour.field),
+                     colour.key);
+        }
+    }
+
+    // Cancelling the chooser keeps the box's colour, which its swatch shows
+    // (stored blue, green, red from the low byte up), outlined in dark grey.
+    void colourChooserCancelled()
+    {
+        ColourChooser::install([](qint32, QWidget*) { return std::optional<qint32>(); });
+        frmCFG* w = open();
+        child<QTabWidget>(w, "tbsOptions")->setCurrentIndex(1);
+        auto* button = child<QPushButton>(w, "picEtatSatu");
         QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(offered, QList<int>{initial});
-        QCOMPARE(frmCFG::boxColour(button), shown);
-        // The box shows the colour (stored blue, green, red from the low
-        // byte up), outlined in dark grey.
+        QCOMPARE(frmCFG::boxColour(button), 33023);
         const QImage swatch = button->icon().pixmap(button->iconSize()).toImage();
-        QCOMPARE(swatch.pixelColor(swatch.width() / 2, swatch.height() / 2),
-                 QColor(shown & 0xFF, (shown >> 8) & 0xFF, (shown >> 16) & 0xFF));
+        QCOMPARE(swatch.pixelColor(swatch.width() / 2, swatch.height() / 2), QColor(0xFF, 0x80, 0));
         QCOMPARE(swatch.pixelColor(0, swatch.height() - 1), QColor(0x40, 0x40, 0x40));
     }
 
-    // T1 >= T2 (T1 above T2 is checked end to end): message 260, the window
-    // stays open and nothing is stored.
+    // T1 >= T2 (T1 above T2 is checked end to end): the window stays open
+    // and nothing is stored.
     void thresholdOrder_data()
     {
         QTest::addColumn<QString>("t1");
@@ -344,10 +405,7 @@ private Q_SLOTS:
         frmCFG* w = open();
         field("txtT1")->setText(t1);
         field("txtT2")->setText(t2);
-        UiRecorder::install();
         click("cmdOK");
-        QCOMPARE(messageTexts(), QStringList{message(260)});
-        QCOMPARE(UiRecorder::callsOf(Kind::MessageBox).first().icon, UiServices::Icon::Exclamation);
         QVERIFY(w->isVisible());
         QCOMPARE(Parametres.TauxActiviteT1, 30);
         QVERIFY(snapshot(m_setup->sharedFolder()) == m_before);
@@ -402,32 +460,49 @@ private Q_SLOTS:
         QCOMPARE(names, expectedNames);
     }
 
-    // The directory's 0x80040068 and a missing table end to end are in
-    // tst_directorylist; the other failures end the program here.
-    void directoryFailure_data()
+    // Every message box of the window: its text, title, icon and buttons. A
+    // failure of the directory's table ends the program, the link left as it
+    // is.
+    void messageBoxes_data()
     {
-        QTest::addColumn<int>("error");
-        QTest::addColumn<int>("head");
-        QTest::addColumn<QString>("tail");
-        QTest::newRow("remote machine gone") << 462 << 223 << "";
-        QTest::newRow("other") << 7 << 256 << " [GetAgentNameList 7 scripted failure]";
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<qint32>("error"); // the directory's table; 0: given
+        QTest::addColumn<int>("text");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<int>("title");
+        QTest::addColumn<int>("icon");
+        const int exclamation = int(UiServices::Icon::Exclamation);
+        QTest::newRow("T1 not below T2") << "txtT1=70" << 0 << 260 << "" << 224 << exclamation;
+        QTest::newRow("settings stored")
+            << "txtNbJour=9" << 0 << 313 << "" << 121 << int(UiServices::Icon::Information);
+        QTest::newRow("directory machine gone") << "" << 462 << 223 << "" << 224 << exclamation;
+        QTest::newRow("directory without agents")
+            << "" << qint32(0x80040068) << 222 << "" << 224 << exclamation;
+        QTest::newRow("directory failure")
+            << "" << 7 << 256 << " [GetAgentNameList 7 scripted failure]" << 224 << exclamation;
     }
-    void directoryFailure()
+    void messageBoxes()
     {
-        QFETCH(int, error);
-        QFETCH(int, head);
-        QFETCH(QString, tail);
+        QFETCH(QString, cause);
+        QFETCH(qint32, error);
+        QFETCH(int, text);
+        QFETCH(QString, detail);
         FakeDirectory fake;
         fake.listError = error;
         fake.install();
-        QVERIFY(UiRecorder::endsProgram([this] { open(); }));
-        QCOMPARE(messageTexts(), QStringList{message(head) + tail});
-        QCOMPARE(UiRecorder::callsOf(Kind::MessageBox).first().title, message(224));
-        QVERIFY(!fake.calls.join(u',').contains(QStringLiteral("CloseLink")));
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window->objectName() == QStringLiteral("frmCFG"))
-                QVERIFY(!window->isVisible());
+        if (!UiRecorder::endsProgram([this] { open(); })) {
+            field(qPrintable(cause.section(u'=', 0, 0)))->setText(cause.section(u'=', 1));
+            click("cmdOK");
+        } else {
+            QVERIFY(!fake.calls.join(u',').contains(QStringLiteral("CloseLink")));
         }
+        const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, message(text).replace(QStringLiteral("|1"), "\r\n") + detail);
+        QFETCH(int, title);
+        QCOMPARE(boxes[0].title, message(title));
+        QTEST(int(boxes[0].icon), "icon");
+        QCOMPARE(boxes[0].value, int(UiServices::Buttons::Ok));
     }
 
     void languageChange_data()
@@ -442,7 +517,8 @@ private Q_SLOTS:
             << 0 << QStringList{"Zor_Hp01.chm"} << "Zor_Hp02.chm";
     }
     // A new language is stored at once (the page's other fields wait for OK)
-    // and re-translates the window, the list headers and the threshold labels.
+    // and becomes the application title's and the list headers' (the other
+    // texts are in tagTexts).
     void languageChange()
     {
         QFETCH(int, langue);
@@ -450,8 +526,6 @@ private Q_SLOTS:
         QFETCH(QString, help);
         for (const QString& name : helpFiles)
             writeFile(m_setup->programFile(name), "help");
-        Parametres.TauxActiviteT1 = 25;
-        Parametres.TauxActiviteT2 = 80;
         frmCFG* w = open();
         field("txtNbJour")->setText(QStringLiteral("12"));
         UiRecorder::install();
@@ -461,13 +535,9 @@ private Q_SLOTS:
         QCOMPARE(Parametres.Langue, langue);
         QCOMPARE(LanguageBase, qint16(langue * 2000));
         QCOMPARE(QFileInfo(HelpFile).fileName(), help);
-        QCOMPARE(w->windowTitle(), message(121));
-        QCOMPARE(child<QPushButton>(w, "cmdCancel")->text(), message(102));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), message(121));
         auto* agents = child<QTreeView>(w, "lvListView");
         QCOMPARE(agents->model()->headerData(1, Qt::Horizontal).toString(), message(227));
-        QCOMPARE(child<QLabel>(w, "lblTauxBas")->text(), filled(241, "25"));
-        QCOMPARE(child<QLabel>(w, "lblTauxMilieu")->text(), filled(240, "25", "80"));
-        QCOMPARE(child<QLabel>(w, "lblTauxHaut")->text(), filled(239, "80"));
         const QByteArray stored = readFile(m_setup->sharedFile(QStringLiteral("supervis.ini")));
         QVERIFY(stored.contains("\r\nlangue= " + QByteArray::number(langue) + "\r\n"));
         QVERIFY(stored.contains("\r\nNbJourStockJournal= 0\r\n"));
@@ -501,26 +571,31 @@ private Q_SLOTS:
     void closeHandling_data()
     {
         QTest::addColumn<QString>("how");
-        QTest::newRow("Cancel") << "cmdCancel";
-        QTest::newRow("Escape") << "escape";
-        QTest::newRow("close box") << "close";
+        QTest::addColumn<int>("page");
+        QTest::newRow("Cancel") << "cmdCancel" << 0;
+        QTest::newRow("Escape in a field") << "txtT2" << 0;
+        QTest::newRow("Escape in the language list") << "cboLangue_0" << 0;
+        QTest::newRow("Escape in the agents list") << "lvListView" << 2;
+        QTest::newRow("close box") << "close" << 0;
     }
-    // Cancel, Escape and the close box store nothing, unload the splash and
-    // the 32-pixel icon.
+    // Cancel, Escape wherever the focus is and the close box store nothing,
+    // unload the splash and the 32-pixel icon.
     void closeHandling()
     {
         QFETCH(QString, how);
+        QFETCH(int, page);
         int splashUnloads = 0;
         frmCFG::sessionWindows().unloadSplash = [&] { ++splashUnloads; };
         frmCFG* w = open();
         QVERIFY(mCustomIcon::icon32Loaded());
         field("txtT1")->setText(QStringLiteral("10"));
-        if (how == QLatin1String("escape"))
-            QTest::keyClick(field("txtT2"), Qt::Key_Escape);
-        else if (how == QLatin1String("close"))
+        child<QTabWidget>(w, "tbsOptions")->setCurrentIndex(page);
+        if (how == QLatin1String("close"))
             w->close();
-        else
+        else if (how == QLatin1String("cmdCancel"))
             click(qPrintable(how));
+        else
+            QTest::keyClick(w->findChild<QWidget*>(how), Qt::Key_Escape);
         QVERIFY(!w->isVisible());
         QVERIFY(splashUnloads >= 1);
         QVERIFY(!mCustomIcon::icon32Loaded());
@@ -553,13 +628,18 @@ private Q_SLOTS:
             << QByteArray("not an icon")
             << "Error 481 'Invalid picture' occured in mCustomIcon.CustomizationReadIcon.";
     }
-    // The window's icon, the taskbar's and the trace lines on standard error.
+    // The window's icon (its small and large images), the taskbar's and the
+    // trace lines on standard error.
     void icons()
     {
         QFETCH(QByteArray, file);
         QFETCH(QString, trace);
         const QString icon = m_setup->programFile(QStringLiteral("Zorcfg16.ico"));
         const QImage ours16 = QImage(icon).convertToFormat(QImage::Format_ARGB32);
+        QImageReader reader(icon);
+        reader.jumpToImage(1);
+        const QImage ours32 = reader.read().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(ours32.width(), 32);
         if (file != "ours") {
             QFile::remove(icon);
             if (!file.isEmpty())
@@ -582,6 +662,12 @@ private Q_SLOTS:
         };
         QCOMPARE(centre(w->windowIcon()),
                  file == "ours" ? ours16.pixel(8, 8) : centre(mCustomIcon::designedIcon()));
+        // The large image too, for the taskbar: the file's own 32 pixels.
+        const auto large = [](const QIcon& i) {
+            return i.pixmap(QSize(32, 32), 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
+        };
+        QCOMPARE(large(w->windowIcon()),
+                 file == "ours" ? ours32 : large(mCustomIcon::designedIcon()));
         QVERIFY(!QApplication::windowIcon().isNull());
         QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("ZorCFG"));
     }

@@ -5,11 +5,13 @@
 
 #include "AgentsModel.h"
 #include "EditorTestSupport.h"
+#include "FormTexts.h"
 #include "UiRecorder.h"
 #include "Variables.h"
 #include "frmCFG.h"
 #include "frmDroit.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPointer>
@@ -113,8 +115,26 @@ private Q_SLOTS:
         QVERIFY(!child<QCheckBox>(&dialog, "chkPass")->isChecked());
         QCOMPARE(child<QLineEdit>(&dialog, "txtId")->text(), QStringLiteral("7"));
         QCOMPARE(child<QLineEdit>(&dialog, "txtNom")->text(), QStringLiteral("Dupont"));
-        QCOMPARE(dialog.windowTitle(), message(304));
         QCOMPARE(unnamedControls(&dialog).join(u','), QString());
+    }
+
+    // Every control with a Tag shows the text of that number, in French and
+    // in English.
+    void tagTexts_data()
+    {
+        QTest::addColumn<int>("langue");
+        QTest::newRow("French") << 0;
+        QTest::newRow("English") << 1;
+    }
+    void tagTexts()
+    {
+        QFETCH(int, langue);
+        m_setup->useLanguage(langue);
+        frmDroit dialog(*m_agents, 0, &m_owner);
+        const QList<FormTexts::Tagged> controls = FormTexts::tagged(&dialog);
+        QCOMPARE(controls.size(), 16);
+        for (const FormTexts::Tagged& control : controls)
+            QVERIFY2(control.shown == message(control.number), qPrintable(control.control));
     }
 
     void modiKeepsComt()
@@ -183,15 +203,26 @@ private Q_SLOTS:
         QCOMPARE(row.cells[AgentsList::ColName], QStringLiteral("Dupont"));
     }
 
+    // Cancel, or Escape, leaves the row as it was.
+    void cancel_data()
+    {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("Cancel") << false;
+        QTest::newRow("Escape") << true;
+    }
     void cancel()
     {
+        QFETCH(bool, escape);
         m_agents->setRow(0, rowOf(QStringLiteral("XXXXXX.X"), QStringLiteral("2")));
         frmDroit dialog(*m_agents, 0, &m_owner);
         showDialog(dialog);
         for (const char* name : {"chkGroupe", "chkModi", "chkPass"})
             clickBox(child<QCheckBox>(&dialog, name));
         child<QLineEdit>(&dialog, "txtNom")->setText(QStringLiteral("Martin"));
-        QTest::mouseClick(child<QPushButton>(&dialog, "cmdCancel"), Qt::LeftButton);
+        if (escape)
+            QTest::keyClick(child<QCheckBox>(&dialog, "chkPass"), Qt::Key_Escape);
+        else
+            QTest::mouseClick(child<QPushButton>(&dialog, "cmdCancel"), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QCOMPARE(patternOf(m_agents->rows()[0]), QStringLiteral("XXXXXX.X"));
         QCOMPARE(m_agents->rows()[0].cells[AgentsList::ColChangeState], QStringLiteral("2"));
@@ -209,22 +240,33 @@ private Q_SLOTS:
         QCOMPARE(help[0].text, HelpFile);
     }
 
+    // The dialog works on the selected row, wherever the current row is: a
+    // row selected through the accessibility interface (the list takes the
+    // focus there too), none selected (nothing opens). The list shows what
+    // its OK wrote, and the dialog carries the window's icon.
     void openedFromTheList_data()
     {
-        QTest::addColumn<bool>("doubleClick");
-        QTest::newRow("double-click") << true;
-        QTest::newRow("Properties button") << false;
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("opened"); // the agent the dialog shows; "": none
+        QTest::newRow("double-click") << "double-click"
+                                      << "5";
+        QTest::newRow("Properties button") << "Properties"
+                                           << "5";
+        QTest::newRow("selected by a screen reader") << "accessible"
+                                                     << "5";
+        QTest::newRow("nothing selected") << "none"
+                                          << "";
     }
-    // The dialog works on the selected row, the list shows what its OK wrote,
-    // and it carries the window's icon.
     void openedFromTheList()
     {
-        QFETCH(bool, doubleClick);
+        QFETCH(QString, how);
+        QFETCH(QString, opened);
         const std::unique_ptr<frmCFG> window(openWindow());
         auto* list = child<QTreeView>(window.get(), "lvListView");
         child<QTabWidget>(window.get(), "tbsOptions")->setCurrentIndex(2);
         const QModelIndex fifth = list->model()->index(4, 1);
-        list->setCurrentIndex(fifth);
+        if (how == "double-click" || how == "Properties")
+            list->setCurrentIndex(fifth);
         QCoreApplication::processEvents();
         QString shownId;
         qint64 iconKey = -1;
@@ -234,19 +276,28 @@ private Q_SLOTS:
             clickBox(child<QCheckBox>(dialog, "chkPref"));
             QTest::mouseClick(child<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
         });
-        if (doubleClick) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(list);
+        if (how == "double-click") {
             const QRect cell = list->visualRect(fifth);
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell.center());
-        } else {
-            QTest::mouseClick(child<QPushButton>(window.get(), "cmdProprietes"), Qt::LeftButton);
+        } else if (how == "accessible") {
+            QVERIFY(face->state().focusable);
+            QAccessibleInterface* cell = face->tableInterface()->cellAt(4, 0);
+            cell->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        } else if (how == "none") {
+            list->clearSelection();
         }
-        QCOMPARE(shownId, QStringLiteral("5"));
+        if (how != "double-click")
+            QTest::mouseClick(child<QPushButton>(window.get(), "cmdProprietes"), Qt::LeftButton);
+        QCOMPARE(shownId, opened);
+        const QString changed = opened.isEmpty() ? QString() : QStringLiteral("1");
+        QCOMPARE(window->agentsModel().rows()[4].cells[AgentsList::ColChangeState], changed);
+        QCOMPARE(window->agentsModel().rows()[0].cells[AgentsList::ColChangeState], QString());
+        if (opened.isEmpty())
+            return;
         QCOMPARE(iconKey, window->windowIcon().cacheKey());
         QCOMPARE(list->model()->index(4, AgentsList::ColPreferences).data().toString(), QString());
-        QCOMPARE(window->agentsModel().rows()[4].cells[AgentsList::ColChangeState],
-                 QStringLiteral("1"));
-        QCOMPARE(window->agentsModel().rows()[3].cells[AgentsList::ColChangeState], QString());
     }
 };
 
