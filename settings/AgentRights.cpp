@@ -155,7 +155,7 @@ QList<std::pair<std::size_t, QString>> UnwritableAgentFiles(const Rows& rows)
             if (!check)
                 reason = check.file + QStringLiteral(": ") + check.reason;
         } catch (const Conversions::Failure& failure) {
-            reason = failure.description;
+            reason = SettingsMessages::describe(failure);
         }
         if (!reason.isEmpty())
             unwritable.append({i, reason});
