@@ -8,11 +8,9 @@
 
 #include "AgentsModel.h"
 #include "ColourChooser.h"
-#include "Cp1252.h"
 #include "EditorTestSupport.h"
 #include "Layout.h"
 #include "Passerelle.h"
-#include "PasswordScrambler.h"
 #include "RawClient.h"
 #include "RemoteStore.h"
 #include "UiRecorder.h"
@@ -165,8 +163,6 @@ private Q_SLOTS:
     void generalFields();
     void noChange_data() { modes(); }
     void noChange();
-    void languageThenCancel_data() { modes(); }
-    void languageThenCancel();
     void whileStoring_data();
     void whileStoring();
 
@@ -364,35 +360,6 @@ void TestEditorEndToEnd::noChange()
     QCOMPARE(UiRecorder::count(Kind::MessageBox), 0);
     QVERIFY(!m_window->isVisible());
     QCOMPARE(storedState(), before);
-}
-
-void TestEditorEndToEnd::languageThenCancel()
-{
-    start();
-    auto* languages = child<QComboBox>(m_window, "cboLangue_0");
-    languages->setCurrentIndex(2);
-    leaveField(languages);
-    child<QLineEdit>(m_window, "txtT1")->setText(QStringLiteral("10"));
-    QTest::mouseClick(child<QPushButton>(m_window, "cmdCancel"), Qt::LeftButton);
-    QVERIFY(!m_window->isVisible());
-    QCOMPARE(UiRecorder::count(Kind::MessageBox), 0);
-    QCOMPARE(Parametres.Langue, 2);
-    if (m_serverMode) {
-        const QByteArray supervisor = record(-1);
-        QCOMPARE(intAt(supervisor, L::Supervisor::Langue), 2);
-        QCOMPARE(intAt(supervisor, L::Supervisor::TauxActiviteT1), 30);
-        QCOMPARE(intAt(supervisor, L::Supervisor::Colours + 48), 255);
-        return;
-    }
-    QByteArray expected = "[CONFIG]\r\nmot_de_passe=" +
-                          PasswordScrambler::Crypter(Cp1252::fromUnicode(Parametres.MotDePasse)) +
-                          "\r\nNbJourStockJournal= 0\r\nTauxActiviteT1= 30\r\nTauxActiviteT2= 70"
-                          "\r\nlangue= 2\r\nModeLie= 0\r\nModeLieApp=Wscript.exe Post_it.vbs\r\n"
-                          "Etatinterdit= 0\r\nCmtAuto= 0\r\n[FRAME]\r\n";
-    for (const ColourDef& colour : ColourTable)
-        expected +=
-            QByteArray(colour.key) + "= " + QByteArray::number(colour.defaultValue) + "\r\n";
-    QCOMPARE(readFile(m_setup->sharedFile(QStringLiteral("supervis.ini"))), expected);
 }
 
 // While a store waits for the server (OK's, or a language change's), Cancel
