@@ -66,3 +66,23 @@ function(zor_add_subfolders)
         endif()
     endforeach()
 endfunction()
+
+# zor_install_link(DESTINATION NAME TARGET): installs the symbolic link
+# DESTINATION/NAME pointing at TARGET, as written (relative to the link's
+# folder, or absolute).
+function(zor_install_link destination name target)
+    string(MAKE_C_IDENTIFIER "${destination}" _folder)
+    set(_link ${CMAKE_CURRENT_BINARY_DIR}/install-links/${_folder}/${name})
+    file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/install-links/${_folder})
+    file(CREATE_LINK ${target} ${_link} SYMBOLIC)
+    install(FILES ${_link} DESTINATION ${destination})
+endfunction()
+
+# zor_install_command(NAME EXECUTABLE): a command on the PATH that is a link
+# to an executable of the installed program folder, which the program finds
+# as the folder of its executable.
+function(zor_install_command name executable)
+    file(RELATIVE_PATH _target ${CMAKE_INSTALL_FULL_BINDIR}
+        ${CMAKE_INSTALL_PREFIX}/${ZOR_INSTALL_PROGRAM_DIR}/${executable})
+    zor_install_link(${CMAKE_INSTALL_BINDIR} ${name} ${_target})
+endfunction()
