@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running need.
+# Installs the Debian packages that building, testing and running need, and
+# the ones named on its command line (tools/package.sh names its own).
 # Quiet when they are all there already.
 set -euo pipefail
 
@@ -9,6 +10,7 @@ packages=(
     clang-14 libclang-rt-14-dev
     libchm-dev fp-utils
     sqlite3 xvfb xauth fonts-dejavu-core
+    "$@"
 )
 
 missing=()
@@ -23,5 +25,5 @@ if ((${#missing[@]})); then
     SUDO=""
     if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
     $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -o DPkg::Lock::Timeout=600 -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
