@@ -55,10 +55,15 @@ for p in zorcfg zorsrv; do
 done
 state=/var/lib/zorsrv
 [ ! -e "$state" ] || fail "$state exists; the test would delete it (move it away first)"
+# A purge keeps the service's user, as Debian does; the test deletes one left
+# by an earlier purge, so that the installation must make it again.
+if getent passwd zorsrv >/dev/null; then $SUDO deluser --system --quiet zorsrv; fi
 
 work=$(mktemp -d)
 chmod 755 "$work"
 server=""
+port=""
+directory=""
 installed=0
 cleanup() {
     if [ -n "$server" ]; then $SUDO kill "$server" 2>/dev/null || true; fi
@@ -94,6 +99,17 @@ run "$work/install.log" apt install "${debs[@]}"
 for command in ZorCFG zorcfg zoradm; do
     [ "$(command -v "$command")" = "/usr/bin/$command" ] || fail "$command is not on the PATH"
 done
+
+# Where systemd runs this machine, the packages start the service, and restart
+# it on upgrade: see that it runs, then stop it so that the test starts the
+# server itself on the same database.
+stop_service() {
+    if [ -d /run/systemd/system ]; then
+        systemctl is-active --quiet zorsrv || fail "the zorsrv service is not running"
+        $SUDO systemctl stop zorsrv
+    fi
+}
+stop_service
 
 step "the unit"
 unit=/lib/systemd/system/zorsrv.service
@@ -139,6 +155,10 @@ start_server() {
         sleep 0.1
     done
     expect 'listening on 127.0.0.1:' "$work/server.log" "the server did not start"
+    if [ -n "${port:-}" ]; then # the options file says where
+        expect "listening on 127.0.0.1:$port" "$work/server.log" "the server's --listen"
+        expect "directory on 127.0.0.1:$directory" "$work/server.log" "the server's --directory"
+    fi
 }
 stop_server() {
     $SUDO kill -TERM "$server"
@@ -157,6 +177,7 @@ listen_at 0 0
 start_server
 port=$(sed -n 's/.*listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$work/server.log")
 directory=$(sed -n 's/.*directory on 127.0.0.1:\([0-9]*\).*/\1/p' "$work/server.log")
+[ "$directory" != 20772 ] || fail "the server did not take its options from $options"
 listen_at "$port" "$directory"
 [ "$($SUDO stat -c '%U %a' "$state/zorsrv.db")" = "$user 600" ] ||
     fail "the database is not the service user's alone: $($SUDO stat -c '%U %a' "$state/zorsrv.db")"
@@ -185,6 +206,8 @@ expect "Sophie Martin" "$work/show.log" "zoradm show's agents, from the director
 }
 expect "Agent,Name,Droit_Modif_Group," "$work/export.csv" "the CSV's header"
 expect "5,Nicolas Petit," "$work/export.csv" "the CSV's row of agent 5"
+# A language is accepted only when its file is in the program folder.
+run "$work/set.log" "${user_env[@]}" zoradm set langue=1 --dry-run
 run "$work/set.log" "${user_env[@]}" zoradm set TauxActiviteT1=25
 
 step "backing up the live database, then restoring it"
@@ -200,6 +223,7 @@ stop_server
 
 step "upgrading keeps the database"
 run "$work/upgrade.log" apt install --reinstall "${debs[@]}"
+stop_service
 start_server
 run "$work/show.log" "${user_env[@]}" zoradm show
 expect -E "^TauxActiviteT1 +25$" "$work/show.log" "the setting after the upgrade"
