@@ -55,15 +55,12 @@ for p in zorcfg zorsrv; do
 done
 state=/var/lib/zorsrv
 [ ! -e "$state" ] || fail "$state exists; the test would delete it (move it away first)"
-# A purge keeps the service's user, as Debian does; the test deletes one left
-# by an earlier purge, so that the installation must make it again.
-if getent passwd zorsrv >/dev/null; then $SUDO deluser --system --quiet zorsrv; fi
 
 work=$(mktemp -d)
-chmod 755 "$work"
 server=""
 port=""
 directory=""
+station=""
 installed=0
 cleanup() {
     if [ -n "$server" ]; then $SUDO kill "$server" 2>/dev/null || true; fi
@@ -71,6 +68,10 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+
+# A purge keeps the service's user, as Debian does; the test deletes one left
+# by an earlier purge, so that the installation must make it again.
+if getent passwd zorsrv >/dev/null; then run "$work/deluser.log" $SUDO deluser --system zorsrv; fi
 
 started=$SECONDS
 folder="$PWD/build/package"
@@ -133,15 +134,19 @@ done
 
 # The server as the unit starts it, where systemd is not there to do it: its
 # user, its umask, no capabilities, its options file, its state directory
-# made as StateDirectory= makes it. It first listens where the system lets it,
-# then, as an administrator would write in the options file, there again.
+# made as StateDirectory= makes it. The options file lets the system choose
+# free ports at each start, and the stations' settings follow them, so that
+# tests running at the same time never take each other's ports.
 options=$(setting EnvironmentFile | sed 's/^-//')
-listen_at() { $SUDO sed -i "s|^ZORSRV_OPTIONS=.*|ZORSRV_OPTIONS=\"--listen 127.0.0.1:$1 --directory 127.0.0.1:$2\"|" "$options"; }
+$SUDO sed -i 's|^ZORSRV_OPTIONS=.*|ZORSRV_OPTIONS="--listen 127.0.0.1:0 --directory 127.0.0.1:0"|' "$options"
 service_argv() { # the command line that runs COMMAND as the unit's user, in its settings
     argv=($SUDO setpriv --reuid="$user" --regid="$group" --init-groups --no-new-privs
         --inh-caps=-all --bounding-set=-all
         env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME="$state" LANG=C.UTF-8
         sh -c "umask $(setting UMask); $1")
+}
+point_at_server() { # point_at_server STATION-FILE...
+    $SUDO sed -i -e "s/^TCP_port=.*/TCP_port=$port\r/" -e "s/^VS_port=.*/VS_port=$directory\r/" "$@"
 }
 start_server() {
     $SUDO install -d -o "$user" -g "$group" -m "$(setting StateDirectoryMode)" "$state"
@@ -155,10 +160,11 @@ start_server() {
         sleep 0.1
     done
     expect 'listening on 127.0.0.1:' "$work/server.log" "the server did not start"
-    if [ -n "${port:-}" ]; then # the options file says where
-        expect "listening on 127.0.0.1:$port" "$work/server.log" "the server's --listen"
-        expect "directory on 127.0.0.1:$directory" "$work/server.log" "the server's --directory"
-    fi
+    port=$(sed -n 's/.*listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$work/server.log")
+    directory=$(sed -n 's/.*directory on 127.0.0.1:\([0-9]*\).*/\1/p' "$work/server.log")
+    # Without the options, the directory would be on its fixed port.
+    [ "$directory" != 20772 ] || fail "the server did not take its options from $options"
+    if [ -e "$station" ]; then point_at_server "$station"; fi
 }
 stop_server() {
     $SUDO kill -TERM "$server"
@@ -170,22 +176,17 @@ stop_server() {
 }
 
 step "the server, as the service"
+station="$work/config/Q.R.S/ZorCFG/zor.ini"
 $SUDO install -d -o "$user" -g "$group" -m "$(setting StateDirectoryMode)" "$state"
 service_argv "zorsrv agents import --db $state/zorsrv.db --csv /dev/stdin"
 run "$work/import.log" "${argv[@]}" <resources/demo/agents.csv
-listen_at 0 0
 start_server
-port=$(sed -n 's/.*listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$work/server.log")
-directory=$(sed -n 's/.*directory on 127.0.0.1:\([0-9]*\).*/\1/p' "$work/server.log")
-[ "$directory" != 20772 ] || fail "the server did not take its options from $options"
-listen_at "$port" "$directory"
 [ "$($SUDO stat -c '%U %a' "$state/zorsrv.db")" = "$user 600" ] ||
     fail "the database is not the service user's alone: $($SUDO stat -c '%U %a' "$state/zorsrv.db")"
 
 # The stations' settings of this machine point at it, as an administrator
 # would set them; a new user's settings are copied from there.
-$SUDO sed -i -e "s/^TCP_port=.*/TCP_port=$port\r/" -e "s/^VS_port=.*/VS_port=$directory\r/" \
-    /etc/zorcfg/zor.ini
+point_at_server /etc/zorcfg/zor.ini
 mkdir -m 700 "$work/runtime"
 user_env=(env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config"
     XDG_RUNTIME_DIR="$work/runtime" ZORADM_PASSWORD=SUPER)
@@ -193,8 +194,7 @@ user_env=(env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config"
 step "ZorCFG offscreen, to its login"
 run "$work/zorcfg.log" "${user_env[@]}" ZORCFG_EXIT_AT_LOGIN=1 zorcfg
 expect 'ZorCFG: login dialog shown' "$work/zorcfg.log" "ZorCFG did not reach its login"
-expect "TCP_port=$port" "$work/config/Q.R.S/ZorCFG/zor.ini" \
-    "the user's station file, copied from /etc/zorcfg/zor.ini"
+expect "TCP_port=$port" "$station" "the user's station file, copied from /etc/zorcfg/zor.ini"
 
 step "zoradm show and export, then a change"
 run "$work/show.log" "${user_env[@]}" zoradm show
