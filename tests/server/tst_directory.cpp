@@ -4,11 +4,9 @@
 // once.
 #include "AgentAdmin.h"
 #include "DirectoryProtocol.h"
-#include "RawClient.h"
+#include "RawDirectoryClient.h"
 #include "ZorsrvProcess.h"
 
-#include <QDeadlineTimer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,68 +14,8 @@ namespace P = DirectoryProtocol;
 
 namespace {
 
-// One answer of the directory: the Agents frame (code 0) with its table, a
-// refusal (its code), or 1 when no whole frame came.
-struct Answer
-{
-    qint32 code = 1;
-    P::Entries agents;
-};
-
-// A blocking client of the directory protocol: each call waits on the
-// socket itself.
-class Client
-{
-public:
-    bool connectTo(quint16 port)
-    {
-        m_socket.connectToHost(QHostAddress::LocalHost, port);
-        return m_socket.waitForConnected(10000);
-    }
-
-    bool send(const QByteArray& bytes)
-    {
-        m_socket.write(bytes);
-        return m_socket.waitForBytesWritten(10000);
-    }
-
-    // The next frame as type and payload; type 0 when none came in time.
-    std::pair<quint8, QByteArray> frame()
-    {
-        const QDeadlineTimer deadline(10000);
-        for (;;) {
-            const P::Scan scan = P::scan(m_in, &P::serverPayloadBound);
-            if (scan.status == P::Status::Frame) {
-                const QByteArray f = m_in.left(scan.size);
-                m_in.remove(0, scan.size);
-                return {scan.type, P::payloadOf(f).toByteArray()};
-            }
-            if (scan.status == P::Status::Invalid ||
-                !m_socket.waitForReadyRead(int(deadline.remainingTime())))
-                return {0, {}};
-            m_in += m_socket.readAll();
-        }
-    }
-
-    Answer receive()
-    {
-        const auto [type, payload] = frame();
-        Answer a;
-        if (type == P::Refused)
-            a.code = P::readRefusal(payload).value_or(P::RefusalInfo{1, {}}).code;
-        else if (type == P::Agents && P::readAgents(payload, nullptr))
-            a = {0, *P::readAgents(payload, nullptr)};
-        return a;
-    }
-
-    bool hello() { return frame().first == P::Hello; }
-
-    bool waitForClosed() { return RawClient::waitForClosed(m_socket); }
-
-private:
-    QTcpSocket m_socket;
-    QByteArray m_in;
-};
+using Client = RawDirectoryClient;
+using Answer = RawDirectoryClient::Answer;
 
 P::Entries entriesOf(const QString& agents)
 {

@@ -8,6 +8,9 @@
 #include <QSqlRecord>
 #include <QTcpServer>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 bool ZorsrvProcess::start(const QStringList& extraArguments, int timeoutMs)
 {
     kill();
@@ -16,6 +19,11 @@ bool ZorsrvProcess::start(const QStringList& extraArguments, int timeoutMs)
     const QStringList database =
         m_database.isEmpty() ? QStringList() : QStringList{"--db", m_database};
     // The directory on a free port too, unless the test says where, or none.
+    m_process.setChildProcessModifier([limit = m_descriptorLimit] {
+        const rlimit descriptors{rlim_t(limit), rlim_t(limit)};
+        if (limit > 0)
+            ::setrlimit(RLIMIT_NOFILE, &descriptors);
+    });
     const bool directorySet = extraArguments.contains(QStringLiteral("--no-directory")) ||
                               extraArguments.contains(QStringLiteral("--directory"));
     m_process.start(QStringLiteral(ZORSRV_PATH),
@@ -35,6 +43,21 @@ bool ZorsrvProcess::start(const QStringList& extraArguments, int timeoutMs)
     m_error = QStringLiteral("zorsrv did not listen: %1 %2")
                   .arg(m_process.errorString(), QString::fromUtf8(standardError()));
     return false;
+}
+
+ZorsrvProcess::Usage ZorsrvProcess::usage() const
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(m_process.processId()));
+    if (!stat.open(QIODevice::ReadOnly))
+        return {};
+    // From the third field on, after the name in parentheses: user and system
+    // time are the 14th and 15th, the resident pages the 24th.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (f.size() < 22)
+        return {};
+    return {double(f[11].toLongLong() + f[12].toLongLong()) / double(::sysconf(_SC_CLK_TCK)),
+            f[21].toLongLong() * ::sysconf(_SC_PAGESIZE) / 1024};
 }
 
 bool ZorsrvProcess::terminate(int timeoutMs)

@@ -15,6 +15,9 @@ public:
     // An empty path leaves --db out: the server takes its default.
     void setDatabase(const QString& path) { m_database = path; }
     void setEnvironment(const QProcessEnvironment& e) { m_process.setProcessEnvironment(e); }
+    // The most descriptors the process may open (soft and hard limit); 0 leaves
+    // the limit as it is.
+    void setDescriptorLimit(int limit) { m_descriptorLimit = limit; }
     QString databasePath() const { return m_database; }
 
     // Starts zorsrv with --db, --listen 127.0.0.1:0, --directory 127.0.0.1:0
@@ -41,6 +44,13 @@ public:
     bool terminate(int timeoutMs = 30000);
 
     QByteArray standardError() { return m_process.readAllStandardError(); }
+    // What the running process has used so far, from /proc; -1 when unknown.
+    struct Usage
+    {
+        double cpuSeconds = -1;
+        qint64 residentKib = -1;
+    };
+    Usage usage() const;
     QString errorText() const { return m_error; }
 
     // Runs zorsrv to its end with the given arguments (dump, audit, or a start
@@ -66,4 +76,5 @@ private:
     QString m_error;
     quint16 m_port = 0;
     quint16 m_directoryPort = 0;
+    int m_descriptorLimit = 0;
 };
