@@ -257,7 +257,7 @@ int prune(const QString& database, const Storage::Retention& retention, QTextStr
         return 2;
     }
     Storage storage(QStringLiteral("zorsrv-prune"));
-    const Storage::Opened opened = storage.open(database, Storage::Mode::Serve);
+    const Storage::Opened opened = storage.open(database, Storage::Mode::Update);
     QString error;
     const qint64 deleted =
         opened.failure == Storage::Failure::None ? storage.pruneAudit(retention, &error) : -1;

@@ -152,7 +152,7 @@ struct Database
 void open(Database& db, const QString& path, bool write, QTextStream& err)
 {
     const Storage::Opened opened =
-        db.storage.open(path, write ? Storage::Mode::Serve : Storage::Mode::ReadOnly);
+        db.storage.open(path, write ? Storage::Mode::Update : Storage::Mode::ReadOnly);
     QString error = opened.message;
     if (opened.failure == Storage::Failure::Corrupt)
         db.failure = 3;

@@ -123,6 +123,7 @@ Server::Started Server::start()
                 m_storage.reset();
                 return;
             }
+            m_storage->boundAudit(m_options.retention.rows);
             pruneAudit();
             const QMap<qint32, QByteArray> stored = m_storage->records();
             for (auto it = stored.begin(); it != stored.end(); ++it)
@@ -138,6 +139,8 @@ Server::Started Server::start()
         return {Failure::Corrupt, opened.message};
     case Storage::Failure::Incompatible:
         return {Failure::Incompatible, opened.message};
+    case Storage::Failure::InUse:
+        return {Failure::InUse, opened.message};
     }
     m_records = std::move(records);
     auto* daily = new QTimer(this);

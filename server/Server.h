@@ -47,6 +47,7 @@ public:
         CannotOpen,
         Corrupt,
         Incompatible,
+        InUse, // another zorsrv serves the database
         CannotListen
     };
     struct Started

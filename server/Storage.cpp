@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QVariant>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -61,6 +62,7 @@ Storage::~Storage()
     m_select.reset();
     m_upsert.reset();
     m_audit.reset();
+    m_trim.reset();
     if (QSqlDatabase::contains(m_name)) {
         QSqlDatabase::database(m_name, false).close();
         QSqlDatabase::removeDatabase(m_name);
@@ -87,9 +89,14 @@ Storage::Opened Storage::open(const QString& path, Mode mode)
     if (info.isDir())
         return {Failure::CannotOpen,
                 QStringLiteral("cannot open the database %1: it is a folder").arg(path)};
-    if (mode == Mode::Serve && !info.exists() && !createPrivate(path))
+    if (mode != Mode::ReadOnly && !info.exists() && !createPrivate(path))
         return {Failure::CannotOpen, QStringLiteral("cannot open the database %1: %2")
                                          .arg(path, QString::fromLocal8Bit(std::strerror(errno)))};
+    if (mode == Mode::Serve) {
+        const Opened locked = lock();
+        if (locked.failure != Failure::None)
+            return locked;
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     db.setDatabaseName(path);
     if (mode == Mode::ReadOnly)
@@ -101,7 +108,22 @@ Storage::Opened Storage::open(const QString& path, Mode mode)
             Failure::CannotOpen,
             QStringLiteral("cannot open the database %1: %2").arg(path, describe(db.lastError()))};
     m_identity = identityOf(path);
-    return mode == Mode::Serve ? createSchema() : checkSchema();
+    return mode == Mode::ReadOnly ? checkSchema() : createSchema();
+}
+
+// One server per database file: see DatabaseLock.
+Storage::Opened Storage::lock()
+{
+    QString message;
+    switch (m_lock.acquire(m_path, &message)) {
+    case DatabaseLock::Result::Taken:
+        return {};
+    case DatabaseLock::Result::Busy:
+        return {Failure::InUse, message};
+    case DatabaseLock::Result::Failed:
+        break;
+    }
+    return {Failure::CannotOpen, message};
 }
 
 Storage::Opened Storage::createSchema()
@@ -198,7 +220,9 @@ bool Storage::prepare()
     m_select.emplace(db);
     m_upsert.emplace(db);
     m_audit.emplace(db);
-    return m_select->prepare(QStringLiteral("SELECT data FROM records WHERE number = ?")) &&
+    m_trim.emplace(db);
+    return m_trim->prepare(QStringLiteral("DELETE FROM audit WHERE id <= ?")) &&
+           m_select->prepare(QStringLiteral("SELECT data FROM records WHERE number = ?")) &&
            m_upsert->prepare(QStringLiteral("INSERT INTO records (number, data, updated) VALUES "
                                             "(?, ?, ?) ON CONFLICT(number) DO UPDATE SET data = "
                                             "excluded.data, updated = excluded.updated")) &&
@@ -288,6 +312,28 @@ qint64 Storage::pruneAudit(const Retention& retention, QString* error)
     return query.numRowsAffected();
 }
 
+// Ids only grow, so the rows beyond the bound are those with an id at most the
+// bound below the newest: deleting them costs what they are, whatever the
+// rows kept. A sixteenth of the bound (at most 256 rows) goes ahead of time,
+// so that most commits delete nothing and those that do free whole pages.
+// Rows deleted meanwhile by another connection only leave fewer.
+bool Storage::trimAudit(QString* error)
+{
+    if (m_auditBound <= 0)
+        return true;
+    const qint64 beyond = m_audit->lastInsertId().toLongLong() - m_auditBound;
+    if (beyond <= m_trimmedThrough)
+        return true;
+    const qint64 through = beyond + std::min(m_auditBound / 16, 256);
+    m_trim->bindValue(0, through);
+    if (!m_trim->exec()) {
+        *error = describe(m_trim->lastError());
+        return false;
+    }
+    m_trimmedThrough = through;
+    return true;
+}
+
 bool Storage::commit(const QList<Write>& batch, QString* error)
 {
     if (!stillAtPath(error))
@@ -324,9 +370,12 @@ bool Storage::commit(const QList<Write>& batch, QString* error)
             return false;
         }
     }
-    if (!db.commit()) {
-        *error = describe(db.lastError());
+    const bool trimmed = trimAudit(error);
+    if (!trimmed || !db.commit()) {
+        if (trimmed)
+            *error = describe(db.lastError());
         db.rollback();
+        m_trimmedThrough = 0; // what was deleted is back
         return false;
     }
     return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DatabaseLock.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
@@ -19,7 +21,9 @@ public:
 
     enum class Mode
     {
-        Serve,   // create when missing, WAL with synchronous=FULL, integrity check
+        Serve,   // the server's: create when missing, one server per file (see lock()),
+                 // WAL with synchronous=FULL, integrity check
+        Update,  // as Serve, without the lock: the admin commands that write
         ReadOnly // an existing file, for the admin commands
     };
     enum class Failure
@@ -27,7 +31,8 @@ public:
         None,
         CannotOpen,
         Corrupt,
-        Incompatible
+        Incompatible,
+        InUse // Serve: another server serves the file
     };
     struct Opened
     {
@@ -81,6 +86,10 @@ public:
     // or -1 with error set.
     qint64 pruneAudit(const Retention& retention, QString* error);
 
+    // From now on every commit keeps at most the newest `rows` audit rows,
+    // in its own transaction (0: no bound).
+    void boundAudit(int rows) { m_auditBound = rows; }
+
     // "ok", or what PRAGMA integrity_check found.
     QString integrity();
 
@@ -91,6 +100,8 @@ private:
     bool isForeign();
     bool prepare();
     bool stillAtPath(QString* error) const;
+    Opened lock();
+    bool trimAudit(QString* error);
 
     QString m_name;
     QString m_path;
@@ -100,4 +111,8 @@ private:
     std::optional<QSqlQuery> m_select;
     std::optional<QSqlQuery> m_upsert;
     std::optional<QSqlQuery> m_audit;
+    std::optional<QSqlQuery> m_trim;
+    int m_auditBound = 0;
+    qint64 m_trimmedThrough = 0; // audit ids up to this one are deleted
+    DatabaseLock m_lock;         // released after the connection is closed
 };

@@ -1,7 +1,10 @@
 // Full agent-store transfers per second through a real zorsrv (connect, login,
 // read one agent record, write it back, close) with 1, 8 and 64 concurrent
 // clients, against bare SQLite commits of one row each with the same
-// settings (WAL, synchronous=FULL) in the same folder.
+// settings (WAL, synchronous=FULL) in the same folder. Then the cost of the
+// audit bound: the transfers of 8 clients through a server that keeps at
+// most 1000 audit rows, so that each commit deletes as many as it adds,
+// against a server whose bound is never reached.
 #include "Layout.h"
 #include "RawClient.h"
 #include "ZorsrvProcess.h"
@@ -20,6 +23,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -29,6 +33,9 @@ namespace {
 constexpr int Slices = 4;
 constexpr int SliceMs = 600;
 constexpr int Agents = 9999;
+constexpr int BoundRows = 1000;
+constexpr int BoundClients = 8;
+constexpr int BoundSlices = 8;
 
 // One client repeating the transfer of the tool's agent store, driven by the
 // event loop so that many run side by side in one thread.
@@ -251,6 +258,35 @@ int writeUntilKilled(quint16 port, int clients)
     }
 }
 
+// Transfers per second with the audit bound on, and on a server whose bound is
+// never reached, in alternating slices after both have written more than the
+// bound; adds the refused transfers.
+std::pair<double, double> auditBoundRates(const QTemporaryDir& folder, qint64* failures)
+{
+    ZorsrvProcess bounded, unbounded;
+    bounded.setDatabase(folder.filePath(QStringLiteral("bounded.db")));
+    unbounded.setDatabase(folder.filePath(QStringLiteral("unbounded.db")));
+    if (!bounded.start({"--audit-rows", QString::number(BoundRows)}) || !unbounded.start())
+        return {0, 0};
+    for (ZorsrvProcess* server : {&bounded, &unbounded}) {
+        qint64 written = 0;
+        double unused = 0;
+        while (written <= 2 * BoundRows)
+            runTransfers(server->port(), BoundClients, &written, &unused, failures);
+    }
+    qint64 transfers[2] = {0, 0};
+    double seconds[2] = {0, 0};
+    for (int slice = 0; slice < BoundSlices; ++slice) {
+        runTransfers(bounded.port(), BoundClients, &transfers[0], &seconds[0], failures);
+        runTransfers(unbounded.port(), BoundClients, &transfers[1], &seconds[1], failures);
+    }
+    const QByteArrayList rows =
+        ZorsrvProcess::query(bounded.databasePath(), QStringLiteral("SELECT count(*) FROM audit"));
+    std::printf("audit bound %d: %s rows after %lld transfers\n", BoundRows,
+                rows.value(0, "?").constData(), static_cast<long long>(transfers[0]));
+    return {double(transfers[0]) / seconds[0], double(transfers[1]) / seconds[1]};
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -304,6 +340,15 @@ int main(int argc, char* argv[])
     if (failures > 0)
         std::printf("refused transfers: %lld\n", static_cast<long long>(failures));
     std::printf("RESULT zorsrv_store ratio=%.2f target>=2\n", failures > 0 ? 0.0 : ratio64);
+    failures = 0;
+    const auto [boundRate, unboundRate] = auditBoundRates(folder, &failures);
+    std::printf("%d clients: %.0f transfers/s with at most %d audit rows, %.0f/s without "
+                "reaching the bound\n",
+                BoundClients, boundRate, BoundRows, unboundRate);
+    if (failures > 0)
+        std::printf("refused transfers: %lld\n", static_cast<long long>(failures));
+    std::printf("RESULT zorsrv_audit_bound ratio=%.2f target>=0.9\n",
+                failures > 0 || unboundRate <= 0 ? 0.0 : boundRate / unboundRate);
     std::fflush(stdout);
     return 0;
 }

@@ -1,7 +1,6 @@
 #include "Admin.h"
 #include "AgentAdmin.h"
 #include "CommandLine.h"
-#include "DatabaseLock.h"
 #include "Directory.h"
 #include "Server.h"
 #include "StopSignals.h"
@@ -25,27 +24,15 @@ int exitCodeFor(Server::Failure failure)
         return 3;
     case Server::Failure::CannotListen:
         return 4;
+    case Server::Failure::InUse:
+        return 5;
     }
     return 1;
 }
 
-constexpr int ExitDatabaseInUse = 5;
-
 int serve(const Server::Options& options, const DirectoryOptions& directoryOptions)
 {
     StopSignals::raiseDescriptorLimit();
-    DatabaseLock lock; // held until the server has stopped
-    QString why;
-    switch (lock.acquire(options.database, &why)) {
-    case DatabaseLock::Result::Taken:
-        break;
-    case DatabaseLock::Result::Busy:
-        std::fprintf(stderr, "zorsrv: %s\n", qPrintable(why));
-        return ExitDatabaseInUse;
-    case DatabaseLock::Result::Failed:
-        std::fprintf(stderr, "zorsrv: %s\n", qPrintable(why));
-        return exitCodeFor(Server::Failure::CannotOpen);
-    }
     Server server(options);
     const Server::Started started = server.start();
     if (started.failure != Server::Failure::None) {

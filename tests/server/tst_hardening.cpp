@@ -370,6 +370,41 @@ private Q_SLOTS:
         QVERIFY2(audit.out.contains("\n" + QByteArray::number(kept) + " audit rows\n"),
                  audit.out.constData());
     }
+    // The server keeps the audit within --audit-rows as it writes, also
+    // when rows go meanwhile through another connection.
+    void auditBound_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("meanwhile");   // run after the first six writes
+        QTest::addColumn<QByteArrayList>("kept"); // records of the rows left, of writes to 0 to 11
+        QTest::newRow("defaults") << QStringList{} << QString()
+                                  << QByteArrayList{"0", "1", "2", "3", "4",  "5",
+                                                    "6", "7", "8", "9", "10", "11"};
+        QTest::newRow("five rows") << QStringList{"--audit-rows", "5"} << QString()
+                                   << QByteArrayList{"7", "8", "9", "10", "11"};
+        QTest::newRow("ten rows, some deleted meanwhile")
+            << QStringList{"--audit-rows", "10"} << "DELETE FROM audit WHERE record < 4"
+            << QByteArrayList{"4", "5", "6", "7", "8", "9", "10", "11"};
+    }
+
+    void auditBound()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, meanwhile);
+        QFETCH(QByteArrayList, kept);
+        ZorsrvProcess server;
+        QVERIFY2(server.start(options), qPrintable(server.errorText()));
+        RawClient client;
+        QVERIFY(client.connectTo(server.port()) && client.login() == 0);
+        for (int i = 0; i < 12; ++i) {
+            if (i == 6 && !meanwhile.isEmpty())
+                ZorsrvProcess::query(server.databasePath(), meanwhile);
+            QCOMPARE(client.write(i, QByteArray(464, char('a' + i))).code(), 0);
+        }
+        QCOMPARE(
+            ZorsrvProcess::query(server.databasePath(), "SELECT record FROM audit ORDER BY id"),
+            kept);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestHardening)
