@@ -10,7 +10,7 @@ inline constexpr int Password = 3;  // no password given, or the wrong one
 inline constexpr int BadInput = 4;  // a CSV row, a KEY=VALUE or an agent that is refused
 inline constexpr int SettingsFailure = 5; // a settings file could not be read or written
 inline constexpr int Ended = 6;           // the run was ended: a gateway failure, no server address
-// The agent directory opened its link but its table could not be read (none,
+// The agent directory opened its link but its table could not be read (unreadable,
 // the link lost): nothing was written.
 inline constexpr int DirectoryFailure = 7;
 // A store failed after some agents were stored: the output says, agent by

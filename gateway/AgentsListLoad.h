@@ -35,8 +35,8 @@ bool OpenDirectory(std::optional<AgentDirectory::Connection>& directory);
 // Reads the agents table through the open link, closes the link (a failure
 // to close is ignored) and empties `directory`, then fetches the rights of
 // the table's first 32 agents, names trimmed of spaces. Nothing when there
-// is no open link or the table cannot be read: 222 (the directory holds no
-// table) or 223 (its machine is gone) is shown, any other failure reported
+// is no open link or the table cannot be read: 222 (the directory cannot
+// read its table) or 223 (its machine is gone) is shown, any other failure reported
 // as 256 ("GetAgentNameList"), and the link is left as it is.
 std::optional<AgentsList::Rows>
 DirectoryAgents(std::optional<AgentDirectory::Connection>& directory);

@@ -7,8 +7,9 @@
 //   address and port of something else);
 // - once the link is open: a connection that closes or fails, or an answer
 //   that does not come within the time-out, is 462, the machine can no longer
-//   be reached; a refusal frame and a broken answer keep their numbers; an
-//   empty table is 0x80040068.
+//   be reached; a refusal frame and a broken answer keep their numbers, but
+//   a table the directory cannot read (refusal -9) and an empty one are
+//   0x80040068. A fresh directory without agents refuses the link itself.
 // Any failure of GetAgentNameList closes the link. The descriptions are
 // texts of the current language; the details they quote (the protocol's
 // reasons, the directory's own words, the system's) are not.
@@ -123,7 +124,8 @@ Error unexpected(const Link& link, const Received& r)
     if (r.scan.type == P::Refused) {
         const std::optional<P::RefusalInfo> refusal = P::readRefusal(P::payloadOf(r.frame));
         if (refusal)
-            return {RefusedByDirectory,
+            return {refusal->code == P::Refusal::StorageFailure ? AgentDirectory::NoAgentTable
+                                                                : RefusedByDirectory,
                     text(1356, {where(link), refusal->reason, QString::number(refusal->code)})};
     }
     return broken(link,

@@ -19,7 +19,8 @@ using AgentDirectory::Error;
 
 // Error numbers besides AgentDirectory::RemoteUnavailable (462, the link was
 // open and the machine can no longer be reached) and NoAgentTable
-// (0x80040068, the table is empty): each names what a supervisor can check.
+// (0x80040068, the table cannot be read): each names what a supervisor can
+// check.
 inline constexpr qint32 BrokenAnswer = qint32(0x80040069u);       // not the directory's protocol
 inline constexpr qint32 RefusedByDirectory = qint32(0x8004006Au); // a refusal frame
 inline constexpr qint32 LinkNotOpen = qint32(0x8004006Bu);        // no OpenLink before

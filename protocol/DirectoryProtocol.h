@@ -46,6 +46,7 @@ inline constexpr qint32 BadMessage = -7;         // bytes that are not a frame
 inline constexpr qint32 UnknownRequest = -8;     // a frame of a type a client may not send
 inline constexpr qint32 StorageFailure = -9;     // the table cannot be read
 inline constexpr qint32 BadVersion = -10;        // a version this server does not speak
+inline constexpr qint32 EmptyTable = -11;        // no agents yet: sent instead of the Hello
 } // namespace Refusal
 
 // One agent of the table.

@@ -198,6 +198,12 @@ int list(QTextStream& out, QTextStream& err)
     const std::optional<Entries> entries = current(err);
     if (!entries)
         return 2;
+    if (entries->isEmpty()) {
+        out << "The agent table is empty: until it holds agents, the directory refuses every "
+               "connection and ZorCFG lists the agents 1 to 32. Import them from a CSV file of "
+               "NUMBER,NAME[,GROUP] lines with: zorsrv agents import [--db FILE] --csv FILE\n";
+        return 0;
+    }
     for (const Entry& e : *entries) {
         out << QString::number(e.number).rightJustified(6) << "  " << e.name;
         if (!e.group.isEmpty())

@@ -69,6 +69,8 @@ bool apply(const QString& name, const QString& value, Parsed& parsed)
         ok = positiveInt(value, o.agents);
     } else if (name == QLatin1String("--max-connections")) {
         ok = positiveInt(value, o.maxConnections);
+    } else if (name == QLatin1String("--max-per-peer")) {
+        ok = positiveInt(value, o.maxPerPeer);
     } else if (name == QLatin1String("--stall-timeout")) {
         ok = seconds(value, o.stallTimeoutMs);
     } else if (name == QLatin1String("--login-timeout")) {
@@ -164,6 +166,8 @@ Parsed parse(const QStringList& arguments)
         if (!apply(name, value, parsed))
             return parsed;
     }
+    if (parsed.options.maxPerPeer == 0)
+        parsed.options.maxPerPeer = ConnectionLimits::defaultPerPeer(parsed.options.maxConnections);
     if (parsed.options.database.isEmpty()) {
         if (parsed.command != Command::Serve)
             parsed.error = QStringLiteral("%1 needs --db FILE")
@@ -179,22 +183,26 @@ QString usage()
     return QStringLiteral(
         "usage: zorsrv [--db FILE] [--listen ADDR:PORT] [--agents N]\n"
         "              [--stall-timeout SECONDS] [--login-timeout SECONDS]\n"
-        "              [--idle-timeout SECONDS] [--max-connections N] [--allow ADDR/PREFIX]...\n"
+        "              [--idle-timeout SECONDS] [--max-connections N] [--max-per-peer N]\n"
+        "              [--allow ADDR/PREFIX]...\n"
         "              [--audit-days N] [--audit-rows N] [--directory ADDR:PORT | --no-directory]\n"
         "       zorsrv dump --db FILE [--record N] [--show-passwords]\n"
         "       zorsrv audit --db FILE [--show-passwords]\n"
         "       zorsrv audit --prune --db FILE [--audit-days N] [--audit-rows N]\n"
         "       zorsrv agents --help\n"
         "Serves the configuration records over TCP (default 127.0.0.1:32000, a database\n"
-        "in the per-user data folder, 9999 agents, 1000 connections). A connection must log\n"
-        "in within 30 s, send a whole message at least every 120 s, send each message within\n"
-        "10 s of its first byte and read its answers; --allow limits the peers (default: all).\n"
+        "in the per-user data folder, 9999 agents, 1000 connections, a tenth of them per\n"
+        "peer address). A connection must log in within 30 s, send a whole message at least\n"
+        "every 120 s, send each message within 10 s of its first byte and read its answers;\n"
+        "--allow limits the peers (default: all).\n"
         "dump shows one record (-1 = supervisor, n = agent n+1) or every written record;\n"
         "audit shows the trail of writes; passwords show only with --show-passwords.\n"
-        "The audit keeps 365 days and at most 100000 rows (--audit-days, --audit-rows):\n"
-        "the server prunes it at start and daily, audit --prune at once.\n"
+        "The audit keeps 365 days and at most 100000 rows (--audit-days, --audit-rows): the\n"
+        "server keeps the rows within bounds as it writes and prunes old ones at start and\n"
+        "daily, audit --prune at once.\n"
         "The agent directory listens on the records' address, port 20772, unless\n"
-        "--directory or --no-directory says otherwise; see zorsrv agents --help for its table.\n");
+        "--directory or --no-directory says otherwise, with the same limits; see zorsrv\n"
+        "agents --help for its table.\n");
 }
 
 } // namespace CommandLine

@@ -11,7 +11,7 @@
 // zorsrv's command line:
 //   zorsrv [--db FILE] [--listen ADDR:PORT] [--agents N] [--stall-timeout SECONDS]
 //          [--login-timeout SECONDS] [--idle-timeout SECONDS] [--max-connections N]
-//          [--allow ADDR/PREFIX]... [--directory ADDR:PORT | --no-directory]
+//          [--max-per-peer N] [--allow ADDR/PREFIX]... [--directory ADDR:PORT | --no-directory]
 //          [--audit-days N] [--audit-rows N]
 //   zorsrv dump --db FILE [--record N] [--show-passwords]
 //   zorsrv audit --db FILE [--show-passwords]

@@ -1,5 +1,6 @@
 #include "ConnectionLimits.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -40,18 +41,48 @@ std::optional<Subnet> parseSubnet(const QString& text)
     return subnet;
 }
 
+namespace {
+
+QHostAddress plain(const QHostAddress& peer)
+{
+    bool isV4 = false;
+    const quint32 v4 = peer.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4) : peer;
+}
+
+} // namespace
+
 bool allowed(const QList<Subnet>& subnets, const QHostAddress& peer)
 {
     if (subnets.isEmpty())
         return true;
-    bool isV4 = false;
-    const quint32 v4 = peer.toIPv4Address(&isV4);
-    const QHostAddress address = isV4 ? QHostAddress(v4) : peer;
+    const QHostAddress address = plain(peer);
     for (const Subnet& s : subnets) {
         if (address.isInSubnet(s))
             return true;
     }
     return false;
+}
+
+int defaultPerPeer(int maxConnections)
+{
+    return std::max(1, maxConnections / 10 + (maxConnections % 10 != 0 ? 1 : 0));
+}
+
+bool takePlace(PeerPlaces& places, const QHostAddress& peer, int maxPerPeer)
+{
+    const QString key = plain(peer).toString();
+    if (places.value(key) >= maxPerPeer)
+        return false;
+    ++places[key];
+    return true;
+}
+
+void leavePlace(PeerPlaces& places, const QHostAddress& peer)
+{
+    const auto found = places.find(plain(peer).toString());
+    if (found != places.end() && --*found <= 0)
+        places.erase(found);
 }
 
 } // namespace ConnectionLimits

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QPair>
@@ -54,5 +55,17 @@ std::optional<Subnet> parseSubnet(const QString& text);
 // True when no subnet is given, or when the peer is in one of them. An IPv4
 // peer seen through an IPv6 socket counts as its IPv4 address.
 bool allowed(const QList<Subnet>& subnets, const QHostAddress& peer);
+
+// The places each peer address holds, so that one address cannot hold them
+// all (--max-per-peer). An IPv4 peer seen through an IPv6 socket is its IPv4
+// address.
+using PeerPlaces = QHash<QString, int>;
+
+// --max-per-peer when it is not given: a tenth of the connections, rounded up.
+int defaultPerPeer(int maxConnections);
+// Takes a place for the peer; false when it holds maxPerPeer already.
+bool takePlace(PeerPlaces& places, const QHostAddress& peer, int maxPerPeer);
+// Gives back a place takePlace() gave.
+void leavePlace(PeerPlaces& places, const QHostAddress& peer);
 
 } // namespace ConnectionLimits

@@ -1,17 +1,18 @@
 #pragma once
 
 #include "ConnectionLimits.h"
+#include "Listener.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
-#include <QTcpServer>
 
 #include <optional>
 
-class QTcpSocket;
+class PeerSocket;
 class QTimer;
 
 // Where the agent directory listens. Without an address of its own it
@@ -27,7 +28,8 @@ struct DirectoryOptions
 // framed protocol of DirectoryProtocol on a listening address of its own.
 // It reads the table through a connection of its own and reads it again
 // whenever the database has changed since its last read, so changes made by
-// the admin commands are served at once.
+// the admin commands are served at once. While the table is empty it
+// refuses every connection, saying so, instead of greeting it.
 class Directory : public QObject
 {
     Q_OBJECT
@@ -35,8 +37,13 @@ class Directory : public QObject
 public:
     struct Limits
     {
-        int stallTimeoutMs = 10000; // no progress for this long: refused and closed
+        // The records' time limits: login is the time to the first list
+        // request, idle the time between two, message the time from a
+        // request's first byte to its last and the time a client has to
+        // take the next part of an answer.
+        ConnectionLimits::Settings times;
         int maxConnections = 1000;
+        int maxPerPeer = 100;
         QList<ConnectionLimits::Subnet> allowed; // empty: every peer
     };
 
@@ -54,29 +61,41 @@ public:
 private:
     struct Connection
     {
-        QTcpSocket* socket = nullptr;
+        PeerSocket* socket = nullptr;
         QTimer* timer = nullptr;
+        ConnectionLimits::Clock clock;
         QByteArray in;
         QByteArray out; // the answer being sent (shared between connections)
         qsizetype sent = 0;
         bool closing = false;
     };
 
-    void accept();
-    void refuse(QTcpSocket* socket, qint32 code, const QString& reason = {});
+    // The table as it is served: the Agents frame and how many agents it holds.
+    struct Table
+    {
+        QByteArray frame;
+        qsizetype agents = 0;
+    };
+
+    void accept(qintptr descriptor);
+    void refuseAtOnce(PeerSocket* socket, qint32 code, const QString& reason);
     void process(quint64 id);
-    void pump(Connection& c);
-    void stalled(quint64 id);
+    void pump(quint64 id);
+    void armTimer(Connection& c);
+    void limitReached(quint64 id);
+    void finish(Connection& c, qint32 code, const QString& reason);
     void drop(quint64 id);
-    std::optional<QByteArray> answer();
+    const Table* table();
 
     QString m_database;
     QString m_connection;
     Limits m_limits;
-    QTcpServer m_listener;
+    Listener m_listener;
+    QElapsedTimer m_clock; // the connections' time
     QHash<quint64, Connection> m_connections;
+    ConnectionLimits::PeerPlaces m_peers;
     quint64 m_nextId = 1;
     bool m_stopping = false;
-    std::optional<qint64> m_cachedVersion; // data_version of the cached answer
-    QByteArray m_cached;
+    std::optional<qint64> m_cachedVersion; // data_version of the cached table
+    Table m_cached;
 };

@@ -78,14 +78,15 @@ struct Server::Connection
     bool brisk = true; // its requests came while it was polled for them
 };
 
-Server::Server(Options options, QObject* parent) : QObject(parent), m_options(std::move(options))
+Server::Server(Options options, QObject* parent)
+    : QObject(parent), m_options(std::move(options)), m_listener(QStringLiteral("records"))
 {
+    if (m_options.maxPerPeer <= 0)
+        m_options.maxPerPeer = ConnectionLimits::defaultPerPeer(m_options.maxConnections);
     m_storageContext = new QObject;
     m_storageContext->moveToThread(&m_storageThread);
     m_storageThread.setObjectName(QStringLiteral("zorsrv storage"));
     m_storageThread.start();
-    m_listener.setMaxPendingConnections(1024);
-    m_listener.setListenBacklogSize(1024);
     connect(&m_listener, &Listener::incoming, this, &Server::accept);
     m_clock.start();
 }
@@ -146,15 +147,11 @@ Server::Started Server::start()
     auto* daily = new QTimer(this);
     connect(daily, &QTimer::timeout, this, [this] { onStorageThread([this] { pruneAudit(); }); });
     daily->start(std::chrono::hours(24));
-    if (!m_listener.listenForStations(m_options.address, m_options.port)) {
-        const QString reason = m_listener.serverError() == QAbstractSocket::AddressInUseError
-                                   ? QStringLiteral("the address is already in use")
-                                   : m_listener.errorString();
+    if (!m_listener.listenForStations(m_options.address, m_options.port))
         return {Failure::CannotListen, QStringLiteral("cannot listen on %1:%2: %3")
                                            .arg(m_options.address.toString())
                                            .arg(m_options.port)
-                                           .arg(reason)};
-    }
+                                           .arg(m_listener.reason())};
     return {};
 }
 
@@ -168,21 +165,20 @@ void Server::pruneAudit()
 
 void Server::accept(qintptr descriptor)
 {
-    auto* socket = new PeerSocket(descriptor, ReadBufferSize, m_options.stallTimeoutMs);
+    auto* socket = new PeerSocket(descriptor, ReadBufferSize, m_options.stallTimeoutMs, this);
     // Peers outside the allowed subnets get nothing, not even a greeting.
     if (!ConnectionLimits::allowed(m_options.allowed, socket->peerAddress())) {
         delete socket;
         return;
     }
     if (m_stopping) {
-        sendNow(socket, Framing::refusal(Framing::Refusal::ServerStop));
-        refuseBeyondLimit(socket);
+        refuseAtOnce(socket, Framing::refusal(Framing::Refusal::ServerStop));
         return;
     }
-    if (m_connections.size() >= m_options.maxConnections) {
-        sendNow(socket, Framing::greeting(freshNonce()) +
-                            Framing::refusal(Framing::Refusal::TooManyConnections));
-        refuseBeyondLimit(socket);
+    if (m_connections.size() >= m_options.maxConnections ||
+        !ConnectionLimits::takePlace(m_peers, socket->peerAddress(), m_options.maxPerPeer)) {
+        refuseAtOnce(socket, Framing::greeting(freshNonce()) +
+                                 Framing::refusal(Framing::Refusal::TooManyConnections));
         return;
     }
     auto* timer = new QTimer(socket);
@@ -210,9 +206,10 @@ void Server::accept(qintptr descriptor)
 }
 
 // A connection that gets its refusal and nothing else; it is not counted.
-void Server::refuseBeyondLimit(PeerSocket* socket)
+void Server::refuseAtOnce(PeerSocket* socket, const QByteArray& refusal)
 {
     connect(socket, &PeerSocket::disconnected, socket, &QObject::deleteLater);
+    sendNow(socket, refusal);
     socket->disconnectFromHost();
 }
 
@@ -352,6 +349,7 @@ void Server::drop(quint64 id)
     Connection* c = m_connections.take(id);
     if (!c)
         return;
+    ConnectionLimits::leavePlace(m_peers, c->socket->peerAddress());
     c->socket->deleteLater();
     delete c;
     if (m_refused && m_connections.isEmpty())

@@ -37,6 +37,7 @@ public:
         int loginTimeoutMs = 30000;
         int idleTimeoutMs = 120000;
         int maxConnections = 1000;
+        int maxPerPeer = 0; // 0: ConnectionLimits::defaultPerPeer(maxConnections)
         QList<ConnectionLimits::Subnet> allowed; // empty: every peer
         Storage::Retention retention;            // of the audit trail
     };
@@ -86,7 +87,7 @@ private:
     };
 
     void accept(qintptr descriptor);
-    void refuseBeyondLimit(PeerSocket* socket);
+    void refuseAtOnce(PeerSocket* socket, const QByteArray& refusal);
     void process(Connection& c);
     bool awaitNext(Connection& c, int& briefWaits);
     void handleMessage(Connection& c, QByteArrayView message);
@@ -116,6 +117,7 @@ private:
     std::unique_ptr<Storage> m_storage;  // used on the storage thread only
     QHash<qint32, QByteArray> m_records; // the acknowledged contents
     QHash<quint64, Connection*> m_connections;
+    ConnectionLimits::PeerPlaces m_peers;
     quint64 m_nextId = 1;
     QList<PendingWrite> m_queued;
     bool m_flushScheduled = false;

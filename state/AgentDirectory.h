@@ -33,7 +33,7 @@ struct Error
 };
 
 // Numbers the agents list tells apart.
-inline constexpr qint32 NoAgentTable = qint32(0x80040068u); // the server holds no table
+inline constexpr qint32 NoAgentTable = qint32(0x80040068u); // the table cannot be read
 inline constexpr qint32 RemoteUnavailable = 462;            // the server's machine is gone
 inline constexpr qint32 CannotCreate = 429;                 // no server object can be made
 

@@ -40,7 +40,10 @@ int serve(const Server::Options& options, const DirectoryOptions& directoryOptio
         return exitCodeFor(started.failure);
     }
     Directory directory(options.database,
-                        {options.stallTimeoutMs, options.maxConnections, options.allowed});
+                        {{options.loginTimeoutMs, options.idleTimeoutMs, options.stallTimeoutMs},
+                         options.maxConnections,
+                         options.maxPerPeer,
+                         options.allowed});
     if (directoryOptions.enabled) {
         const QString failed = directory.start(directoryOptions.address.value_or(server.address()),
                                                directoryOptions.port);

@@ -464,9 +464,9 @@ private Q_SLOTS:
         QCOMPARE(RightsCells::Level(rows[std::size_t(numbers.indexOf(u"4"_s))], "Droit_Qualif"), 0);
     }
 
-    // Nobody at VS_port: the program's message as a warning, the agents 1 to
-    // 32, the change written. A directory without its agents table: the
-    // program's message, exit status 7 and nothing written.
+    // Nobody at VS_port, or a fresh server whose directory has no agents
+    // yet: the program's message as a warning, the agents 1 to 32, the
+    // change written.
     void directoryUnusable_data()
     {
         QTest::addColumn<QString>("mode");
@@ -475,10 +475,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("message");
         QTest::addColumn<QString>("detail");
         const QString refused = u" [zor_ini %1 "_s.arg(DirectoryClient::ConnectionRefused);
+        const QString empty = u" [zor_ini %1 "_s.arg(DirectoryClient::RefusedByDirectory);
         for (const QString& mode : {Server, Shared}) {
             const char* m = mode == Server ? "server" : "shared folder";
             QTest::addRow("%s, nobody at VS_port", m) << mode << false << 0 << 256 << refused;
-            QTest::addRow("%s, no agents table", m) << mode << true << 7 << 222 << QString();
+            QTest::addRow("%s, no agents yet", m) << mode << true << 0 << 256 << empty;
         }
     }
     void directoryUnusable()

@@ -135,36 +135,40 @@ private Q_SLOTS:
         QCOMPARE(r3[AgentsList::ColRecordsAll], QString());
     }
 
-    void emptyTable()
-    {
-        std::unique_ptr<frmCFG> w;
-        QVERIFY(UiRecorder::endsProgram([&] { w = openOver(QList<int>{}); }));
-        const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].text, message(222));
-        QCOMPARE(boxes[0].title, message(224));
-    }
-
-    // Nobody at the directory's address: message 256 with the failure, in
-    // the language of the program, then the agents 1 to 32 without names.
-    void directoryOff_data()
+    // Nobody at the directory's address, or a directory without agents yet:
+    // message 256 with the failure, in the language of the program, then the
+    // agents 1 to 32 without names.
+    void fixedTable_data()
     {
         QTest::addColumn<int>("langue");
-        QTest::newRow("French") << 0;
-        QTest::newRow("English") << 1;
+        QTest::addColumn<bool>("directory");
+        QTest::addColumn<qint32>("error");
+        QTest::addColumn<int>("detail"); // |2 and |3: the directory's reason and code
+        const qint32 refused = DirectoryClient::ConnectionRefused;
+        QTest::newRow("nobody listening, French") << 0 << false << refused << 1350;
+        QTest::newRow("nobody listening, English") << 1 << false << refused << 1350;
+        QTest::newRow("no agents yet") << 1 << true << DirectoryClient::RefusedByDirectory << 1356;
     }
-    void directoryOff()
+    void fixedTable()
     {
         QFETCH(int, langue);
+        QFETCH(bool, directory);
+        QFETCH(qint32, error);
+        QFETCH(int, detail);
         m_setup->useLanguage(langue);
-        const std::unique_ptr<frmCFG> w = openOver(std::nullopt);
+        const std::unique_ptr<frmCFG> w =
+            openOver(directory ? std::optional<QList<int>>(QList<int>{}) : std::nullopt);
         const QList<UiRecorder::Call> boxes = UiRecorder::callsOf(Kind::MessageBox);
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].text,
-                 message(256) +
-                     QStringLiteral(" [zor_ini %1 ").arg(DirectoryClient::ConnectionRefused) +
-                     message(1350).replace(QStringLiteral("|1"),
-                                           QStringLiteral("127.0.0.1:") + Parametres.VS_port) +
+                 message(256) + QStringLiteral(" [zor_ini %1 ").arg(error) +
+                     message(detail)
+                         .replace(QStringLiteral("|1"),
+                                  QStringLiteral("127.0.0.1:") + Parametres.VS_port)
+                         .replace(QStringLiteral("|2"),
+                                  QStringLiteral("the agent table is empty; import the agents "
+                                                 "with zorsrv agents import"))
+                         .replace(QStringLiteral("|3"), QStringLiteral("-11")) +
                      u']');
         QCOMPARE(boxes[0].title, message(224));
         QCOMPARE(boxes[0].icon, UiServices::Icon::Exclamation);

@@ -476,7 +476,7 @@ private Q_SLOTS:
         QTest::newRow("settings stored")
             << "txtNbJour=9" << 0 << 313 << "" << 121 << int(UiServices::Icon::Information);
         QTest::newRow("directory machine gone") << "" << 462 << 223 << "" << 224 << exclamation;
-        QTest::newRow("directory without agents")
+        QTest::newRow("directory table unreadable")
             << "" << qint32(0x80040068) << 222 << "" << 224 << exclamation;
         QTest::newRow("directory failure")
             << "" << 7 << 256 << " [GetAgentNameList 7 scripted failure]" << 224 << exclamation;

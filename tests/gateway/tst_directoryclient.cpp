@@ -100,19 +100,20 @@ private Q_SLOTS:
 
     void emptyTableThenServerGone()
     {
+        // A fresh server: the link is refused, saying how to fill the table.
         ZorsrvProcess server;
         QVERIFY2(server.start(), qPrintable(server.errorText()));
         D::Link link = linkTo(server.directoryPort());
-        QCOMPARE(D::OpenLink(link).number, 0);
-        P::Entries agents;
-        D::Error error = D::GetAgentNameList(link, agents);
-        QCOMPARE(error.number, qint32(0x80040068));
-        QVERIFY2(error.description.contains(
-                     QStringLiteral("127.0.0.1:%1 holds no agents").arg(server.directoryPort())),
+        D::Error error = D::OpenLink(link);
+        QCOMPARE(error.number, D::RefusedByDirectory);
+        QVERIFY2(error.description.contains(QLatin1String("zorsrv agents import")),
                  qPrintable(error.description));
+        QVERIFY(!link.socket);
         // The machine gone after OpenLink: 462, and the link is closed.
+        QVERIFY(ZorsrvProcess::importAgents(server.databasePath(), "1,Ann\n"));
         QCOMPARE(D::OpenLink(link).number, 0);
         server.kill();
+        P::Entries agents;
         error = D::GetAgentNameList(link, agents);
         QCOMPARE(error.number, 462);
         QVERIFY(error.description.contains(QLatin1String("can no longer be reached")));
@@ -189,9 +190,12 @@ private Q_SLOTS:
         QTest::newRow("bytes after the table")
             << hello << P::frame(P::Agents, P::payloadOf(two).toByteArray() + "x") << false
             << D::BrokenAnswer << "1 bytes follow the last agent";
-        QTest::newRow("refused") << hello << P::refusal(-9, "the table cannot be read") << false
+        QTest::newRow("refused") << hello << P::refusal(-3, "the server is stopping") << false
                                  << D::RefusedByDirectory
-                                 << "refused: the table cannot be read (code -9)";
+                                 << "refused: the server is stopping (code -3)";
+        QTest::newRow("table unreadable")
+            << hello << P::refusal(-9, "the table cannot be read") << false
+            << AgentDirectory::NoAgentTable << "cannot be read (code -9)";
         QTest::newRow("version 2 table") << hello << QByteArray(two).replace(4, 1, "\x02") << false
                                          << D::BrokenAnswer << "frame type 3 of version 2";
     }

@@ -6,6 +6,7 @@
 // trail without end.
 #include "Layout.h"
 #include "RawClient.h"
+#include "RawDirectoryClient.h"
 #include "ZorsrvProcess.h"
 
 #include <QDir>
@@ -16,9 +17,12 @@
 #include <QThread>
 
 #include <atomic>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,39 +33,86 @@ namespace {
 // its part is watched.
 constexpr int DroppedWithinMs = 10000;
 constexpr int KeptForMs = 1500;
+// Refused connections of a flood, and how much the server may grow meanwhile
+// (a kilobyte left behind by each would be more than that).
+constexpr int FloodConnections = 5000;
+constexpr qint64 FloodGrowthKib = 3000;
+// Enough for the server's own files and a few dozen connections.
+constexpr int DescriptorLimit = 64;
 
-// Logs in on a new connection: 0 when the server had a place for it.
-qint32 probe(quint16 port)
+namespace P = DirectoryProtocol;
+
+// Takes a place on the records port or on the directory's, from the given
+// address of this machine: 0 when the server greeted it there and answered
+// its login or its list, else the refusal sent instead (such as -4).
+qint32 probe(quint16 port, bool directory = false, const QHostAddress& from = {})
 {
-    RawClient client;
-    return client.connectTo(port) ? client.login() : 1;
+    RawClient records;
+    RawDirectoryClient agents;
+    if (!from.isNull())
+        (directory ? agents.socket() : records.socket()).bind(from);
+    if (!directory)
+        return records.connectTo(port) ? records.login() : 1;
+    const qint32 greeted = agents.connectTo(port) ? agents.receive().code : 1;
+    return greeted != 0 ? greeted : agents.list().code;
 }
 
-// One step of an attack, every 100 ms.
-void attackStep(RawClient& attacker, const QString& attack, int step)
+// A client that holds a place on either port and does as little as the
+// attack says, one step every 100 ms.
+struct Attacker
 {
-    if (attack == QLatin1String("drip")) {
-        // One byte at a time of a read request, never whole in time.
-        attacker.send(RawClient::readRequest(0).mid(step % Layout::HeaderSize, 1));
-    } else if (attack == QLatin1String("unread")) {
-        // Asks for the supervisor record again and again, reads nothing.
-        QByteArray requests;
-        for (int i = 0; i < 256; ++i)
-            requests += RawClient::readRequest(-1);
-        attacker.socket().write(requests);
-        attacker.socket().waitForBytesWritten(50);
-    } else if (attack == QLatin1String("busy")) {
-        // Well within the limits: a whole request and its answer each time.
-        attacker.read(0);
+    explicit Attacker(bool onDirectory) : directory(onDirectory) {}
+
+    bool directory;
+    RawClient records;
+    RawDirectoryClient agents;
+
+    bool start(quint16 port, bool login)
+    {
+        if (directory)
+            return agents.connectTo(port) && agents.hello() && (!login || agents.list().code == 0);
+        // A small window: its unread answers soon wait at the server.
+        if (!records.connectTo(port, 10000, 4096) || (login && records.login() != 0))
+            return false;
+        records.socket().setReadBufferSize(1024); // reads only what it asks for
+        return true;
     }
-}
 
-// A logged-in client that sends read requests without a pause from one
-// thread and reads the answers as fast as they come from another.
+    void step(const QString& attack, int step)
+    {
+        QTcpSocket& socket = directory ? agents.socket() : records.socket();
+        const QByteArray request = directory ? P::frame(P::List) : RawClient::readRequest(0);
+        if (attack == QLatin1String("drip")) {
+            // One byte at a time of a request, never whole in time.
+            socket.write(request.mid(step % request.size(), 1));
+            socket.waitForBytesWritten(50);
+        } else if (attack == QLatin1String("unread")) {
+            // Asks for the supervisor record again and again, reads nothing.
+            socket.write(RawClient::readRequest(-1).repeated(256));
+            socket.waitForBytesWritten(50);
+        } else if (attack == QLatin1String("busy")) {
+            // Well within the limits: a whole request and its answer each time.
+            if (directory)
+                agents.list();
+            else
+                records.read(0);
+        }
+    }
+};
+
+// A logged-in client that sends read requests without a pause and reads the
+// answers as fast as they come, on a thread of its own.
 class Flood
 {
 public:
-    ~Flood() { stop(); }
+    ~Flood()
+    {
+        m_stopping = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_descriptor >= 0)
+            ::close(m_descriptor);
+    }
 
     bool start(quint16 port)
     {
@@ -70,77 +121,46 @@ public:
         address.sin_family = AF_INET;
         address.sin_port = htons(port);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QByteArray greeting(Layout::HeaderSize, '\0');
         if (m_descriptor < 0 ||
-            ::connect(m_descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-            return false;
-        const QByteArray greeting = receiveBlock();
-        if (greeting.size() != Layout::HeaderSize)
+            ::connect(m_descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::recv(m_descriptor, greeting.data(), std::size_t(greeting.size()), MSG_WAITALL) !=
+                greeting.size())
             return false;
         // The login and the first requests go out together: the requests
         // are already waiting when the login is answered.
-        m_writer = std::thread([this, login = RawClient::loginRequest(greeting)] {
-            QByteArray requests;
-            for (int i = 0; i < 64; ++i)
-                requests += RawClient::readRequest(0);
-            QByteArray bytes = login + requests;
-            qsizetype sent = 0;
-            while (!m_stopping) {
-                const ssize_t now = ::send(m_descriptor, bytes.constData() + sent,
-                                           std::size_t(bytes.size() - sent), MSG_NOSIGNAL);
-                if (now <= 0)
-                    break;
-                sent += now;
-                if (sent == bytes.size()) {
-                    bytes = requests;
-                    sent = 0;
-                }
-            }
-        });
-        m_reader = std::thread([this] {
+        m_thread = std::thread([this, login = RawClient::loginRequest(greeting)] {
+            const QByteArray requests = RawClient::readRequest(0).repeated(64);
+            QByteArray pending = login + requests;
             std::vector<char> buffer(64 * 1024);
-            ssize_t got = 0;
-            while (!m_stopping && (got = ::recv(m_descriptor, buffer.data(), buffer.size(), 0)) > 0)
+            pollfd watched{m_descriptor, POLLIN | POLLOUT, 0};
+            while (!m_stopping && ::poll(&watched, 1, 100) >= 0) {
+                const ssize_t got = (watched.revents & POLLIN)
+                                        ? ::recv(m_descriptor, buffer.data(), buffer.size(), 0)
+                                        : 0;
+                const ssize_t sent =
+                    (watched.revents & POLLOUT)
+                        ? ::send(m_descriptor, pending.constData(), std::size_t(pending.size()),
+                                 MSG_NOSIGNAL | MSG_DONTWAIT)
+                        : 0;
+                if (got < 0 || sent < 0 || (got == 0 && (watched.revents & POLLIN)))
+                    return;
                 m_received += got;
+                pending.remove(0, sent);
+                if (pending.isEmpty())
+                    pending = requests;
+            }
         });
         return true;
     }
 
     qint64 received() const { return m_received; }
 
-    void stop()
-    {
-        if (m_descriptor < 0)
-            return;
-        m_stopping = true;
-        ::shutdown(m_descriptor, SHUT_RDWR);
-        if (m_writer.joinable())
-            m_writer.join();
-        if (m_reader.joinable())
-            m_reader.join();
-        ::close(m_descriptor);
-        m_descriptor = -1;
-    }
-
 private:
-    // One header-sized block, as the server sends its greeting.
-    QByteArray receiveBlock()
-    {
-        QByteArray block(Layout::HeaderSize, '\0');
-        qsizetype held = 0;
-        ssize_t got = 1;
-        while (held < block.size() && got > 0) {
-            got = ::recv(m_descriptor, block.data() + held, std::size_t(block.size() - held), 0);
-            held += std::max<ssize_t>(got, 0);
-        }
-        block.truncate(held);
-        return block;
-    }
-
     int m_descriptor = -1;
     std::atomic<bool> m_stopping = false;
     std::atomic<qint64> m_received = 0;
-    std::thread m_writer;
-    std::thread m_reader;
+    std::thread m_thread;
 };
 
 QString permissions(const QString& path)
@@ -160,31 +180,43 @@ class TestHardening : public QObject
 
     ZorsrvProcess m_server;
 
+    static void addPorts()
+    {
+        QTest::addColumn<bool>("directory"); // the directory's port, else the records'
+        QTest::newRow("records") << false;
+        QTest::newRow("directory") << true;
+    }
+
 private Q_SLOTS:
     void initTestCase() { QVERIFY2(m_server.start(), qPrintable(m_server.errorText())); }
 
     void limits_data()
     {
+        QTest::addColumn<bool>("directory"); // the directory's port, else the records'
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QString>("attack");
-        QTest::addColumn<bool>("login");
+        QTest::addColumn<bool>("login"); // logs in, or on the directory lists once, first
         QTest::addColumn<bool>("dropped");
-        QTest::newRow("silent before login")
-            << QStringList{"--login-timeout", "0.3"} << "silent" << false << true;
-        QTest::newRow("quiet after login")
-            << QStringList{"--idle-timeout", "0.3"} << "silent" << true << true;
-        QTest::newRow("slow drip")
-            << QStringList{"--stall-timeout", "0.5"} << "drip" << true << true;
-        QTest::newRow("answers not read")
-            << QStringList{"--stall-timeout", "0.5"} << "unread" << true << true;
-        QTest::newRow("busy within the limits")
-            << QStringList{"--login-timeout", "0.3", "--idle-timeout", "1",
-                           "--stall-timeout", "0.5"}
-            << "busy" << true << false;
+        const QStringList busy = {"--login-timeout", "0.3", "--idle-timeout", "1",
+                                  "--stall-timeout", "0.5"};
+        for (const bool directory : {false, true}) {
+            const char* port = directory ? "directory" : "records";
+            QTest::addRow("%s: silent before login", port)
+                << directory << QStringList{"--login-timeout", "0.3"} << "silent" << false << true;
+            QTest::addRow("%s: quiet after login", port)
+                << directory << QStringList{"--idle-timeout", "0.3"} << "silent" << true << true;
+            QTest::addRow("%s: slow drip", port)
+                << directory << QStringList{"--stall-timeout", "0.5"} << "drip" << true << true;
+            QTest::addRow("%s: busy within the limits", port)
+                << directory << busy << "busy" << true << false;
+        }
+        QTest::newRow("records: answers not read")
+            << false << QStringList{"--stall-timeout", "0.5"} << "unread" << true << true;
     }
 
     void limits()
     {
+        QFETCH(bool, directory);
         QFETCH(QStringList, options);
         QFETCH(QString, attack);
         QFETCH(bool, login);
@@ -193,20 +225,51 @@ private Q_SLOTS:
         ZorsrvProcess server;
         QVERIFY2(server.start(options + QStringList{"--max-connections", "1"}),
                  qPrintable(server.errorText()));
-        RawClient attacker; // a small window: its unread answers soon wait at the server
-        QVERIFY(attacker.connectTo(server.port(), 10000, 4096));
-        QVERIFY(!login || attacker.login() == 0);
-        attacker.socket().setReadBufferSize(1024); // reads only what it asks for
+        QVERIFY(ZorsrvProcess::importAgents(server.databasePath(), "1,Ann\n"));
+        const quint16 port = directory ? server.directoryPort() : server.port();
+        Attacker attacker(directory);
+        QVERIFY(attacker.start(port, login));
         QElapsedTimer clock;
         clock.start();
         bool freed = false;
         for (int step = 0; !freed && clock.elapsed() < (dropped ? DroppedWithinMs : KeptForMs);
              ++step) {
-            attackStep(attacker, attack, step);
-            freed = probe(server.port()) == 0;
+            attacker.step(attack, step);
+            freed = probe(port, directory) == 0;
             QThread::msleep(100);
         }
         QCOMPARE(freed, dropped);
+    }
+
+    // A peer that connects again and again while every place is taken costs
+    // the server nothing that stays.
+    void connectFlood_data() { addPorts(); }
+
+    void connectFlood()
+    {
+        QFETCH(bool, directory);
+        ZorsrvProcess server;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        // Freed memory is used again at once, as without the sanitizer.
+        environment.insert("ASAN_OPTIONS",
+                           environment.value("ASAN_OPTIONS") + ":quarantine_size_mb=0");
+        server.setEnvironment(environment);
+        QVERIFY2(server.start({"--max-connections", "1"}), qPrintable(server.errorText()));
+        QVERIFY(ZorsrvProcess::importAgents(server.databasePath(), "1,Ann\n"));
+        const quint16 port = directory ? server.directoryPort() : server.port();
+        Attacker holder(directory);
+        QVERIFY(holder.start(port, false));
+        const auto flood = [port, directory](int connections) {
+            int refused = 0;
+            for (int i = 0; i < connections; ++i)
+                refused += probe(port, directory) == -4;
+            return refused;
+        };
+        QCOMPARE(flood(1000), 1000); // the server's pools are warm
+        const qint64 before = server.usage().residentKib;
+        QCOMPARE(flood(FloodConnections), FloodConnections);
+        const qint64 grown = server.usage().residentKib - before;
+        QVERIFY2(grown < FloodGrowthKib, qPrintable(QString::number(grown)));
     }
 
     void flood()
@@ -237,14 +300,110 @@ private Q_SLOTS:
         QVERIFY(client.waitForClosed());
     }
 
+    // The database is locked itself, whatever names it and whatever is
+    // removed beside it.
+    void secondServer_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("same path") << "same";
+        QTest::newRow("a symbolic link") << "symlink";
+        QTest::newRow("a hard link") << "link";
+        QTest::newRow("a lock file beside it removed") << "removed";
+    }
+
     void secondServer()
     {
+        QFETCH(QString, how);
+        const QString db = m_server.databasePath();
+        const QString other = db + QStringLiteral("-") + how;
+        QFile::remove(other);
+        if (how == QLatin1String("symlink"))
+            QVERIFY(QFile::link(db, other));
+        else if (how == QLatin1String("link"))
+            QCOMPARE(
+                ::link(QFile::encodeName(db).constData(), QFile::encodeName(other).constData()), 0);
+        else if (how == QLatin1String("removed"))
+            QFile::remove(db + QStringLiteral(".lock"));
+        const QString path =
+            how == QLatin1String("same") || how == QLatin1String("removed") ? db : other;
         const auto r =
-            ZorsrvProcess::run({"--db", m_server.databasePath(), "--listen", "127.0.0.1:0"}, 30000);
+            ZorsrvProcess::run({"--db", path, "--listen", "127.0.0.1:0", "--no-directory"});
+        QFile::remove(other);
         QCOMPARE(r.exitCode, 5);
         QVERIFY2(r.err.contains("already served by another zorsrv"), r.err.constData());
         // The first one still serves.
         QCOMPARE(probe(m_server.port()), 0);
+    }
+
+    // One peer cannot take every place: past its share it is refused with
+    // -4 and another peer is still served, until every place is taken.
+    void perPeer_data()
+    {
+        QTest::addColumn<bool>("directory");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("share");
+        QTest::addColumn<bool>("otherServed");
+        for (const bool directory : {false, true}) {
+            const char* port = directory ? "directory" : "records";
+            QTest::addRow("%s: --max-per-peer 3", port)
+                << directory << QStringList{"--max-per-peer", "3"} << 3 << true;
+            QTest::addRow("%s: a tenth of --max-connections", port)
+                << directory << QStringList{"--max-connections", "20"} << 2 << true;
+        }
+        QTest::newRow("directory: every place taken")
+            << true << QStringList{"--max-connections", "2", "--max-per-peer", "5"} << 2 << false;
+    }
+
+    void perPeer()
+    {
+        QFETCH(bool, directory);
+        QFETCH(QStringList, options);
+        QFETCH(int, share);
+        QFETCH(bool, otherServed);
+        ZorsrvProcess server;
+        QVERIFY2(server.start(options), qPrintable(server.errorText()));
+        QVERIFY(ZorsrvProcess::importAgents(server.databasePath(), "1,Ann\n"));
+        const quint16 port = directory ? server.directoryPort() : server.port();
+        std::vector<std::unique_ptr<Attacker>> held;
+        for (int i = 0; i < share; ++i) {
+            held.push_back(std::make_unique<Attacker>(directory));
+            QVERIFY(held.back()->start(port, true));
+        }
+        QCOMPARE(probe(port, directory), -4);
+        // From another address of the machine.
+        QCOMPARE(probe(port, directory, QHostAddress(QStringLiteral("127.0.0.2"))),
+                 otherServed ? 0 : -4);
+    }
+
+    // Out of descriptors, a listener says so, and accepts again once
+    // connections have closed.
+    void outOfDescriptors_data() { addPorts(); }
+
+    void outOfDescriptors()
+    {
+        QFETCH(bool, directory);
+        ZorsrvProcess server;
+        server.setDescriptorLimit(DescriptorLimit);
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        QVERIFY(ZorsrvProcess::importAgents(server.databasePath(), "1,Ann\n"));
+        const quint16 port = directory ? server.directoryPort() : server.port();
+        // Connections until one is no longer greeted.
+        std::vector<std::unique_ptr<QTcpSocket>> held;
+        for (bool greeted = true; greeted && held.size() < std::size_t(DescriptorLimit);) {
+            held.push_back(std::make_unique<QTcpSocket>());
+            held.back()->connectToHost(QHostAddress::LocalHost, port);
+            greeted = held.back()->waitForReadyRead(1000);
+        }
+        QVERIFY(held.size() < std::size_t(DescriptorLimit));
+        // It waits meanwhile instead of trying without a pause.
+        const double before = server.usage().cpuSeconds;
+        QThread::msleep(1000);
+        const double used = server.usage().cpuSeconds - before;
+        QVERIFY2(used < 0.2, qPrintable(QString::number(used)));
+        held.clear();
+        QCOMPARE(probe(port, directory), 0);
+        QVERIFY(server.terminate());
+        QVERIFY(server.standardError().contains("out of descriptors"));
     }
 
     void databaseGone_data()

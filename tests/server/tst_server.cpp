@@ -168,8 +168,9 @@ private Q_SLOTS:
         QVERIFY(::getrlimit(RLIMIT_NOFILE, &limit) == 0);
         limit.rlim_cur = limit.rlim_max;
         QVERIFY(::setrlimit(RLIMIT_NOFILE, &limit) == 0);
-        ZorsrvProcess server; // the default limit of 1000
-        QVERIFY2(server.start({"--stall-timeout", "120", "--login-timeout", "600"}),
+        ZorsrvProcess server; // the default limit of 1000, all from one peer
+        QVERIFY2(server.start({"--stall-timeout", "120", "--login-timeout", "600", "--max-per-peer",
+                               "1000"}),
                  qPrintable(server.errorText()));
         const quint16 port = server.port();
         // 50 with a session, then 950 idle, the first of them stopped in a message.

@@ -28,7 +28,10 @@ public:
     Answer receive(int timeoutMs = 10000);
     bool hello() { return frame().first == DirectoryProtocol::Hello; }
     // Asks for the table and reads the answer.
-    Answer list() { return send(DirectoryProtocol::frame(DirectoryProtocol::List)) ? receive() : Answer{}; }
+    Answer list()
+    {
+        return send(DirectoryProtocol::frame(DirectoryProtocol::List)) ? receive() : Answer{};
+    }
     bool waitForClosed(int timeoutMs = 10000);
     QTcpSocket& socket() { return m_socket; }
 
