@@ -134,7 +134,9 @@ void Directory::process(quint64 id)
                 this, [this, id] { process(id); }, Qt::QueuedConnection);
             return;
         }
-        if (c.in.size() < ReadBufferSize)
+        // A client's frame is a header alone: with that many bytes held
+        // there is a frame, or a header to refuse.
+        if (c.in.size() < P::HeaderSize)
             c.in += c.socket->readAll();
         const P::Scan scan = P::scan(c.in, &P::clientPayloadBound);
         if (scan.status == P::Status::Incomplete)
