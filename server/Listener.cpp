@@ -7,9 +7,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <utility>
 
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -23,6 +26,18 @@ constexpr int AcceptsPerWakeUp = 64;
 // longest, in milliseconds.
 constexpr int FirstRetryMs = 50;
 constexpr int LongestRetryMs = 1000;
+// Descriptors kept free for the server's own files (the database's journal,
+// temporary files) and the libraries: a connection that would take one of
+// them is closed at once, as if none were left.
+constexpr int ReservedDescriptors = 16;
+
+int descriptorLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return std::numeric_limits<int>::max();
+    return int(std::min<rlim_t>(limit.rlim_cur, std::numeric_limits<int>::max()));
+}
 
 } // namespace
 
@@ -57,6 +72,7 @@ bool Listener::listenOn(const QHostAddress& address, quint16 port)
 {
     if (!m_socket.listen(address, port))
         return false;
+    m_descriptorLimit = descriptorLimit();
     // The QTcpServer keeps the listening socket; its own accepting is paused
     // for good and the socket watched here instead.
     m_socket.pauseAccepting();
@@ -94,6 +110,13 @@ void Listener::acceptWaiting()
                 continue;
             if (error != EAGAIN && error != EWOULDBLOCK)
                 shortOf(error);
+            return;
+        }
+        // The system hands out the lowest free descriptor: every one below
+        // this is taken.
+        if (descriptor >= m_descriptorLimit - ReservedDescriptors) {
+            ::close(descriptor);
+            shortOf(EMFILE);
             return;
         }
         if (m_retryMs != 0) {

@@ -10,10 +10,11 @@ class QSocketNotifier;
 
 // One of zorsrv's listening sockets. It hands each accepted connection over
 // as a bare non-blocking descriptor, and picks a port the stations can name
-// when asked for any. When the process runs out of descriptors (or the
-// system out of memory for sockets) it says so once, stops accepting for a
-// while, tries again at growing intervals, and says when it accepts again:
-// the connections waiting meanwhile stay in the system's queue.
+// when asked for any. When the process runs out of descriptors (it keeps a
+// few for its own files), or the system out of memory for sockets, it says
+// so once, stops accepting for a while, tries again at growing intervals,
+// and says when it accepts again: the connections waiting meanwhile stay in
+// the system's queue.
 class Listener : public QObject
 {
     Q_OBJECT
@@ -53,4 +54,5 @@ private:
     QSocketNotifier* m_notifier = nullptr;
     QTimer m_retry;
     int m_retryMs = 0; // 0: accepting normally
+    int m_descriptorLimit = 0;
 };

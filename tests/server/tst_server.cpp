@@ -250,8 +250,6 @@ private Q_SLOTS:
         row("port in use", "--db DB --listen 127.0.0.1:PORT", "the address is already in use", 4);
         row("directory port in use", "--db DB --listen 127.0.0.1:0 --directory 127.0.0.1:PORT",
             "for the directory: the address is already in use", 4);
-        row("bad directory address", "--db DB --directory nowhere:1", "bad value for --directory",
-            1);
         row("bad directory port", "--db DB --directory 127.0.0.1:70000",
             "bad value for --directory", 1);
         row("missing folder", "--db DB/no/z.db", "cannot open the database", 2);
