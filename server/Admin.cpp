@@ -1,11 +1,8 @@
 #include "Admin.h"
 
-#include "BlockLibrary.h"
-#include "Cp1252.h"
 #include "Layout.h"
+#include "RecordFields.h"
 #include "Records.h"
-#include "Rights.h"
-#include "SettingsRecord.h"
 #include "Storage.h"
 
 #include <QByteArray>
@@ -18,112 +15,6 @@
 namespace Admin {
 
 namespace {
-
-enum class Kind
-{
-    Password,
-    Colour,
-    Right,
-    Fiche,
-    Number,
-    Text
-};
-
-struct FieldDef
-{
-    const char* name;
-    int offset;
-    int width;
-    Kind kind;
-};
-
-constexpr std::array<FieldDef, 10> SupervisorFields = {{
-    {"ModeLieApp", Layout::Supervisor::ModeLieApp, Layout::Supervisor::ModeLieAppWidth, Kind::Text},
-    {"mot_de_passe (scrambled)", Layout::Supervisor::Password, Layout::Supervisor::PasswordWidth,
-     Kind::Password},
-    {"Langue", Layout::Supervisor::Langue, 4, Kind::Number},
-    {"field 228", Layout::Supervisor::Reserved228, 4, Kind::Number},
-    {"Etatinterdit", Layout::Supervisor::Etatinterdit, 4, Kind::Number},
-    {"CmtAuto", Layout::Supervisor::CmtAuto, 4, Kind::Number},
-    {"ModeLie", Layout::Supervisor::ModeLie, 4, Kind::Number},
-    {"NbJourStockJournal", Layout::Supervisor::NbJourStockJournal, 4, Kind::Number},
-    {"TauxActiviteT1", Layout::Supervisor::TauxActiviteT1, 4, Kind::Number},
-    {"TauxActiviteT2", Layout::Supervisor::TauxActiviteT2, 4, Kind::Number},
-}};
-
-QList<FieldDef> definitions(qint32 record)
-{
-    QList<FieldDef> defs;
-    if (record == Layout::SupervisorRecordNumber) {
-        for (int i = 0; i < Layout::Supervisor::ColourCount; ++i)
-            defs.append({ColourTable[std::size_t(i)].key, Layout::Supervisor::Colours + 4 * i, 4,
-                         Kind::Colour});
-        defs.append(QList<FieldDef>(SupervisorFields.begin(), SupervisorFields.end()));
-    } else {
-        defs.append(
-            {"password", Layout::Agent::Password, Layout::Agent::PasswordWidth, Kind::Password});
-        for (const Rights::RightDef& right : Rights::Table)
-            defs.append({right.key, right.recordOffset, 4,
-                         &right == &Rights::Fiche ? Kind::Fiche : Kind::Right});
-        std::sort(defs.begin(), defs.end(),
-                  [](const FieldDef& a, const FieldDef& b) { return a.offset < b.offset; });
-    }
-    return defs;
-}
-
-QString rightText(qint32 v)
-{
-    switch (v) {
-    case 1:
-        return QStringLiteral("granted");
-    case 0:
-        return QStringLiteral("refused");
-    case -1:
-        return QStringLiteral("not set");
-    default:
-        return QString::number(v);
-    }
-}
-
-QString ficheText(qint32 v)
-{
-    switch (v) {
-    case 2:
-        return QStringLiteral("all fields");
-    case 1:
-        return QStringLiteral("comment field only");
-    case 0:
-        return QStringLiteral("none");
-    case -1:
-        return QStringLiteral("not set");
-    default:
-        return QString::number(v);
-    }
-}
-
-QString valueText(const FieldDef& def, const quint8* data)
-{
-    if (def.kind == Kind::Text || def.kind == Kind::Password) {
-        QString text = Cp1252::toUnicode(Klt::conv_t6200_string(data + def.offset, def.width));
-        text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-        text.replace(QLatin1Char('"'), QLatin1String("\\\""));
-        return QLatin1Char('"') + text + QLatin1Char('"');
-    }
-    const qint32 v = Layout::readInt(data, def.offset);
-    switch (def.kind) {
-    case Kind::Colour:
-        return v == -1
-                   ? QStringLiteral("not set")
-                   : QLatin1String("0x") +
-                         QStringLiteral("%1").arg(quint32(v), 8, 16, QLatin1Char('0')).toUpper();
-    case Kind::Right:
-        return rightText(v);
-    case Kind::Fiche:
-        return ficheText(v);
-    default:
-        return v == -1 ? QStringLiteral("not set") : QString::number(v);
-    }
-}
 
 QString hex(QByteArrayView bytes)
 {
@@ -155,11 +46,13 @@ void writeRecord(QTextStream& out, qint32 record, const std::optional<QByteArray
 QList<Field> fields(qint32 record, QByteArrayView data)
 {
     QList<Field> result;
-    const QByteArray padded = data.toByteArray().leftJustified(Records::dataSize(record), '\0');
-    const auto* p = reinterpret_cast<const quint8*>(padded.constData());
-    for (const FieldDef& def : definitions(record))
-        result.append(
-            {QString::fromLatin1(def.name), valueText(def, p), def.kind == Kind::Password});
+    for (const RecordFields::Field& field : RecordFields::decode(record, data)) {
+        const bool secret = field.kind == RecordFields::Kind::Password;
+        result.append({field.name + (secret && record == Layout::SupervisorRecordNumber
+                                         ? QStringLiteral(" (scrambled)")
+                                         : QString()),
+                       RecordFields::englishValue(field.kind, field.value, true), secret});
+    }
     return result;
 }
 
@@ -167,8 +60,8 @@ QStringList otherBytes(qint32 record, QByteArrayView data, QByteArrayView base)
 {
     const int size = Records::dataSize(record);
     QList<bool> interpreted(size, false);
-    for (const FieldDef& def : definitions(record))
-        for (int i = def.offset; i < def.offset + def.width && i < size; ++i)
+    for (const auto& [start, end] : RecordFields::spans(record))
+        for (int i = start; i < end && i < size; ++i)
             interpreted[i] = true;
     const QByteArray now = data.toByteArray().leftJustified(size, '\0', true);
     const QByteArray before = base.toByteArray().leftJustified(size, '\0', true);
