@@ -119,7 +119,11 @@ int audit(const QString& database, bool showPasswords, QTextStream& out, QTextSt
     for (const Storage::AuditRow& row : rows) {
         out << "#" << row.id << " " << row.time << " " << row.peer << " "
             << Records::label(row.record) << " (record " << row.record << ")"
-            << (row.before ? "" : ", first write") << "\n";
+            << (row.before ? "" : ", first write");
+        const QString by = QStringList{row.client, row.login}.join(u' ').trimmed();
+        if (!by.isEmpty())
+            out << " [" << by << "]";
+        out << "\n";
         const QByteArray before = row.before.value_or(Records::unset(row.record));
         const QList<Field> old = fields(row.record, before);
         const QList<Field> now = fields(row.record, row.after);

@@ -1,6 +1,7 @@
 #include "Server.h"
 
 #include "Framing.h"
+#include "History.h"
 #include "Layout.h"
 #include "PeerSocket.h"
 #include "Records.h"
@@ -287,6 +288,9 @@ void Server::handleMessage(Connection& c, QByteArrayView message)
     case Session::Action::Write:
         queueWrite(c, step);
         break;
+    case Session::Action::History:
+        answerHistory(c, step.data);
+        break;
     case Session::Action::RefuseAndClose:
         c.closing = true;
         sendNow(c.socket, step.answer);
@@ -359,13 +363,38 @@ void Server::drop(quint64 id)
 void Server::queueWrite(Connection& c, const Session::Step& step)
 {
     c.waiting = true;
-    m_queued.append({c.id, step.record, step.data, c.peer});
+    m_queued.append({c.id, step.record, step.data, c.peer, c.session.client(), c.session.login()});
     // Writes that arrive in this turn of the event loop, or while a commit is
     // in progress, go into the next commit together.
     if (!m_flushScheduled && !m_committing) {
         m_flushScheduled = true;
         QMetaObject::invokeMethod(this, &Server::flushWrites, Qt::QueuedConnection);
     }
+}
+
+// The audit is read on the storage thread, between commits; the connection
+// waits for its answer as it waits for a commit.
+void Server::answerHistory(Connection& c, const QByteArray& request)
+{
+    c.waiting = true;
+    const HistoryProtocol::Query query =
+        HistoryProtocol::readQuery(reinterpret_cast<const quint8*>(request.constData()));
+    const quint64 id = c.id;
+    onStorageThread([this, id, query] {
+        const QByteArray answer = History::answer(*m_storage, query);
+        QMetaObject::invokeMethod(
+            this,
+            [this, id, answer] {
+                Connection* found = m_connections.value(id);
+                if (!found)
+                    return;
+                found->waiting = false;
+                if (!found->closing && !m_stopping)
+                    sendNow(found->socket, answer);
+                process(*found);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void Server::flushWrites()
@@ -378,7 +407,7 @@ void Server::flushWrites()
     QList<Storage::Write> writes;
     writes.reserve(batch.size());
     for (const PendingWrite& w : std::as_const(batch))
-        writes.append({w.record, w.data, w.peer});
+        writes.append({w.record, w.data, w.peer, w.client, w.login});
     onStorageThread([this, batch = std::move(batch), writes = std::move(writes)] {
         QList<Outcome> outcomes(writes.size());
         QString error;

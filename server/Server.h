@@ -84,6 +84,7 @@ private:
         qint32 record = 0;
         QByteArray data;
         QString peer;
+        QString client, login;
     };
 
     void accept(qintptr descriptor);
@@ -97,6 +98,7 @@ private:
     void refuseAndClose(Connection& c, qint32 code);
     void drop(quint64 id);
     void queueWrite(Connection& c, const Session::Step& step);
+    void answerHistory(Connection& c, const QByteArray& request);
     void flushWrites();
     struct Outcome
     {

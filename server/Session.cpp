@@ -1,9 +1,12 @@
 #include "Session.h"
 
 #include "BlockLibrary.h"
+#include "Cp1252.h"
 #include "Framing.h"
 #include "GatewayCodes.h"
+#include "HistoryProtocol.h"
 #include "Layout.h"
+#include "RecordFields.h"
 #include "Records.h"
 
 #include <utility>
@@ -28,6 +31,8 @@ Session::Step Session::handle(QByteArrayView message)
     case Layout::RequestRead:
     case Layout::RequestWrite:
         return recordRequest(request, record, message);
+    case HistoryProtocol::Request:
+        return history(header);
     default:
         return {Action::Reply,
                 Framing::refusal(Framing::Refusal::UnknownRequest, request, record),
@@ -56,6 +61,13 @@ Session::Step Session::login(const quint8* header)
                 0,
                 {}};
     m_loggedIn = true;
+    m_client = HistoryProtocol::clientName(Layout::readInt(header, HistoryProtocol::ClientOffset));
+    m_login = Cp1252::toUnicode(
+        Klt::conv_t6200_string(header + HistoryProtocol::LoginOffset, HistoryProtocol::LoginWidth));
+    for (QChar& c : m_login) {
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            c = QLatin1Char('?');
+    }
     return {Action::Reply, Framing::answer(request, 0), request, 0, {}};
 }
 
@@ -84,4 +96,31 @@ Session::Step Session::recordRequest(qint32 request, qint32 record, QByteArrayVi
     const QByteArray data =
         message.sliced(Layout::HeaderSize, Records::dataSize(record)).toByteArray();
     return {Action::Write, {}, request, record, data};
+}
+
+Session::Step Session::history(const quint8* header)
+{
+    const qint32 request = HistoryProtocol::Request;
+    const HistoryProtocol::Query query = HistoryProtocol::readQuery(header);
+    qint32 refusal = 0;
+    if (!m_loggedIn)
+        refusal = Framing::Refusal::BadPassword;
+    else if (query.record != HistoryProtocol::AllRecords &&
+             !Records::inTable(query.record, m_agents))
+        refusal = Framing::Refusal::TableFull;
+    else if (query.rows < 1 ||
+             (!query.field.isEmpty() && !RecordFields::isSupervisorField(query.field) &&
+              !RecordFields::isAgentField(query.field)))
+        refusal = Framing::Refusal::UnknownRequest;
+    if (refusal != 0)
+        return {Action::Reply,
+                Framing::refusal(refusal, request, query.record),
+                request,
+                query.record,
+                {}};
+    return {Action::History,
+            {},
+            request,
+            query.record,
+            QByteArray(reinterpret_cast<const char*>(header), Layout::HeaderSize)};
 }

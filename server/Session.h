@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 #include <QtGlobal>
 
 // The protocol state of one connection, apart from sockets and storage: it
@@ -14,6 +15,7 @@ public:
         Reply,         // send answer, carry on
         Read,          // send the record's data (answer is empty)
         Write,         // store data into record, answer once it is committed
+        History,       // answer with a page of the audit trail
         RefuseAndClose // send answer, then close the connection
     };
 
@@ -23,7 +25,9 @@ public:
         QByteArray answer; // the bytes to send, for Reply and RefuseAndClose
         qint32 request = 0;
         qint32 record = 0;
-        QByteArray data; // the record's data part, for Write
+        // The record's data part, for Write; the request's header, which
+        // HistoryProtocol::readQuery reads, for History.
+        QByteArray data;
     };
 
     // nonce: the 32 bytes this connection's greeting carries.
@@ -31,6 +35,10 @@ public:
 
     QByteArray greeting() const;
     bool loggedIn() const { return m_loggedIn; }
+    // What the login said of the writer: "ZorCFG", "zoradm" or nothing, and
+    // the station's login name (control characters shown as "?").
+    QString client() const { return m_client; }
+    QString login() const { return m_login; }
 
     // One whole message, as Framing::scan() delimited it.
     Step handle(QByteArrayView message);
@@ -38,9 +46,11 @@ public:
 private:
     Step login(const quint8* header);
     Step recordRequest(qint32 request, qint32 record, QByteArrayView message);
+    Step history(const quint8* header);
 
     QByteArray m_nonce;
     int m_agents;
     bool m_nonceUsed = false;
     bool m_loggedIn = false;
+    QString m_client, m_login;
 };

@@ -53,6 +53,11 @@ bool createPrivate(const QString& path)
     return ok;
 }
 
+QVariant textOrNull(const QString& text)
+{
+    return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
+}
+
 } // namespace
 
 Storage::Storage(QString connectionName) : m_name(std::move(connectionName)) {}
@@ -108,7 +113,7 @@ Storage::Opened Storage::open(const QString& path, Mode mode)
             Failure::CannotOpen,
             QStringLiteral("cannot open the database %1: %2").arg(path, describe(db.lastError()))};
     m_identity = identityOf(path);
-    return mode == Mode::ReadOnly ? checkSchema() : createSchema();
+    return mode == Mode::ReadOnly ? checkSchema(true) : createSchema();
 }
 
 // One server per database file: see DatabaseLock.
@@ -160,8 +165,10 @@ Storage::Opened Storage::createSchema()
              &error) &&
         exec(QStringLiteral("CREATE TABLE IF NOT EXISTS audit (id INTEGER PRIMARY KEY "
                             "AUTOINCREMENT, time TEXT NOT NULL, peer TEXT NOT NULL, record "
-                            "INTEGER NOT NULL, before BLOB, after BLOB NOT NULL)"),
-             &error);
+                            "INTEGER NOT NULL, before BLOB, after BLOB NOT NULL, client TEXT, "
+                            "login TEXT)"),
+             &error) &&
+        migrate(&error);
     if (!created)
         return {Failure::CannotOpen,
                 QStringLiteral("cannot set up the database %1: %2").arg(m_path, error)};
@@ -172,6 +179,43 @@ Storage::Opened Storage::createSchema()
         return {Failure::CannotOpen,
                 QStringLiteral("cannot prepare the statements on %1").arg(m_path)};
     return {};
+}
+
+// Brings a file of schema version 1 to the current one, in one transaction,
+// and makes the indexes of the history's pages. A newer version is left for
+// checkSchema to refuse.
+bool Storage::migrate(QString* error)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT value FROM meta WHERE key = 'schema_version'")) ||
+        !query.next()) {
+        *error = describe(query.lastError());
+        return false;
+    }
+    const int version = query.value(0).toInt();
+    query.finish();
+    if (version == 1) {
+        const bool migrated =
+            db.transaction() &&
+            exec(QStringLiteral("ALTER TABLE audit ADD COLUMN client TEXT"), error) &&
+            exec(QStringLiteral("ALTER TABLE audit ADD COLUMN login TEXT"), error) &&
+            exec(QStringLiteral("UPDATE meta SET value = '2' WHERE key = 'schema_version'"),
+                 error) &&
+            db.commit();
+        if (!migrated) {
+            if (error->isEmpty())
+                *error = describe(db.lastError());
+            db.rollback();
+            return false;
+        }
+    } else if (version != SchemaVersion) {
+        return true;
+    }
+    return exec(QStringLiteral("CREATE INDEX IF NOT EXISTS audit_time ON audit (time)"), error) &&
+           exec(QStringLiteral("CREATE INDEX IF NOT EXISTS audit_record_time ON audit (record, "
+                               "time)"),
+                error);
 }
 
 // A file with tables but without zorsrv's meta table belongs to something else.
@@ -190,7 +234,7 @@ bool Storage::isForeign()
     return tables;
 }
 
-Storage::Opened Storage::checkSchema()
+Storage::Opened Storage::checkSchema(bool older)
 {
     QSqlQuery query(QSqlDatabase::database(m_name, false));
     if (!query.exec(QStringLiteral("SELECT value FROM meta WHERE key = 'schema_version'"))) {
@@ -205,7 +249,8 @@ Storage::Opened Storage::checkSchema()
         return {Failure::Incompatible,
                 QStringLiteral("%1 is not a zorsrv database: no schema version").arg(m_path)};
     const int version = query.value(0).toInt();
-    if (version != SchemaVersion)
+    m_version = version;
+    if (version != SchemaVersion && !(older && version >= 1 && version < SchemaVersion))
         return {Failure::Incompatible,
                 QStringLiteral("the database %1 has schema version %2; this zorsrv knows %3")
                     .arg(m_path)
@@ -226,8 +271,8 @@ bool Storage::prepare()
            m_upsert->prepare(QStringLiteral("INSERT INTO records (number, data, updated) VALUES "
                                             "(?, ?, ?) ON CONFLICT(number) DO UPDATE SET data = "
                                             "excluded.data, updated = excluded.updated")) &&
-           m_audit->prepare(QStringLiteral("INSERT INTO audit (time, peer, record, before, after) "
-                                           "VALUES (?, ?, ?, ?, ?)"));
+           m_audit->prepare(QStringLiteral("INSERT INTO audit (time, peer, record, before, after, "
+                                           "client, login) VALUES (?, ?, ?, ?, ?, ?, ?)"));
 }
 
 QString Storage::integrity()
@@ -263,25 +308,87 @@ std::optional<QByteArray> Storage::record(qint32 number)
     return std::nullopt;
 }
 
+namespace {
+
+// The columns every audit read takes, in the order auditRow reads them.
+QString auditColumns(int version)
+{
+    return version >= 2 ? QStringLiteral("id, time, peer, client, login, record, before, after")
+                        : QStringLiteral("id, time, peer, NULL, NULL, record, before, after");
+}
+
+Storage::AuditRow auditRow(const QSqlQuery& query)
+{
+    Storage::AuditRow row;
+    row.id = query.value(0).toLongLong();
+    row.time = query.value(1).toString();
+    row.peer = query.value(2).toString();
+    row.client = query.value(3).toString();
+    row.login = query.value(4).toString();
+    row.record = query.value(5).toInt();
+    if (!query.value(6).isNull())
+        row.before = query.value(6).toByteArray();
+    row.after = query.value(7).toByteArray();
+    return row;
+}
+
+} // namespace
+
 QList<Storage::AuditRow> Storage::audit()
 {
     QList<AuditRow> rows;
     QSqlQuery query(QSqlDatabase::database(m_name, false));
     query.setForwardOnly(true);
     if (!query.exec(
-            QStringLiteral("SELECT id, time, peer, record, before, after FROM audit ORDER BY id")))
+            QStringLiteral("SELECT %1 FROM audit ORDER BY id").arg(auditColumns(m_version))))
         return rows;
-    while (query.next()) {
-        AuditRow row;
-        row.id = query.value(0).toLongLong();
-        row.time = query.value(1).toString();
-        row.peer = query.value(2).toString();
-        row.record = query.value(3).toInt();
-        if (!query.value(4).isNull())
-            row.before = query.value(4).toByteArray();
-        row.after = query.value(5).toByteArray();
-        rows.append(row);
+    while (query.next())
+        rows.append(auditRow(query));
+    return rows;
+}
+
+std::optional<QList<Storage::AuditRow>> Storage::auditPage(const AuditFilter& filter, int limit,
+                                                           QString* error)
+{
+    // Plain SQL, newest first along the indexes on time and on (record, time).
+    QStringList conditions;
+    QVariantList values;
+    if (filter.record) {
+        conditions << QStringLiteral("record = ?");
+        values << *filter.record;
     }
+    if (filter.supervisor)
+        conditions << (*filter.supervisor ? QStringLiteral("record = -1")
+                                          : QStringLiteral("record >= 0"));
+    if (!filter.since.isEmpty()) {
+        conditions << QStringLiteral("time >= ?");
+        values << filter.since;
+    }
+    if (!filter.until.isEmpty()) {
+        conditions << QStringLiteral("time < ?");
+        values << filter.until;
+    }
+    if (filter.after) {
+        conditions << QStringLiteral("(time, id) < (?, ?)");
+        values << filter.after->first << filter.after->second;
+    }
+    QSqlQuery query(QSqlDatabase::database(m_name, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM audit%2 ORDER BY time DESC, id DESC LIMIT ?")
+                      .arg(auditColumns(m_version),
+                           conditions.isEmpty() ? QString()
+                                                : QStringLiteral(" WHERE ") +
+                                                      conditions.join(QStringLiteral(" AND "))));
+    for (const QVariant& value : std::as_const(values))
+        query.addBindValue(value);
+    query.addBindValue(limit);
+    if (!query.exec()) {
+        *error = describe(query.lastError());
+        return std::nullopt;
+    }
+    QList<AuditRow> rows;
+    while (query.next())
+        rows.append(auditRow(query));
     return rows;
 }
 
@@ -363,6 +470,8 @@ bool Storage::commit(const QList<Write>& batch, QString* error)
         m_audit->bindValue(2, write.record);
         m_audit->bindValue(3, before);
         m_audit->bindValue(4, write.data);
+        m_audit->bindValue(5, textOrNull(write.client));
+        m_audit->bindValue(6, textOrNull(write.login));
         if (!m_upsert->exec() || !m_audit->exec()) {
             *error = describe(m_upsert->lastError().isValid() ? m_upsert->lastError()
                                                               : m_audit->lastError());

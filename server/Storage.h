@@ -17,7 +17,9 @@
 class Storage
 {
 public:
-    static constexpr int SchemaVersion = 1;
+    // 2: the audit names the writing program and the station's login name, and
+    // is indexed by time.
+    static constexpr int SchemaVersion = 2;
 
     enum class Mode
     {
@@ -53,6 +55,8 @@ public:
         qint32 record = 0;
         QByteArray data;
         QString peer;
+        QString client; // "ZorCFG", "zoradm", or null when the writer did not say
+        QString login;  // the station's login name, or null
     };
 
     struct AuditRow
@@ -60,9 +64,21 @@ public:
         qint64 id = 0;
         QString time;
         QString peer;
+        QString client, login; // null for rows of writers that did not say
         qint32 record = 0;
         std::optional<QByteArray> before; // none when the record had never been written
         QByteArray after;
+    };
+
+    // Which audit rows a page holds, newest first (by time, then by id).
+    // Times are the audit's own texts (ISO 8601 UTC with milliseconds).
+    struct AuditFilter
+    {
+        std::optional<qint32> record;
+        std::optional<bool> supervisor; // only the supervisor's rows, or only agents'
+        QString since;                  // not older; empty: no bound
+        QString until;                  // older only; empty: no bound
+        std::optional<std::pair<QString, qint64>> after; // older than this time and id
     };
 
     explicit Storage(QString connectionName);
@@ -76,6 +92,8 @@ public:
     QMap<qint32, QByteArray> records();
     std::optional<QByteArray> record(qint32 number);
     QList<AuditRow> audit();
+    // At most limit rows of the filter; nothing, with error set, on failure.
+    std::optional<QList<AuditRow>> auditPage(const AuditFilter& filter, int limit, QString* error);
 
     // Stores every write of the batch, in order, in one transaction, each with
     // its audit row. Returns once the commit is durable; false and error on
@@ -96,7 +114,8 @@ public:
 private:
     bool exec(const QString& statement, QString* error);
     Opened createSchema();
-    Opened checkSchema();
+    Opened checkSchema(bool older = false);
+    bool migrate(QString* error);
     bool isForeign();
     bool prepare();
     bool stillAtPath(QString* error) const;
@@ -105,6 +124,7 @@ private:
 
     QString m_name;
     QString m_path;
+    int m_version = 0; // of the file opened
     // The file opened (device and inode): a commit into a file removed or
     // replaced since would be lost.
     std::optional<std::pair<quint64, quint64>> m_identity;
