@@ -38,6 +38,8 @@
 #include "Passerelle.h"
 
 #include "BlockLibrary.h"
+#include "Cp1252.h"
+#include "HistoryProtocol.h"
 #include "SettingsMessages.h"
 #include "UiServices.h"
 #include "Variables.h"
@@ -49,6 +51,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <limits>
@@ -57,9 +60,12 @@
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
+#include <pwd.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #endif
 
+qint32 Passerelle::ClientProgram = HistoryProtocol::Client::Unknown;
 GatewayBlockBytes Passerelle::GatewayBlock;
 AgentRecordBytes Passerelle::AgentRecord;
 SupervisorRecordBytes Passerelle::SupervisorRecord;
@@ -264,6 +270,21 @@ qint64 DeadlineSeconds(qint64 nowNs, int timeoutSeconds)
     return whole;
 }
 
+QString LoginName()
+{
+#ifdef Q_OS_UNIX
+    passwd entry{};
+    passwd* found = nullptr;
+    std::array<char, 4096> buffer{};
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_name)
+        return QString::fromLocal8Bit(found->pw_name);
+    return qEnvironmentVariable("USER");
+#else
+    return qEnvironmentVariable("USERNAME");
+#endif
+}
+
 qint16 OpenSession(QByteArrayView key, qint32 application)
 {
     const QPointer<QTcpSocket> socket = &Socket();
@@ -289,6 +310,11 @@ qint16 OpenSession(QByteArrayView key, qint32 application)
     Klt::klt_cript(key, header + Layout::Header::Key);
     Layout::writeInt(header, Layout::Header::Request, Layout::RequestOpenSession);
     Layout::writeInt(header, Layout::Header::Application, application);
+    if (ClientProgram != HistoryProtocol::Client::Unknown) {
+        Layout::writeInt(header, HistoryProtocol::ClientOffset, ClientProgram);
+        Klt::conv_string_t6200(Cp1252::fromUnicode(LoginName()), HistoryProtocol::LoginWidth,
+                               header + HistoryProtocol::LoginOffset);
+    }
 
     SendBlock(GatewayBlock, Layout::HeaderSize); // a failed send shows up as 1 below
     return ReceiveBlock(GatewayBlock, Layout::BlockSize);

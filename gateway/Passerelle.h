@@ -36,6 +36,15 @@ extern GatewayBlockBytes GatewayBlock;
 extern AgentRecordBytes AgentRecord;
 extern SupervisorRecordBytes SupervisorRecord;
 
+// The program that opens the sessions (a HistoryProtocol::Client code). When
+// it is known, each login tells it to the server with the station's login
+// name, in header bytes a designed server does not read, and zorsrv's audit
+// names them beside each write. Unknown (the default) sends nothing.
+extern qint32 ClientProgram;
+
+// The station's login name: the user the program runs as.
+QString LoginName();
+
 // The gateway's socket: the one its host window handed over with SetSocket,
 // else one of its own, created on first use and owned by the application
 // object.
