@@ -87,6 +87,22 @@ const QList<CommandDef>& commands()
          0,
          "Usage: zoradm clear-password --agents LIST [--dry-run] [COMMON OPTION]...\n"
          "Clear the passwords of the agents of LIST, such as 1-10,12.\n"},
+        {"history",
+         {"--agent", "--since", "--until", "--json"},
+         0,
+         0,
+         "Usage: zoradm history [--agent N] [--since DATE] [--until DATE] [--json] [COMMON "
+         "OPTION]...\n"
+         "Show the configuration server's history of writes, newest first: when (UTC), the\n"
+         "station's address, the program and login name when the station sent them, the\n"
+         "record, and each field that changed with its old and new value. The shared\n"
+         "folder keeps no history.\n\n"
+         "  --agent N       only agent N's rights\n"
+         "  --since DATE    only writes at or after DATE\n"
+         "  --until DATE    only writes before DATE\n"
+         "  --json          a JSON array, one object per write\n"
+         "DATE is ISO 8601: 2024-05-31 (midnight), 2024-05-31T14:30, with Z or an offset\n"
+         "such as +02:00 for UTC or another zone, else in local time.\n"},
     };
     return all;
 }
@@ -122,18 +138,21 @@ const char* const GeneralHelp =
     "  grant RIGHT --agents LIST          grant a right, e.g. --agents 1-10,12\n"
     "  revoke RIGHT --agents LIST         refuse a right\n"
     "  clear-password --agents LIST       clear agents' passwords\n"
+    "  history [--agent N] [--since DATE] [--until DATE] [--json]\n"
+    "                                     the server's history of writes\n"
     "Run 'zoradm COMMAND --help' for a command's help.\n\n"
     "Exit status: 0 done, 1 a file named on the command line cannot be read or written,\n"
     "2 wrong command line, 3 no password or a wrong one, 4 refused input (a CSV row,\n"
     "a KEY=VALUE, an agent), 5 a settings file could not be read or written, 6 the run\n"
     "was ended by a gateway failure or unusable station settings, 7 the agent directory\n"
     "opened its link but its agents table could not be read, 8 a store stopped part of\n"
-    "the way (the output says which agents were stored and which were not).\n";
+    "the way (the output says which agents were stored and which were not), 9 no\n"
+    "history: the shared folder, or a server that keeps none.\n";
 
 bool takesValue(const QString& name)
 {
     return name == u"--station" || name == u"--password-file" || name == u"--csv" ||
-           name == u"--agents";
+           name == u"--agents" || name == u"--agent" || name == u"--since" || name == u"--until";
 }
 
 // Sets one option; false with the error when the command does not take it.
@@ -153,6 +172,12 @@ bool apply(Options& options, const CommandDef* def, const QString& name, const Q
         options.csv = value;
     else if (name == u"--agents")
         options.agents = value;
+    else if (name == u"--agent")
+        options.agent = value;
+    else if (name == u"--since")
+        options.since = value;
+    else if (name == u"--until")
+        options.until = value;
     else if (name == u"--json")
         options.json = true;
     else if (name == u"--dry-run")

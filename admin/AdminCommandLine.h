@@ -17,6 +17,7 @@ struct Options
     QString passwordFile;
     QString csv;
     QString agents;
+    QString agent, since, until; // history
     bool json = false;
     bool dryRun = false;
     bool help = false;

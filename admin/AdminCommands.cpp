@@ -1,5 +1,6 @@
 #include "AdminCommands.h"
 
+#include "AdminHistory.h"
 #include "AdminPassword.h"
 #include "AdminReport.h"
 #include "AgentRights.h"
@@ -318,6 +319,13 @@ int checkArguments(const Options& options)
             return ExitCodes::BadInput;
         }
     }
+    if (options.command == u"history") {
+        QString reason;
+        if (!AdminHistory::QueryOf(options, &reason)) {
+            error(QStringLiteral("zoradm: ") + reason);
+            return ExitCodes::BadInput;
+        }
+    }
     if (options.command == u"set") {
         for (const QString& pair : options.arguments) {
             if (!SupervisorRules::Keys().contains(pair.section(u'=', 0, 0))) {
@@ -343,6 +351,10 @@ int Run(const Options& options)
         return code;
     if (options.command == u"set")
         return set(options);
+    if (options.command == u"history") {
+        QString reason;
+        return AdminHistory::Run(*AdminHistory::QueryOf(options, &reason), options.json);
+    }
     Rows rows;
     if (const int code = fetchAgents(rows))
         return code;

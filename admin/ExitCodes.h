@@ -16,5 +16,8 @@ inline constexpr int DirectoryFailure = 7;
 // A store failed after some agents were stored: the output says, agent by
 // agent, which were stored and which were not.
 inline constexpr int Partial = 8;
+// No history to show: the settings are in the shared folder, or the server
+// keeps none.
+inline constexpr int NoHistory = 9;
 
 } // namespace ExitCodes

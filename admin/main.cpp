@@ -5,6 +5,8 @@
 #include "ConsoleUi.h"
 #include "DirectoryClient.h"
 #include "ExitCodes.h"
+#include "HistoryProtocol.h"
+#include "Passerelle.h"
 
 #include <QCoreApplication>
 
@@ -15,6 +17,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     ConsoleUi::install();
     DirectoryClient::install();
+    Passerelle::ClientProgram = HistoryProtocol::Client::Zoradm;
     const AdminCommandLine::Parsed parsed = AdminCommandLine::Parse(QCoreApplication::arguments());
     if (parsed.options.help) {
         ConsoleUi::print(AdminCommandLine::Help(parsed.options.command).trimmed());
