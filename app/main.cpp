@@ -1,4 +1,6 @@
 #include "DirectoryClient.h"
+#include "HistoryProtocol.h"
+#include "Passerelle.h"
 #include "Pictures.h"
 #include "QtUi.h"
 #include "StartUp.h"
@@ -14,6 +16,7 @@ int main(int argc, char** argv)
     QApplication::setWindowIcon(QIcon(Pictures::ApplicationIcon()));
     QtUi::install();
     DirectoryClient::install();
+    Passerelle::ClientProgram = HistoryProtocol::Client::ZorCFG;
     StartUp::Run();
     const int exitCode = QApplication::exec();
     StartUp::Shutdown();

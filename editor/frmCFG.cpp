@@ -4,11 +4,13 @@
 #include "Conversions.h"
 #include "FormAccess.h"
 #include "FormTranslator.h"
+#include "HistoryTransfer.h"
 #include "Languages.h"
 #include "RemoteStore.h"
 #include "SettingsMessages.h"
 #include "UiServices.h"
 #include "Variables.h"
+#include "frmHistory.h"
 #include "mCustomIcon.h"
 #include "ui_frmCFG.h"
 
@@ -67,6 +69,7 @@ void frmCFG::connectHandlers()
     connect(m_ui->cmdCancel, &QPushButton::clicked, this, &frmCFG::cmdCancel_Click);
     connect(m_ui->cmdAide, &QPushButton::clicked, this, &frmCFG::cmdAide_Click);
     connect(m_ui->ComVersion, &QPushButton::clicked, this, &frmCFG::ComVersion_Click);
+    connect(m_ui->History, &QPushButton::clicked, this, &frmCFG::History_Click);
     connect(m_ui->cmdProprietes, &QPushButton::clicked, this, &frmCFG::cmdProprietes_Click);
     connect(m_ui->lvListView, &QAbstractItemView::doubleClicked, this,
             &frmCFG::lvListView_DblClick);
@@ -121,6 +124,8 @@ void frmCFG::Form_Load()
     skipOnFailure([this] { FormTranslator::TranslateForm(this); });
     skipOnFailure([this] { replaceThresholdPlaceholders(); });
     nameControlsForReaders();
+    // Only a server that answers the history request keeps one.
+    m_ui->History->setVisible(HistoryTransfer::Probe());
     HelpContextID = HelpAfterLoad;
 }
 
@@ -200,6 +205,14 @@ void frmCFG::ComVersion_Click()
     UiServices::messageBox(SettingsMessages::text(1275) + QStringLiteral("\r\n") +
                                SettingsMessages::text(318),
                            SettingsMessages::text(121), UiServices::Icon::Information);
+}
+
+void frmCFG::History_Click()
+{
+    if (UiServices::isBusy())
+        return;
+    frmHistory history(m_agents->rows(), 0, this);
+    history.exec();
 }
 
 void frmCFG::cmdProprietes_Click()

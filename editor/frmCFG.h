@@ -76,6 +76,7 @@ private:
     void cmdCancel_Click();
     void cmdAide_Click();
     void ComVersion_Click();
+    void History_Click();
     void cmdProprietes_Click();
     void lvListView_DblClick();
 

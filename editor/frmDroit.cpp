@@ -3,9 +3,11 @@
 #include "AgentsModel.h"
 #include "FormAccess.h"
 #include "FormTranslator.h"
+#include "HistoryTransfer.h"
 #include "Rights.h"
 #include "UiServices.h"
 #include "Variables.h"
+#include "frmHistory.h"
 #include "mCustomIcon.h"
 #include "ui_frmDroit.h"
 
@@ -26,6 +28,7 @@ frmDroit::frmDroit(AgentsModel& agents, int row, QWidget* owner)
     connect(m_ui->cmdOK, &QPushButton::clicked, this, &frmDroit::cmdOK_Click);
     connect(m_ui->cmdCancel, &QPushButton::clicked, this, &frmDroit::cmdCancel_Click);
     connect(m_ui->cmdAide, &QPushButton::clicked, this, &frmDroit::cmdAide_Click);
+    connect(m_ui->lblHistory, &QLabel::linkActivated, this, &frmDroit::lblHistory_Click);
     Form_Load(owner);
 }
 
@@ -37,6 +40,12 @@ void frmDroit::Form_Load(QWidget* owner)
     FormTranslator::TranslateForm(this);
     FormAccess::nameBuddies(this);
     HelpContextID = HelpContext;
+    // The agent's history, where the server keeps one: a link.
+    const QString history = m_ui->lblHistory->text();
+    m_ui->lblHistory->setAccessibleName(history);
+    m_ui->lblHistory->setText(QStringLiteral("<a href=\"history\">") + history.toHtmlEscaped() +
+                              QStringLiteral("</a>"));
+    m_ui->lblHistory->setVisible(HistoryTransfer::ServerAnswers);
     if (m_row < 0 || m_row >= m_agents.rowCount())
         return;
     const AgentsList::Row& row = m_agents.rows()[std::size_t(m_row)];
@@ -105,6 +114,15 @@ void frmDroit::cmdOK_Click()
 void frmDroit::cmdCancel_Click()
 {
     reject();
+}
+
+void frmDroit::lblHistory_Click()
+{
+    if (m_row < 0 || m_row >= m_agents.rowCount())
+        return;
+    const int agent = m_agents.rows()[std::size_t(m_row)].cells[AgentsList::ColNumber].toInt();
+    frmHistory history(m_agents.rows(), agent, this);
+    history.exec();
 }
 
 void frmDroit::cmdAide_Click()

@@ -35,6 +35,7 @@ private:
     void cmdOK_Click();
     void cmdCancel_Click();
     void cmdAide_Click();
+    void lblHistory_Click();
 
     std::unique_ptr<Ui::frmDroit> m_ui;
     AgentsModel& m_agents;

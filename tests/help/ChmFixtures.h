@@ -18,7 +18,7 @@ struct ContextTopic
 };
 inline constexpr ContextTopic Contexts[] = {
     {110, "/login.htm"},  {120, "/window.htm"}, {121, "/general.htm"},    {122, "/colours.htm"},
-    {123, "/agents.htm"}, {130, "/rights.htm"}, {204, "/connection.htm"},
+    {123, "/agents.htm"}, {130, "/rights.htm"}, {204, "/connection.htm"}, {140, "/history.htm"},
 };
 
 // A help file compiled by chmcmd in `folder` from the files given by their

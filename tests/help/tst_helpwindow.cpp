@@ -28,12 +28,13 @@ namespace {
 // The title of each topic, in the order of ChmFixtures::Contexts, per file.
 const QStringList Titles[] = {
     {u"Ouverture de session"_s, u"La fenêtre de configuration"_s, u"Onglet Général"_s,
-     u"Onglet Couleurs"_s, u"Onglet Agents"_s, u"Droits de l'Agent"_s, u"Connexion"_s},
+     u"Onglet Couleurs"_s, u"Onglet Agents"_s, u"Droits de l'Agent"_s, u"Connexion"_s,
+     u"Historique"_s},
     {u"Log on"_s, u"The configuration window"_s, u"General tab"_s, u"Colours tab"_s,
-     u"Agents tab"_s, u"Agent rights"_s, u"Connection"_s},
+     u"Agents tab"_s, u"Agent rights"_s, u"Connection"_s, u"History"_s},
     {u"Anmeldung"_s, u"Das Konfigurationsfenster"_s, u"Registerkarte Allgemein"_s,
      u"Registerkarte Farben"_s, u"Registerkarte Agenten"_s, u"Rechte des Agenten"_s,
-     u"Verbindung"_s},
+     u"Verbindung"_s, u"Verlauf"_s},
 };
 
 QString text(int number)

@@ -5,4 +5,5 @@
 #define IDH_COLOURS 122
 #define IDH_AGENTS 123
 #define IDH_RIGHTS 130
+#define IDH_HISTORY 140
 #define IDH_CONNECTION 204
