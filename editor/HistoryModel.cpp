@@ -31,14 +31,21 @@ void HistoryModel::restart(const HistoryProtocol::Query& query)
 {
     if (m_fetching)
         return;
-    beginResetModel();
+    clear();
+    m_scheduled = false;
     m_query = query;
+    m_more = true;
+    fetchPage();
+}
+
+void HistoryModel::clear()
+{
+    beginResetModel();
     m_rows.clear();
     m_lines.clear();
-    m_more = true;
+    m_more = false;
     m_failed = false;
     endResetModel();
-    fetchMore({});
 }
 
 HistoryModel::State HistoryModel::state() const
@@ -90,14 +97,29 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
 
 bool HistoryModel::canFetchMore(const QModelIndex& parent) const
 {
-    return !parent.isValid() && m_more && !m_failed && !m_fetching;
+    return !parent.isValid() && m_more && !m_failed && !m_fetching && !m_scheduled;
+}
+
+void HistoryModel::fetchMore(const QModelIndex& parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    m_scheduled = true;
+    QMetaObject::invokeMethod(this, &HistoryModel::scheduledFetch, Qt::QueuedConnection);
+}
+
+// A fetch asked for before a restart is forgotten.
+void HistoryModel::scheduledFetch()
+{
+    if (std::exchange(m_scheduled, false))
+        fetchPage();
 }
 
 // The fetch waits with the window's events running: the guard keeps a view
 // from asking again meanwhile.
-void HistoryModel::fetchMore(const QModelIndex& parent)
+void HistoryModel::fetchPage()
 {
-    if (!canFetchMore(parent))
+    if (m_fetching || !m_more || m_failed)
         return;
     m_fetching = true;
     QList<HistoryProtocol::Row> arrived;

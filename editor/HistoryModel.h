@@ -39,8 +39,9 @@ public:
     void setHeaders(const QStringList& headers);
     // The agents' names by number, shown beside their numbers.
     void setNames(QHash<qint32, QString> names);
-    // Drops every line and fetches the query's first page.
+    // Drops every line and fetches the query's first page; clear fetches none.
     void restart(const HistoryProtocol::Query& query);
+    void clear();
     State state() const;
     bool fetching() const { return m_fetching; }
 
@@ -50,6 +51,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     bool canFetchMore(const QModelIndex& parent) const override;
+    // Asks for the next page from the event loop: a view asks in the middle
+    // of its layout, where the wait for the server must not run.
     void fetchMore(const QModelIndex& parent) override;
 
 Q_SIGNALS:
@@ -57,6 +60,9 @@ Q_SIGNALS:
     void fetched();
 
 private:
+    void scheduledFetch();
+    void fetchPage();
+
     struct Line
     {
         qsizetype row;
@@ -72,4 +78,5 @@ private:
     bool m_more = false;
     bool m_failed = false;
     bool m_fetching = false;
+    bool m_scheduled = false;
 };

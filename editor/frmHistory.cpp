@@ -43,7 +43,11 @@ frmHistory::frmHistory(const AgentsList::Rows& agents, int agent, QWidget* owner
     cmdApply_Click();
 }
 
-frmHistory::~frmHistory() = default;
+frmHistory::~frmHistory()
+{
+    // Hiding the list as the window goes would have it ask for more rows.
+    m_ui->lvHistory->setModel(nullptr);
+}
 
 void frmHistory::Form_Load(QWidget* owner)
 {
@@ -105,6 +109,7 @@ void frmHistory::cmdApply_Click()
         return;
     const std::optional<qint32> record = recordOfAgentField();
     if (!record) {
+        m_model->clear();
         m_ui->lblStatus->setText(SettingsMessages::text(HistoryTexts::Text::NoSuchAgent)
                                      .replace(QStringLiteral("|1"), m_ui->txtAgent->text()));
         return;

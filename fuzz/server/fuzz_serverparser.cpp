@@ -1,7 +1,10 @@
 // Feeds arbitrary bytes to zorsrv's own framing reader as a connection
 // would receive them, in chunks, and every whole message to a session, checking the
-// invariants the server relies on.
+// invariants the server relies on. The same bytes are also read as a page of
+// the history (what the tool reads from a server): a page that reads writes
+// the same bytes again.
 #include "Framing.h"
+#include "HistoryProtocol.h"
 #include "Layout.h"
 #include "Records.h"
 #include "Session.h"
@@ -28,6 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The first byte picks the chunk size, so messages split at many places.
     const qsizetype chunk = data[0] * 37 + 1;
     const QByteArray input(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
+    if (const std::optional<HistoryProtocol::Page> page = HistoryProtocol::decodePage(input)) {
+        QByteArrayList rows;
+        for (const HistoryProtocol::Row& row : page->rows)
+            rows << HistoryProtocol::encodeRow(row);
+        check(HistoryProtocol::encodePage(rows, page->more, page->nextTime, page->nextId) == input);
+    }
     Session session(QByteArray(32, '\x5A'), 100);
     Framing::Reader reader;
     QByteArray message;
@@ -53,6 +62,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case Session::Action::Write:
                 check(session.loggedIn() && step.data.size() == Records::dataSize(step.record));
                 break;
+            case Session::Action::History: {
+                const HistoryProtocol::Query query = HistoryProtocol::readQuery(
+                    reinterpret_cast<const quint8*>(step.data.constData()));
+                check(session.loggedIn() && query.rows >= 1 && query.record == step.record &&
+                      (query.record == HistoryProtocol::AllRecords ||
+                       Records::inTable(query.record, 100)));
+                break;
+            }
             case Session::Action::Reply:
             case Session::Action::RefuseAndClose:
                 check(step.answer.size() == Layout::HeaderSize);

@@ -101,11 +101,14 @@ frmCFG* openWindow()
     return window;
 }
 
-void onNextModal(std::function<void(QWidget* dialog)> act)
+void onNextModal(std::function<void(QWidget* dialog)> act, int attempts)
 {
-    QTimer::singleShot(0, qApp, [act = std::move(act)] {
+    // A dialog that waits for a server as it loads is shown only afterwards.
+    QTimer::singleShot(attempts < 1000 ? 10 : 0, qApp, [act = std::move(act), attempts]() mutable {
         if (QWidget* dialog = QApplication::activeModalWidget())
             act(dialog);
+        else if (attempts > 0)
+            onNextModal(std::move(act), attempts - 1);
     });
 }
 

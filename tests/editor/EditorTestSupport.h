@@ -50,8 +50,8 @@ template <typename T> T* child(QWidget* window, const char* name)
 }
 
 // Runs `act` on the next modal dialog once it is shown (from the event loop
-// the dialog's exec runs).
-void onNextModal(std::function<void(QWidget* dialog)> act);
+// the dialog's exec runs), looking for it for about ten seconds.
+void onNextModal(std::function<void(QWidget* dialog)> act, int attempts = 1000);
 
 // Every file of a folder and its bytes, by name.
 QMap<QString, QByteArray> snapshot(const QString& folder);

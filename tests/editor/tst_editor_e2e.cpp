@@ -21,6 +21,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -88,8 +89,9 @@ QString storedMessage()
     return message(313).replace(QStringLiteral("|1"), QStringLiteral("\r\n"));
 }
 
-// A stand-in for zorsrv that answers every request, but holds back its
-// answer to a write until told: the store waits in the gateway meanwhile.
+// A stand-in for a configuration server built to the design: it answers the
+// login, reads and writes (holding back its answer to a write until told: the
+// store waits in the gateway meanwhile) and refuses every other request.
 struct SlowServer
 {
     QTcpServer tcp;
@@ -139,8 +141,13 @@ struct SlowServer
             } else if (request == L::RequestRead) {
                 socket->write(answer(
                     QByteArray(record < 0 ? L::SupervisorDataSize : L::AgentDataSize, '\0')));
-            } else {
+            } else if (request == L::RequestOpenSession) {
                 socket->write(answer({}));
+            } else {
+                QByteArray refusal = answer({});
+                L::writeInt(reinterpret_cast<quint8*>(refusal.data()), L::Header::Status, 2);
+                L::writeInt(reinterpret_cast<quint8*>(refusal.data()), L::Header::Error, -8);
+                socket->write(refusal);
             }
         }
     }
@@ -165,6 +172,8 @@ private Q_SLOTS:
     void noChange();
     void whileStoring_data();
     void whileStoring();
+    void historyButton_data();
+    void historyButton();
 
 private:
     void modes()
@@ -175,6 +184,8 @@ private:
     }
     // Start-up in the mode of the row, then the window.
     void start();
+    // The window over the scripted server.
+    void startDesigned(const SlowServer& slow);
     QByteArray record(qint32 number);
     // What is stored, whichever the mode: the folder's files or the server's
     // dump.
@@ -376,11 +387,8 @@ void TestEditorEndToEnd::whileStoring_data()
     QTest::newRow("language change's store, close box") << true << true;
 }
 
-void TestEditorEndToEnd::whileStoring()
+void TestEditorEndToEnd::startDesigned(const SlowServer& slow)
 {
-    QFETCH(bool, language);
-    QFETCH(bool, closeBox);
-    SlowServer slow;
     Parametres.VS_addr = QStringLiteral("127.0.0.1");
     Parametres.VS_port = QStringLiteral("20772");
     Parametres.TcpPort = qint16(slow.tcp.serverPort());
@@ -389,12 +397,20 @@ void TestEditorEndToEnd::whileStoring()
     Parametres.TauxActiviteT1 = 30;
     Parametres.TauxActiviteT2 = 70;
     Setup::useLanguage(1);
+    m_window = openWindow();
+    UiRecorder::install();
+}
+
+void TestEditorEndToEnd::whileStoring()
+{
+    QFETCH(bool, language);
+    QFETCH(bool, closeBox);
+    SlowServer slow;
     // The socket's host, as the splash window is in the program.
     auto host = std::make_unique<QWidget>();
     Passerelle::SetSocket(new QTcpSocket(host.get()));
     frmCFG::sessionWindows().unloadSplash = [&host] { host.reset(); };
-    m_window = openWindow();
-    UiRecorder::install();
+    startDesigned(slow);
     bool openDuringWait = false;
     slow.onWriteWaiting = [&] {
         if (closeBox) {
@@ -432,6 +448,35 @@ void TestEditorEndToEnd::whileStoring()
     QCOMPARE(m_window->isVisible(), language); // OK's store closes the window
     if (!language)
         QCOMPARE(boxes.first().text, storedMessage());
+}
+
+// History, and the rights dialog's link to it, only with a server that
+// answers the history request.
+void TestEditorEndToEnd::historyButton_data()
+{
+    modes();
+    QTest::newRow("server built to the design") << true;
+}
+
+void TestEditorEndToEnd::historyButton()
+{
+    SlowServer slow;
+    const bool designed = QByteArray(QTest::currentDataTag()).contains("design");
+    if (designed)
+        startDesigned(slow);
+    else
+        start();
+    const bool shown = m_serverMode && !designed;
+    QCOMPARE(child<QPushButton>(m_window, "History")->isVisibleTo(m_window), shown);
+    bool linkShown = !shown;
+    child<QTabWidget>(m_window, "tbsOptions")->setCurrentIndex(2);
+    onNextModal([&](QWidget* dialog) {
+        linkShown = child<QLabel>(dialog, "lblHistory")->isVisibleTo(dialog);
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    QTest::mouseClick(child<QPushButton>(m_window, "cmdProprietes"), Qt::LeftButton);
+    QCOMPARE(linkShown, shown);
+    QCOMPARE(slow.writes, 0);
 }
 
 QTEST_MAIN(TestEditorEndToEnd)

@@ -1,16 +1,19 @@
 // A real zorsrv over sockets on loopback: its protocol, its limits, and its
 // storage seen from outside (audit trail, dump and audit commands, start-up
 // failures, what survives a SIGKILL).
+#include "HistoryProtocol.h"
 #include "Layout.h"
 #include "RawClient.h"
 #include "Records.h"
 #include "ZorsrvProcess.h"
 
+#include <QDateTime>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTcpServer>
 #include <QTest>
 
+#include <numeric>
 #include <span>
 
 #include <sys/resource.h>
@@ -48,7 +51,24 @@ bool open(Clients& clients, int n, quint16 port, bool login = false)
     return true;
 }
 
+namespace H = HistoryProtocol;
+
+// The audit time the history fixture gives row id: 2025-01-01 plus id minutes.
+qint64 minuteOf(qint64 id)
+{
+    return QDateTime(QDate(2025, 1, 1), QTime(0, 0), Qt::UTC).addSecs(60 * id).toMSecsSinceEpoch();
+}
+
+H::Query query(qint32 record, qint32 rows, QByteArray field = {}, qint64 since = 0,
+               qint64 until = 0)
+{
+    return {record, rows, since, until, 0, 0, field};
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(HistoryProtocol::Query)
+Q_DECLARE_METATYPE(HistoryProtocol::Row)
 
 class TestServer : public QObject
 {
@@ -58,6 +78,10 @@ class TestServer : public QObject
     ZorsrvProcess m_store;    // holds only the writes of m_written, for the audit
     QByteArrayList m_written; // agent 1 twice, then the supervisor
     QString m_peer;           // their writer
+    // The history: agent 1 written 130 times (Droit_Stat 0, 1, 0...), then
+    // agent 3 by "alice" through zoradm, then the supervisor; row n at minute n.
+    ZorsrvProcess m_history;
+    QString m_historyPeer, m_alicePeer; // the writer of agent 1 and the supervisor; alice
 
 private Q_SLOTS:
     void initTestCase()
@@ -76,6 +100,148 @@ private Q_SLOTS:
         m_written[1][400] = char(0xAB);
         for (int i = 0; i < 3; ++i)
             QCOMPARE(client.write(i < 2 ? 0 : -1, m_written[i]).code(), 0);
+
+        QVERIFY2(m_history.start({"--agents", "50"}), qPrintable(m_history.errorText()));
+        RawClient writer, alice;
+        QVERIFY(writer.connectTo(m_history.port()) && writer.login() == 0);
+        QVERIFY(alice.connectTo(m_history.port()));
+        QByteArray login =
+            withInt(RawClient::loginRequest(alice.greeting()), H::ClientOffset, H::Client::Zoradm);
+        QVERIFY(alice.send(login.replace(H::LoginOffset, 6, "alice\x01")));
+        QCOMPARE(alice.receive().code(), 0);
+        m_historyPeer = QStringLiteral("127.0.0.1:%1").arg(writer.socket().localPort());
+        m_alicePeer = QStringLiteral("127.0.0.1:%1").arg(alice.socket().localPort());
+        for (int i = 0; i < 130; ++i)
+            QCOMPARE(writer.write(0, withInt(Records::unset(0), Layout::Agent::Droit_Stat, i % 2))
+                         .code(),
+                     0);
+        QByteArray three = withInt(Records::unset(2), Layout::Agent::Droit_Qualif, 1);
+        QCOMPARE(alice.write(2, three.replace(Layout::Agent::Password, 2, "pw")).code(), 0);
+        QCOMPARE(
+            writer.write(-1, withInt(Records::unset(-1), Layout::Supervisor::Colours, 255)).code(),
+            0);
+        ZorsrvProcess::query(m_history.databasePath(),
+                             "UPDATE audit SET time = strftime('%Y-%m-%dT%H:%M:%fZ', "
+                             "'2025-01-01', '+' || id || ' minutes')");
+    }
+
+    // The ids of the page the request gets, its refusal, or whether more follow.
+    void history_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<bool>("login");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QList<qint64>>("ids");
+        QTest::addColumn<bool>("more");
+        const auto row = [](const char* name, const H::Query& q, QList<qint64> ids, bool more,
+                            int code = 0) {
+            QTest::newRow(name) << RawClient::historyRequest(q) << true << code << ids << more;
+        };
+        QList<qint64> agentOne; // its newest hundred: 130 down to 31
+        for (qint64 id = 130; id > 30; --id)
+            agentOne << id;
+        row("every record", query(H::AllRecords, 3), {132, 131, 130}, true);
+        row("agent 1, huge count", query(0, 1 << 30), agentOne, true);
+        row("supervisor", query(-1, 100), {132}, false);
+        row("no history", query(4, 100), {}, false);
+        row("time range", query(H::AllRecords, 100, {}, minuteOf(10), minuteOf(13)), {12, 11, 10},
+            false);
+        row("range the wrong way", query(0, 100, {}, minuteOf(13), minuteOf(10)), {}, false);
+        row("one field", query(H::AllRecords, 100, "Droit_Qualif"), {131}, false);
+        row("beyond the table", query(50, 1), {}, false, -1);
+        row("below the supervisor", query(-3, 1), {}, false, -1);
+        row("no rows", query(0, 0), {}, false, -8);
+        row("negative count", query(0, -1), {}, false, -8);
+        row("unknown field", query(0, 1, "Droit_Nothing"), {}, false, -8);
+        QTest::newRow("before login")
+            << RawClient::historyRequest(query(0, 1)) << false << -5 << QList<qint64>() << false;
+        QTest::newRow("a whole block")
+            << RawClient::historyRequest(query(-1, 1)).leftJustified(Layout::BlockSize, '\0')
+            << true << 0 << QList<qint64>{132} << false;
+    }
+
+    void history()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QList<qint64>, ids);
+        RawClient client;
+        QVERIFY(client.connectTo(m_history.port()));
+        QFETCH(bool, login);
+        QVERIFY(!login || client.login() == 0);
+        request = withInt(request, Layout::Header::Length, int(request.size()));
+        QVERIFY(client.send(request));
+        const RawClient::Answer answer = client.receive();
+        QTEST(answer.code(), "code");
+        const std::optional<H::Page> page = H::decodePage(answer.data);
+        QCOMPARE(page.has_value(), answer.code() == 0);
+        QList<qint64> got;
+        for (const H::Row& row : page.value_or(H::Page{}).rows)
+            got << row.id;
+        QCOMPARE(got, ids);
+        QTEST(page.value_or(H::Page{}).more, "more");
+    }
+
+    // Page after page to the end: every row of agent 1 once, in order.
+    void historyPaging()
+    {
+        RawClient client;
+        QVERIFY(client.connectTo(m_history.port()) && client.login() == 0);
+        H::Query q = query(0, 100);
+        QList<qint64> ids;
+        QList<qsizetype> sizes;
+        for (bool more = true; more;) {
+            const RawClient::Answer answer =
+                client.send(RawClient::historyRequest(q)) ? client.receive() : RawClient::Answer{};
+            const H::Page page = H::decodePage(answer.data).value_or(H::Page{});
+            sizes << page.rows.size();
+            for (const H::Row& row : page.rows)
+                ids << row.id;
+            more = page.more;
+            q.afterTime = page.nextTime;
+            q.afterId = page.nextId;
+        }
+        QCOMPARE(sizes, QList<qsizetype>({100, 30}));
+        QList<qint64> all(130);
+        std::iota(all.rbegin(), all.rend(), 1);
+        QCOMPARE(ids, all);
+    }
+
+    // Each row as written: who, when, and the fields its write changed.
+    void historyRows_data()
+    {
+        QTest::addColumn<H::Query>("query");
+        QTest::addColumn<H::Row>("expected");
+        using K = H::FieldKind;
+        const QString peer = m_historyPeer;
+        QTest::newRow("agent 1, Droit_Stat")
+            << query(0, 1)
+            << H::Row{130,   minuteOf(130), 0,  H::Client::Unknown,
+                      false, peer,          {}, {{"Droit_Stat", K::Right, {0, {}}, {1, {}}}}};
+        QTest::newRow("agent 3 by alice, zoradm")
+            << query(2, 1)
+            << H::Row{131,
+                      minuteOf(131),
+                      2,
+                      H::Client::Zoradm,
+                      true,
+                      m_alicePeer,
+                      "alice?",
+                      {{"password", K::Password, {0, {}}, {1, {}}},
+                       {"Droit_Qualif", K::Right, {-1, {}}, {1, {}}}}};
+        QTest::newRow("the supervisor's colour")
+            << query(-1, 1)
+            << H::Row{132,  minuteOf(132), -1, H::Client::Unknown,
+                      true, peer,          {}, {{"CouleurTxBas", K::Colour, {-1, {}}, {255, {}}}}};
+    }
+
+    void historyRows()
+    {
+        QFETCH(H::Query, query);
+        QFETCH(H::Row, expected);
+        RawClient client;
+        QVERIFY(client.connectTo(m_history.port()) && client.login() == 0);
+        QVERIFY(client.send(RawClient::historyRequest(query)));
+        QCOMPARE(H::decodePage(client.receive().data).value_or(H::Page{}).rows.value(0), expected);
     }
 
     void exchange_data()
@@ -285,6 +451,38 @@ private Q_SLOTS:
         // The password shows only when asked for.
         QCOMPARE(text.contains(QStringLiteral("\u00e9t\u00e9")),
                  command.contains(QStringLiteral("--show-passwords")));
+    }
+
+    // A database of schema version 1, read as it is, then brought to version 2
+    // by the server: its rows show in the history with the address only.
+    void schemaOne()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.filePath(QStringLiteral("old.db"));
+        for (const char* sql :
+             {"CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL)",
+              "INSERT INTO meta VALUES ('schema_version', '1')",
+              "CREATE TABLE records (number INTEGER PRIMARY KEY, data BLOB NOT NULL, updated "
+              "TEXT NOT NULL)",
+              "CREATE TABLE audit (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, peer "
+              "TEXT NOT NULL, record INTEGER NOT NULL, before BLOB, after BLOB NOT NULL)",
+              "INSERT INTO audit (time, peer, record, after) VALUES "
+              "(strftime('%Y-%m-%dT%H:%M:%fZ', "
+              "'now'), '10.0.0.7:4000', 3, x'00')"})
+            ZorsrvProcess::query(db, QString::fromUtf8(sql));
+        QVERIFY(ZorsrvProcess::run({"audit", "--db", db}).out.contains("10.0.0.7:4000 agent 4"));
+        ZorsrvProcess server;
+        server.setDatabase(db);
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        QCOMPARE(ZorsrvProcess::query(db, "SELECT value FROM meta"), QByteArrayList{"2"});
+        RawClient client;
+        QVERIFY(client.connectTo(server.port()) && client.login() == 0);
+        QVERIFY(client.send(RawClient::historyRequest(query(H::AllRecords, 10))));
+        const QList<H::Row> rows = H::decodePage(client.receive().data).value_or(H::Page{}).rows;
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].peer, QStringLiteral("10.0.0.7:4000"));
+        QCOMPARE(rows[0].client, H::Client::Unknown);
+        QCOMPARE(rows[0].login, QString());
     }
 
     void killDuringAcknowledgedWrites()

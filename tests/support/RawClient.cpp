@@ -73,6 +73,13 @@ QByteArray RawClient::writeRequest(qint32 record, QByteArrayView data)
                    record);
 }
 
+QByteArray RawClient::historyRequest(const HistoryProtocol::Query& query)
+{
+    QByteArray m(Layout::HeaderSize, '\0');
+    HistoryProtocol::writeQuery(reinterpret_cast<quint8*>(m.data()), query);
+    return message(m, HistoryProtocol::Request, query.record);
+}
+
 bool RawClient::send(QByteArrayView data)
 {
     bool sent = m_socket.state() == QAbstractSocket::ConnectedState &&

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HistoryProtocol.h"
+
 #include <QDeadlineTimer>
 #include <QTcpSocket>
 
@@ -27,6 +29,7 @@ public:
                                    QByteArrayView key = "5204");
     static QByteArray readRequest(qint32 record);
     static QByteArray writeRequest(qint32 record, QByteArrayView data);
+    static QByteArray historyRequest(const HistoryProtocol::Query& query);
 
     bool send(QByteArrayView bytes);
     Answer receive(int timeoutMs = 10000);
