@@ -73,11 +73,22 @@ void frmHistory::Form_Load(QWidget* owner)
     m_ui->dtpSince->setAccessibleName(m_ui->chkSince->text().remove(u'&'));
     m_ui->dtpUntil->setAccessibleName(m_ui->chkUntil->text().remove(u'&'));
     m_ui->lvHistory->setAccessibleName(windowTitle());
-    m_ui->lvHistory->header()->setSectionResizeMode(QHeaderView::Interactive);
     m_ui->lvHistory->header()->setStretchLastSection(true);
-    const int dpi = logicalDpiX();
-    for (const auto& [column, twips] : {std::pair{0, 2300}, {1, 2600}, {2, 3800}})
-        m_ui->lvHistory->header()->resizeSection(column, twips * dpi / 1440);
+}
+
+// Once a query's first lines are there, the columns take the width they
+// need, but none more than a third of the list.
+void frmHistory::fitColumns()
+{
+    if (m_fitted || m_model->rowCount() == 0 || !isVisible())
+        return;
+    m_fitted = true;
+    QTreeView* list = m_ui->lvHistory;
+    for (int column = 0; column < HistoryModel::Change; ++column) {
+        list->resizeColumnToContents(column);
+        list->setColumnWidth(column,
+                             std::min(list->columnWidth(column), list->viewport()->width() / 3));
+    }
 }
 
 std::optional<qint32> frmHistory::recordOfAgentField() const
@@ -119,11 +130,19 @@ void frmHistory::cmdApply_Click()
     query.field = m_ui->cboField->currentData().toString().toLatin1();
     query.since = m_ui->chkSince->isChecked() ? msOf(m_ui->dtpSince) : 0;
     query.until = m_ui->chkUntil->isChecked() ? msOf(m_ui->dtpUntil) : 0;
+    m_fitted = false;
     m_model->restart(query);
+}
+
+void frmHistory::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    fitColumns();
 }
 
 void frmHistory::showState()
 {
+    fitColumns();
     switch (m_model->state()) {
     case HistoryModel::State::Rows:
         m_ui->lblStatus->clear();

@@ -32,6 +32,9 @@ public:
     int HelpContextID = 0;
     HistoryModel& model() { return *m_model; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void Form_Load(QWidget* owner);
     void cmdApply_Click();
@@ -39,6 +42,7 @@ private:
     void chkSince_Click();
     void chkUntil_Click();
     void showState();
+    void fitColumns();
     // The record of the agent the field names: AllRecords when it is empty,
     // nothing when no single agent matches.
     std::optional<qint32> recordOfAgentField() const;
@@ -46,4 +50,5 @@ private:
     std::unique_ptr<Ui::frmHistory> m_ui;
     const AgentsList::Rows& m_agents;
     HistoryModel* m_model = nullptr;
+    bool m_fitted = false; // the columns fit the lines of the query
 };

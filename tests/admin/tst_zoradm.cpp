@@ -4,6 +4,7 @@
 #include "DirectoryClient.h"
 #include "Folders.h"
 #include "Layout.h"
+#include "Passerelle.h"
 #include "RightsCells.h"
 #include "SettingsLoad.h"
 #include "SettingsMessages.h"
@@ -13,6 +14,7 @@
 #include "Variables.h"
 #include "ZorsrvProcess.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -671,6 +673,60 @@ private Q_SLOTS:
         QCOMPARE(shown.last().toObject().value(u"name").toString().toUtf8(), name(32));
     }
 
+    // Two writes of zoradm in its history, newest first, field by field; then
+    // the filters and the text.
+    void history()
+    {
+        QVERIFY(prepare(Server, 10, QList<int>{3, 7}));
+        QCOMPARE(zoradm({"revoke", "Droit_Stat", "--agents", "3"}).code, 0);
+        QCOMPARE(zoradm({"set", "CouleurTxBas=#102030"}).code, 0);
+        const Run run = zoradm({"history", "--json"});
+        QCOMPARE(run.code, 0);
+        const QJsonArray rows = QJsonDocument::fromJson(run.out).array();
+        QCOMPARE(rows.size(), 2);
+        const auto change = [](const QJsonValue& row, const char* field) {
+            for (const QJsonValue& c : row[u"changes"].toArray())
+                if (c[u"field"] == QLatin1StringView(field))
+                    return c.toObject();
+            return QJsonObject();
+        };
+        for (const QJsonValue& row : rows) {
+            QVERIFY(row[u"id"].toInteger() > 0);
+            const QDateTime time =
+                QDateTime::fromString(row[u"time"].toString(), Qt::ISODateWithMs);
+            QCOMPARE(time.timeSpec(), Qt::UTC);
+            QVERIFY(qAbs(time.secsTo(QDateTime::currentDateTimeUtc())) < 300);
+            QVERIFY(row[u"peer"].toString().startsWith(u"127.0.0.1:"));
+            QCOMPARE(row[u"client"].toString(), u"zoradm"_s);
+            QCOMPARE(row[u"login"].toString(), Passerelle::LoginName());
+            QCOMPARE(row[u"firstWrite"].toBool(), true);
+        }
+        QCOMPARE(rows[0][u"record"].toInt(), -1);
+        QVERIFY(rows[0][u"agent"].isNull());
+        QCOMPARE(change(rows[0], "CouleurTxBas"),
+                 QJsonObject({{"field", "CouleurTxBas"}, {"old", -1}, {"new", 0x302010}}));
+        QCOMPARE(change(rows[0], "mot_de_passe"),
+                 QJsonObject({{"field", "mot_de_passe"}, {"old", ""}, {"new", "(hidden)"}}));
+        QCOMPARE(rows[1][u"record"].toInt(), 2);
+        QCOMPARE(rows[1][u"agent"].toInt(), 3);
+        QCOMPARE(rows[1][u"changes"].toArray().size(), 7); // every right, from "not set"
+        QCOMPARE(change(rows[1], "Droit_Stat"),
+                 QJsonObject({{"field", "Droit_Stat"}, {"old", -1}, {"new", 0}}));
+        const QString tomorrow = QDate::currentDate().addDays(1).toString(Qt::ISODate);
+        for (const auto& [filter, count] : {std::pair{QStringList{"--agent", "3"}, 1},
+                                            {QStringList{"--agent", "7"}, 0},
+                                            {QStringList{"--since", tomorrow}, 0},
+                                            {QStringList{"--until", tomorrow}, 2}})
+            QCOMPARE(QJsonDocument::fromJson(zoradm(QStringList{"history", "--json"} + filter).out)
+                         .array()
+                         .size(),
+                     count);
+        const QByteArray text = zoradm({"history", "--agent", "3"}).out;
+        QVERIFY2(text.contains(" agent 3, first write [zoradm " + Passerelle::LoginName().toUtf8() +
+                               "]\n  Droit_Modif_Group: not set -> granted\n"),
+                 text.constData());
+    }
+
     void gatewayFailure()
     {
         QVERIFY(prepare(Server, 1));
@@ -716,7 +772,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("code");
         QTest::addColumn<QByteArray>("output");
         for (const char* command :
-             {"show", "export", "import", "set", "grant", "revoke", "clear-password"})
+             {"show", "export", "import", "set", "grant", "revoke", "clear-password", "history"})
             QTest::addRow("%s --help", command) << QStringList{command, "--help"} << 0
                                                 << "Usage: zoradm " + QByteArray(command) + ' ';
         auto row = [](const char* name, const QStringList& arguments, int code,
@@ -736,6 +792,9 @@ private Q_SLOTS:
         row("show as text", {"show"}, 0, "mode                   shared-folder");
         row("missing station", {"show", "--station", "/nonexistent/zor.ini"}, 1,
             "cannot read the station file");
+        row("history of the shared folder", {"history"}, 9, "the shared folder keeps no history");
+        row("history, bad date", {"history", "--until", "soon"}, 4, "'soon' is not a date");
+        row("history, bad agent", {"history", "--agent", "0"}, 4, "'0' is not an agent number");
     }
     void commandLine()
     {

@@ -96,17 +96,28 @@ private Q_SLOTS:
         QTest::addColumn<int>("until"); // the first write no more shown, -1 no bound
         QTest::addColumn<int>("lines");
         QTest::addColumn<int>("status"); // the text shown below the list, 0 none
-        QTest::newRow("everything") << "" << "" << -1 << -1 << 2 * Writes << 0;
-        QTest::newRow("agent by number") << "7" << "" << -1 << -1 << 400 << 0;
-        QTest::newRow("agent by name") << "name 7" << "" << -1 << -1 << 400 << 0;
-        QTest::newRow("agent by part of a name") << "ame 17" << "" << -1 << -1 << 400 << 0;
-        QTest::newRow("part of several names") << "ame 4" << "" << -1 << -1 << 0 << 1426;
-        QTest::newRow("agent with no history") << "51" << "" << -1 << -1 << 0 << 1424;
-        QTest::newRow("one field") << "" << "Droit_Stat" << -1 << -1 << Writes << 0;
-        QTest::newRow("one field of one agent") << "3" << "Droit_Modif_Fiche" << -1 << -1 << 200 << 0;
-        QTest::newRow("supervisor's field") << "3" << "CouleurTxBas" << -1 << -1 << 0 << 1424;
-        QTest::newRow("time range") << "" << "" << 9000 << 9500 << 1000 << 0;
-        QTest::newRow("since, one agent") << "2" << "" << 9000 << -1 << 40 << 0;
+        QTest::newRow("everything") << ""
+                                    << "" << -1 << -1 << 2 * Writes << 0;
+        QTest::newRow("agent by number") << "7"
+                                         << "" << -1 << -1 << 400 << 0;
+        QTest::newRow("agent by name") << "name 7"
+                                       << "" << -1 << -1 << 400 << 0;
+        QTest::newRow("agent by part of a name") << "ame 17"
+                                                 << "" << -1 << -1 << 400 << 0;
+        QTest::newRow("part of several names") << "ame 4"
+                                               << "" << -1 << -1 << 0 << 1426;
+        QTest::newRow("agent with no history") << "51"
+                                               << "" << -1 << -1 << 0 << 1424;
+        QTest::newRow("one field") << ""
+                                   << "Droit_Stat" << -1 << -1 << Writes << 0;
+        QTest::newRow("one field of one agent") << "3"
+                                                << "Droit_Modif_Fiche" << -1 << -1 << 200 << 0;
+        QTest::newRow("supervisor's field") << "3"
+                                            << "CouleurTxBas" << -1 << -1 << 0 << 1424;
+        QTest::newRow("time range") << ""
+                                    << "" << 9000 << 9500 << 1000 << 0;
+        QTest::newRow("since, one agent") << "2"
+                                          << "" << 9000 << -1 << 40 << 0;
     }
 
     void filters()
@@ -121,12 +132,12 @@ private Q_SLOTS:
         QTest::keyClicks(child<QLineEdit>(&window, "txtAgent"), agent);
         auto* fields = child<QComboBox>(&window, "cboField");
         fields->setCurrentIndex(field.isEmpty() ? 0 : fields->findData(field));
-        for (const auto& [box, edit, write] :
-             {std::tuple{"chkSince", "dtpSince", since}, std::tuple{"chkUntil", "dtpUntil", until}}) {
+        for (const auto& [box, edit, write] : {std::tuple{"chkSince", "dtpSince", since},
+                                               std::tuple{"chkUntil", "dtpUntil", until}}) {
             if (write >= 0) {
                 clickBox(child<QCheckBox>(&window, box));
-                child<QDateTimeEdit>(&window, edit)->setDateTime(
-                    m_first.addSecs(60 * write).toLocalTime());
+                child<QDateTimeEdit>(&window, edit)
+                    ->setDateTime(m_first.addSecs(60 * write).toLocalTime());
             }
         }
         QTest::keyClick(child<QLineEdit>(&window, "txtAgent"), Qt::Key_Return);
@@ -150,10 +161,10 @@ private Q_SLOTS:
             << "" << 1
             << QStringList{when(9999), "10.9.9.9", "Agent 50 (Name 50): Show statistics",
                            "refused → granted"};
-        QTest::newRow("by bob")
-            << "" << 2
-            << QStringList{when(9998), "bob, ZorCFG, 10.1.2.3",
-                           "Agent 49 (Name 49): Edit customer records", "none → comment field only"};
+        QTest::newRow("by bob") << "" << 2
+                                << QStringList{when(9998), "bob, ZorCFG, 10.1.2.3",
+                                               "Agent 49 (Name 49): Edit customer records",
+                                               "none → comment field only"};
         QTest::newRow("first write")
             << "1" << -1
             << QStringList{when(0), "bob, ZorCFG, 10.1.2.3", "Agent 1 (Name 1): Show statistics",

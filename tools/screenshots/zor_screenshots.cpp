@@ -4,6 +4,7 @@
 // with varied rights.
 //   zor_screenshots <output folder>
 // Each language gets a sub-folder (fr, en, de, or langNN). Runs offscreen.
+// The History window shows a demonstration page of the server's history.
 #include "AgentDirectory.h"
 #include "AgentRights.h"
 #include "AgentsModel.h"
@@ -15,6 +16,7 @@
 #include "Variables.h"
 #include "frmCFG.h"
 #include "frmDroit.h"
+#include "frmHistory.h"
 #include "frmPwd.h"
 #include "frmSplash.h"
 #include "frm_Apropos.h"
@@ -107,6 +109,67 @@ void installDemoDirectory()
     });
 }
 
+// A page of the configuration server's history, newest first: two writes
+// from the tool, one from zoradm, one from an older station that named
+// nobody.
+HistoryTransfer::Result demoHistory(const HistoryProtocol::Query&)
+{
+    using K = HistoryProtocol::FieldKind;
+    namespace C = HistoryProtocol::Client;
+    const auto at = [](const char* time) {
+        return QDateTime::fromString(QString::fromLatin1(time), Qt::ISODate).toMSecsSinceEpoch();
+    };
+    const QString desk = QStringLiteral("192.168.10.21:50412");
+    HistoryTransfer::Result result;
+    result.outcome = HistoryTransfer::Outcome::Page;
+    result.page.rows = {
+        {6,
+         at("2025-03-14T16:42:08Z"),
+         102,
+         C::ZorCFG,
+         false,
+         desk,
+         QStringLiteral("clefevre"),
+         {{QStringLiteral("Droit_Modif_Fiche"), K::Fiche, {2, {}}, {1, {}}},
+          {QStringLiteral("Droit_Stat"), K::Right, {1, {}}, {0, {}}}}},
+        {5,
+         at("2025-03-14T11:05:51Z"),
+         -1,
+         C::Zoradm,
+         false,
+         QStringLiteral("192.168.10.5:41877"),
+         QStringLiteral("admin"),
+         {{QStringLiteral("CouleurGrFile"), K::Colour, {16777215, {}}, {12632256, {}}},
+          {QStringLiteral("TauxActiviteT1"), K::Number, {30, {}}, {40, {}}}}},
+        {4,
+         at("2025-03-13T17:30:12Z"),
+         107,
+         C::ZorCFG,
+         false,
+         desk,
+         QStringLiteral("clefevre"),
+         {{QStringLiteral("password"), K::Password, {1, {}}, {0, {}}}}},
+        {3,
+         at("2025-03-12T09:14:40Z"),
+         109,
+         C::Unknown,
+         false,
+         QStringLiteral("192.168.10.34:49233"),
+         {},
+         {{QStringLiteral("Droit_Modif_Group"), K::Right, {0, {}}, {1, {}}}}},
+        {2,
+         at("2025-03-11T08:02:19Z"),
+         -1,
+         C::ZorCFG,
+         false,
+         desk,
+         QStringLiteral("clefevre"),
+         {{QStringLiteral("NbJourStockJournal"), K::Number, {10, {}}, {15, {}}},
+          {QStringLiteral("ModeLie"), K::Number, {0, {}}, {1, {}}}}},
+    };
+    return result;
+}
+
 void settle()
 {
     for (int i = 0; i < 5; ++i)
@@ -169,6 +232,10 @@ bool renderLanguage(int number, const QString& folder)
         frm_Apropos about;
         ok = save(&about, file("09-about.png")) && ok;
     }
+    {
+        frmHistory history(window->agentsModel().rows(), 0, window, demoHistory);
+        ok = save(&history, file("10-history.png")) && ok;
+    }
     delete window;
     frmSplash::Unload();
     return ok;
@@ -179,6 +246,7 @@ bool renderLanguage(int number, const QString& folder)
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("TZ", "UTC");  // the history's times, the same on every machine
     QTemporaryDir runtime; // the instance lock of the login dialog goes here
     qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
     QApplication app(argc, argv);
