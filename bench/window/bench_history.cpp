@@ -93,7 +93,9 @@ int main(int argc, char** argv)
         opened.push_back(openHistory(full, agents, true));
         baseline.push_back(openHistory(empty, agents, false));
     }
-    if (std::count(opened.begin(), opened.end(), -1) + std::count(baseline.begin(), baseline.end(), -1) > 0) {
+    if (std::count(opened.begin(), opened.end(), -1) +
+            std::count(baseline.begin(), baseline.end(), -1) >
+        0) {
         std::fprintf(stderr, "bench_history: a window did not show what its audit holds\n");
         return 1;
     }
