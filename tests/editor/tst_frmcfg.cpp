@@ -160,7 +160,7 @@ private Q_SLOTS:
                                                     {"lblTauxMilieu", filled(240, "25", "80")},
                                                     {"lblTauxHaut", filled(239, "80")}};
         const QList<FormTexts::Tagged> controls = FormTexts::tagged(w);
-        QCOMPARE(controls.size(), 46);
+        QCOMPARE(controls.size(), 47);
         for (const FormTexts::Tagged& control : controls) {
             const QString expected = thresholds.value(control.control, message(control.number));
             QVERIFY2(control.shown == expected, qPrintable(control.control));

@@ -132,7 +132,7 @@ private Q_SLOTS:
         m_setup->useLanguage(langue);
         frmDroit dialog(*m_agents, 0, &m_owner);
         const QList<FormTexts::Tagged> controls = FormTexts::tagged(&dialog);
-        QCOMPARE(controls.size(), 16);
+        QCOMPARE(controls.size(), 17);
         for (const FormTexts::Tagged& control : controls)
             QVERIFY2(control.shown == message(control.number), qPrintable(control.control));
     }

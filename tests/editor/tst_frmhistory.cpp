@@ -6,6 +6,7 @@
 #include "AgentsModel.h"
 #include "AuditFixture.h"
 #include "EditorTestSupport.h"
+#include "FormTexts.h"
 #include "HistoryTransfer.h"
 #include "UiRecorder.h"
 #include "Variables.h"
@@ -215,10 +216,15 @@ private Q_SLOTS:
         QCOMPARE(whats.count(QStringLiteral("Agent 7 (Name 7)")), whats.size());
     }
 
-    void helpAndNames()
+    // The help topic, a name for every control, and each Tag's text.
+    void helpNamesTexts()
     {
         frmHistory window(m_agents, 0, nullptr);
         window.show();
+        const QList<FormTexts::Tagged> controls = FormTexts::tagged(&window);
+        QCOMPARE(controls.size(), 8);
+        for (const FormTexts::Tagged& control : controls)
+            QVERIFY2(control.shown == message(control.number), qPrintable(control.control));
         QTest::mouseClick(child<QPushButton>(&window, "cmdHelp"), Qt::LeftButton);
         QCOMPARE(UiRecorder::callsOf(UiRecorder::Kind::Help).value(0).value, 140);
         QCOMPARE(unnamedControls(&window), QStringList());

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QTextDocumentFragment>
 
 namespace FormTexts {
 
@@ -14,8 +15,10 @@ QString shownBy(QWidget* widget, bool isWindow)
 {
     if (isWindow)
         return widget->windowTitle();
-    if (const auto* label = qobject_cast<QLabel*>(widget))
-        return label->text();
+    if (const auto* label = qobject_cast<QLabel*>(widget)) // a link shows its text
+        return Qt::mightBeRichText(label->text())
+                   ? QTextDocumentFragment::fromHtml(label->text()).toPlainText()
+                   : label->text();
     if (const auto* button = qobject_cast<QAbstractButton*>(widget))
         return button->text();
     if (const auto* frame = qobject_cast<QGroupBox*>(widget))
