@@ -15,12 +15,13 @@ namespace {
 using HistoryProtocol::FieldKind;
 
 // A field and the texts that name it: one, or a frame's and the label's
-// within it (|1 and |2 of the label become T1 and T2).
+// within it, whose |1 becomes the text `one` (T1, or T2 above T2) and |2 T2.
 struct Label
 {
     const char* key;
     int first;
     int second = 0;
+    int one = 258;
 };
 
 constexpr std::array<Label, 34> Labels = {{
@@ -44,7 +45,7 @@ constexpr std::array<Label, 34> Labels = {{
     {"field 228", 1432},
     {"CouleurTxBas", 235, 241},
     {"CouleurTxMilieu", 235, 240},
-    {"CouleurTxHaut", 235, 239},
+    {"CouleurTxHaut", 235, 239, 259},
     {"CouleurCptService", 236, 242},
     {"CouleurCptRetrait", 236, 243},
     {"CouleurCptAbsence", 236, 244},
@@ -108,7 +109,7 @@ QString fieldLabel(const QString& key)
         if (label.second == 0)
             return bare(label.first);
         return filled(Text::Pair, bare(label.first),
-                      filled(label.second, text(258), text(259)).remove(u'&').trimmed());
+                      filled(label.second, text(label.one), text(259)).remove(u'&').trimmed());
     }
     return key;
 }

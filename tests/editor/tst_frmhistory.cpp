@@ -216,6 +216,35 @@ private Q_SLOTS:
         QCOMPARE(whats.count(QStringLiteral("Agent 7 (Name 7)")), whats.size());
     }
 
+    // The field list names the fields as the pages and the rights dialog do.
+    void fieldNames_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("a right") << "Droit_Modif_Fiche"
+                                 << "Edit customer records";
+        QTest::newRow("an option") << "Langue"
+                                   << "Language";
+        QTest::newRow("a threshold") << "TauxActiviteT2"
+                                     << "Activity rate: T2";
+        QTest::newRow("below T1") << "CouleurTxBas"
+                                  << "Activity rate: < T1";
+        QTest::newRow("between") << "CouleurTxMilieu"
+                                 << "Activity rate: T1 < Rate < T2";
+        QTest::newRow("above T2") << "CouleurTxHaut"
+                                  << "Activity rate: > T2";
+        QTest::newRow("a counter") << "CouleurCptTComp"
+                                   << "Counters: Extra work";
+    }
+
+    void fieldNames()
+    {
+        QFETCH(QString, key);
+        frmHistory window(m_agents, 0, nullptr);
+        auto* fields = child<QComboBox>(&window, "cboField");
+        QTEST(fields->itemText(fields->findData(key)), "name");
+    }
+
     // The help topic, a name for every control, and each Tag's text.
     void helpNamesTexts()
     {
