@@ -66,7 +66,6 @@ H::Query query(qint32 record, qint32 rows, QByteArray field = {}, qint64 since =
 
 } // namespace
 
-Q_DECLARE_METATYPE(HistoryProtocol::Query)
 Q_DECLARE_METATYPE(HistoryProtocol::Row)
 
 class TestServer : public QObject
@@ -125,7 +124,8 @@ private Q_SLOTS:
     }
 
     // The ids of the rows a request gets, page after page to the end, and the
-    // size of each page; or its refusal.
+    // size of each page, or its refusal; and where given, its first row as
+    // written: who, when, and the fields the write changed (the asked one).
     void history_data()
     {
         QTest::addColumn<QByteArray>("request");
@@ -133,6 +133,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("code");
         QTest::addColumn<QList<qint64>>("ids");
         QTest::addColumn<QList<qsizetype>>("pages");
+        QTest::addColumn<H::Row>("first");               // id 0: not looked at
         const auto newest = [](qint64 from, qint64 to) { // from down to to
             QList<qint64> ids;
             for (qint64 id = from; id >= to; --id)
@@ -140,33 +141,49 @@ private Q_SLOTS:
             return ids;
         };
         const auto row = [](const char* name, const H::Query& q, const QList<qint64>& ids,
-                            const QList<qsizetype>& pages, int code = 0) {
-            QTest::newRow(name) << RawClient::historyRequest(q) << true << code << ids << pages;
+                            const QList<qsizetype>& pages, int code = 0, const H::Row& first = {}) {
+            QTest::newRow(name) << RawClient::historyRequest(q) << true << code << ids << pages
+                                << first;
         };
+        using K = H::FieldKind;
+        const auto written = [](qint64 id, qint32 record, const QString& peer, bool first,
+                                const QList<H::Change>& changes, const QString& login = {}) {
+            return H::Row{id,    minuteOf(id), record, login.isEmpty() ? 0 : H::Client::Zoradm,
+                          first, peer,         login,  changes};
+        };
+        const H::Change qualif{"Droit_Qualif", K::Right, {-1, {}}, {1, {}}};
         row("every record", query(H::AllRecords, 50), newest(132, 1), {50, 50, 32});
-        row("agent 1, huge count", query(0, 1 << 30), newest(130, 1), {100, 30});
-        row("supervisor", query(-1, 100), {132}, {1});
+        row("agent 1, huge count", query(0, 1 << 30), newest(130, 1), {100, 30}, 0,
+            written(130, 0, m_historyPeer, false, {{"Droit_Stat", K::Right, {0, {}}, {1, {}}}}));
+        row("agent 3, by alice through zoradm", query(2, 100), {131}, {1}, 0,
+            written(131, 2, m_alicePeer, true,
+                    {{"password", K::Password, {0, {}}, {1, {}}}, qualif}, "alice?"));
+        row("supervisor", query(-1, 100), {132}, {1}, 0,
+            written(132, -1, m_historyPeer, true,
+                    {{"CouleurTxBas", K::Colour, {-1, {}}, {255, {}}}}));
         row("no history", query(4, 100), {}, {0});
         row("time range", query(H::AllRecords, 100, {}, minuteOf(10), minuteOf(13)), newest(12, 10),
             {3});
         row("range the wrong way", query(0, 100, {}, minuteOf(13), minuteOf(10)), {}, {0});
-        row("one field", query(H::AllRecords, 100, "Droit_Qualif"), {131}, {1});
+        row("one field", query(H::AllRecords, 100, "Droit_Qualif"), {131}, {1}, 0,
+            written(131, 2, m_alicePeer, true, {qualif}, "alice?"));
         row("beyond the table", query(50, 1), {}, {}, -1);
         row("below the supervisor", query(-3, 1), {}, {}, -1);
         row("no rows", query(0, 0), {}, {}, -8);
         row("negative count", query(0, -1), {}, {}, -8);
         row("unknown field", query(0, 1, "Droit_Nothing"), {}, {}, -8);
         QTest::newRow("before login") << RawClient::historyRequest(query(0, 1)) << false << -5
-                                      << QList<qint64>() << QList<qsizetype>();
+                                      << QList<qint64>() << QList<qsizetype>() << H::Row{};
         QTest::newRow("a whole block")
             << RawClient::historyRequest(query(-1, 1)).leftJustified(Layout::BlockSize, '\0')
-            << true << 0 << QList<qint64>{132} << QList<qsizetype>{1};
+            << true << 0 << QList<qint64>{132} << QList<qsizetype>{1} << H::Row{};
     }
 
     void history()
     {
         QFETCH(QByteArray, request);
         QFETCH(bool, login);
+        QFETCH(H::Row, first);
         RawClient client;
         QVERIFY(client.connectTo(m_history.port()) && (!login || client.login() == 0));
         QList<qint64> ids;
@@ -181,6 +198,8 @@ private Q_SLOTS:
             }
             const std::optional<H::Page> page = H::decodePage(answer.data);
             QVERIFY(page);
+            if (pages.isEmpty() && first.id != 0)
+                QCOMPARE(page->rows.value(0), first);
             pages << page->rows.size();
             for (const H::Row& row : page->rows)
                 ids << row.id;
@@ -192,44 +211,6 @@ private Q_SLOTS:
         }
         QTEST(ids, "ids");
         QTEST(pages, "pages");
-    }
-
-    // Each row as written: who, when, and the fields its write changed.
-    void historyRows_data()
-    {
-        QTest::addColumn<H::Query>("query");
-        QTest::addColumn<H::Row>("expected");
-        using K = H::FieldKind;
-        const QString peer = m_historyPeer;
-        QTest::newRow("agent 1, Droit_Stat")
-            << query(0, 1)
-            << H::Row{130,   minuteOf(130), 0,  H::Client::Unknown,
-                      false, peer,          {}, {{"Droit_Stat", K::Right, {0, {}}, {1, {}}}}};
-        QTest::newRow("agent 3 by alice, zoradm")
-            << query(2, 1)
-            << H::Row{131,
-                      minuteOf(131),
-                      2,
-                      H::Client::Zoradm,
-                      true,
-                      m_alicePeer,
-                      "alice?",
-                      {{"password", K::Password, {0, {}}, {1, {}}},
-                       {"Droit_Qualif", K::Right, {-1, {}}, {1, {}}}}};
-        QTest::newRow("the supervisor's colour")
-            << query(-1, 1)
-            << H::Row{132,  minuteOf(132), -1, H::Client::Unknown,
-                      true, peer,          {}, {{"CouleurTxBas", K::Colour, {-1, {}}, {255, {}}}}};
-    }
-
-    void historyRows()
-    {
-        QFETCH(H::Query, query);
-        QFETCH(H::Row, expected);
-        RawClient client;
-        QVERIFY(client.connectTo(m_history.port()) && client.login() == 0);
-        QVERIFY(client.send(RawClient::historyRequest(query)));
-        QCOMPARE(H::decodePage(client.receive().data).value_or(H::Page{}).rows.value(0), expected);
     }
 
     void exchange_data()
